@@ -1,0 +1,5 @@
+#include "host_handles.h"
+
+HINSTANCE     ghInstDLL = NULL;
+LPMAPISESSION lpSession = NULL;
+LPADRBOOK     lpAdrbook = NULL;

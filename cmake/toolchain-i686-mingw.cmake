@@ -1,0 +1,19 @@
+# Cross-compiling for 32-bit Windows with mingw-w64 (i686).
+# The posix-thread flavour is used throughout: GoogleTest needs std::mutex,
+# and every target links -static, so no mingw runtime DLL is ever needed.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(TOOLCHAIN_PREFIX i686-w64-mingw32)
+set(CMAKE_C_COMPILER   ${TOOLCHAIN_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER  ${TOOLCHAIN_PREFIX}-windres)
+set(CMAKE_DLLTOOL      ${TOOLCHAIN_PREFIX}-dlltool)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Test programs and tools run under Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -1,0 +1,70 @@
+// The handler store: one registry key per message handler below
+// HKLM\SOFTWARE\Quorbit\Message Handlers, and the one handler loaded at a
+// time (the current handler record).
+#ifndef QUORBIT_HANDLER_STORE_H
+#define QUORBIT_HANDLER_STORE_H
+
+#include <windows.h>
+
+// Capacities in characters, terminator included.
+#define CCH_HANDLER_NAME    40
+#define CCH_SENDER_EMAIL    80
+#define CCH_FILE_PATH       128
+#define CCH_ROOT_KEY        80
+#define CCH_HANDLER_KEY     120
+#define CCH_KEY_NAME        260
+
+// Registry value names, in the order they are read and written.
+#define REGVAL_CONFIRM_DIALOG   "ConfirmDialog"
+#define REGVAL_PREVENT_OPEN     "PreventOpen"
+#define REGVAL_SENDER_EMAIL     "SenderEmailAddress"
+#define REGVAL_FILE_PATH        "FilePath"
+#define REGVAL_DEBUG            "Debug"
+
+// The current handler record. An option is on only when it holds exactly 1.
+extern char  szHandlerName[CCH_HANDLER_NAME];
+extern char  szSenderEmailAddress[CCH_SENDER_EMAIL];
+extern char  szFilePath[CCH_FILE_PATH];
+extern DWORD dwPreventOpen;
+extern DWORD dwConfirmDialog;
+extern DWORD dwDebug;
+
+// "SOFTWARE\Quorbit\Message Handlers", below HKEY_LOCAL_MACHINE.
+extern char szRootKey[CCH_ROOT_KEY];
+
+// Builds "<root>\<name>" into szKey (cchKey characters). Returns FALSE and
+// leaves szKey empty when the path would not fit.
+BOOL RegistryHandlerKeyPath(char* szKey, int cchKey, const char* szHandler);
+
+// Creates or opens szName below HKLM with full access. A user who may not
+// write there gets the existing key opened for reading instead. Returns the
+// disposition (REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY), or 0 with
+// *phkHandle NULL when the key can be neither opened nor created; every
+// other store function does nothing with a NULL handle.
+DWORD RegistryOpen(const char* szName, HKEY* phkHandle);
+
+// Loads the five stored values into the record. A value that is missing,
+// or too long for its field, leaves the field as it was. szHandlerName is
+// not touched.
+void RegistryGet(HKEY hkHandle);
+
+// Writes the five values of the record, all of them, every time.
+void RegistrySet(HKEY hkHandle);
+
+void RegistryClose(HKEY hkHandle);
+void RegistryDelete(HKEY hkHandle, const char* lpSubKey);
+
+// Appends the names of hkHandle's sub-keys to list box 1011 of HDlg, in
+// enumeration order, and selects item 0.
+void RegistryEnumKeys(HWND HDlg, HKEY hkHandle);
+
+// Appends the stored handler names to list box 1011 of HDlg (creating the
+// root key if it is missing, in which case the list is not touched).
+void RegistryList(HWND HDlg);
+
+// Finds the handler whose "SenderEmailAddress" equals lpszSenderEmail
+// (ignoring case), searching from the last sub-key to the first, and loads
+// it into the record. S_OK when found, S_FALSE when not (record unchanged).
+HRESULT RegistryFindHandler(void);
+
+#endif

@@ -1,0 +1,115 @@
+// Message property readers.
+#include "prop_readers.h"
+#include <mapix.h>
+#include <mapiutil.h>
+#include <mapicode.h>
+
+// Asks the message for one property and sorts the outcome: S_OK with the
+// value array (which the caller frees), MAPI_E_NOT_FOUND, or E_FAIL.
+static HRESULT GetOneProp(LPMAPIPROP pMessage, ULONG ulPropTag, LPSPropValue* lppValues)
+{
+    SizedSPropTagArray(1, sptTag) = {1, {ulPropTag}};
+    ULONG cValues = 0;
+    LPSPropValue lpValues = NULL;
+    HRESULT hr;
+
+    *lppValues = NULL;
+    if (pMessage == NULL)
+        return E_FAIL;
+
+    hr = pMessage->GetProps((LPSPropTagArray)&sptTag, 0, &cValues, &lpValues);
+    if (SUCCEEDED(hr) && lpValues != NULL && cValues > 0 && PROP_TYPE(lpValues[0].ulPropTag) != PT_ERROR &&
+        hr != MAPI_W_ERRORS_RETURNED)
+    {
+        *lppValues = lpValues;
+        return S_OK;
+    }
+
+    // A value of type PT_ERROR says why the property is missing; it is
+    // never read as the property itself.
+    if (SUCCEEDED(hr) && lpValues != NULL && cValues > 0 && lpValues[0].Value.err == (SCODE)MAPI_E_NOT_FOUND)
+        hr = MAPI_E_NOT_FOUND;
+    else
+        hr = E_FAIL;
+    MAPIFreeBuffer(lpValues);
+    return hr;
+}
+
+HRESULT GetPropString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp)
+{
+    LPSPropValue lpValues = NULL;
+    ULONG cb;
+    const void* pvText;
+    HRESULT hr;
+
+    *lpcbProp = 0;
+    *lppvProp = NULL;
+
+    hr = GetOneProp(pMessage, ulPropTag, &lpValues);
+    if (FAILED(hr))
+        goto Cleanup;
+
+    // The size follows the type asked for, not the type returned.
+    if (PROP_TYPE(ulPropTag) == PT_STRING8)
+    {
+        pvText = lpValues[0].Value.lpszA;
+        cb = (pvText != NULL ? lstrlenA(lpValues[0].Value.lpszA) : 0) + 1;
+    }
+    else
+    {
+        pvText = lpValues[0].Value.lpszW;
+        cb = 2 * (pvText != NULL ? lstrlenW(lpValues[0].Value.lpszW) : 0) + 2;
+    }
+
+    if (FAILED(MAPIAllocateBuffer(cb, lppvProp)) || *lppvProp == NULL)
+    {
+        *lppvProp = NULL;
+        hr = E_OUTOFMEMORY;
+        goto Cleanup;
+    }
+    if (pvText != NULL)
+        CopyMemory(*lppvProp, pvText, cb);
+    else
+        ZeroMemory(*lppvProp, cb);
+    *lpcbProp = cb;
+    hr = S_OK;
+
+Cleanup:
+    MAPIFreeBuffer(lpValues);
+    return hr;
+}
+
+HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp)
+{
+    LPSPropValue lpValues = NULL;
+    void* pvText = NULL;
+    ULONG cbBin;
+    ULONG cb;
+    HRESULT hr;
+
+    hr = GetOneProp(pMessage, ulPropTag, &lpValues);
+    if (FAILED(hr))
+        goto Cleanup;
+
+    cbBin = lpValues[0].Value.bin.cb;
+    // Two digits a byte and the terminator must not wrap the size.
+    if (cbBin > 0x3FFFFFF0)
+    {
+        hr = E_FAIL;
+        goto Cleanup;
+    }
+    cb = 2 * cbBin + 2;
+
+    hr = MAPIAllocateBuffer(cb, &pvText);
+    if (FAILED(hr))
+        goto Cleanup;
+    HexFromBin(lpValues[0].Value.bin.lpb, (int)cbBin, (LPTSTR)pvText);
+
+    *lpcbProp = cb;
+    *lppvProp = pvText;
+    hr = S_OK;
+
+Cleanup:
+    MAPIFreeBuffer(lpValues);
+    return hr;
+}

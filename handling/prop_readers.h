@@ -1,0 +1,20 @@
+// Reading one property of a message into a buffer of MAPI memory that the
+// caller frees with MAPIFreeBuffer.
+#ifndef QUORBIT_PROP_READERS_H
+#define QUORBIT_PROP_READERS_H
+
+#include <windows.h>
+#include <mapidefs.h>
+
+// A string property as a copy of its text, terminator included. PT_STRING8
+// tags give 8-bit text, any other tag is taken as wide text. Results: S_OK,
+// MAPI_E_NOT_FOUND, E_FAIL, E_OUTOFMEMORY. On failure *lpcbProp is 0 and
+// *lppvProp NULL.
+HRESULT GetPropString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp);
+
+// A binary property as upper-case hexadecimal text in a buffer of
+// 2 * cb + 2 bytes. Results: S_OK, MAPI_E_NOT_FOUND, E_FAIL, or the
+// allocator's failure. On failure *lpcbProp and *lppvProp are unchanged.
+HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp);
+
+#endif

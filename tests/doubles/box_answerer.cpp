@@ -1,0 +1,101 @@
+#include "box_answerer.h"
+
+BoxAnswerer* BoxAnswerer::s_pCurrent = nullptr;
+
+BoxAnswerer::BoxAnswerer()
+{
+    s_pCurrent = this;
+    m_hHook = SetWindowsHookExA(WH_CBT, CbtProc, NULL, GetCurrentThreadId());
+}
+
+BoxAnswerer::~BoxAnswerer()
+{
+    UnhookWindowsHookEx(m_hHook);
+    s_pCurrent = nullptr;
+}
+
+LRESULT CALLBACK BoxAnswerer::CbtProc(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    if (nCode == HCBT_ACTIVATE && s_pCurrent != nullptr)
+        s_pCurrent->OnActivate((HWND)wParam);
+    return CallNextHookEx(NULL, nCode, wParam, lParam);
+}
+
+static std::string WindowText(HWND hwnd)
+{
+    char sz[2048] = "";
+    GetWindowTextA(hwnd, sz, sizeof(sz));
+    return sz;
+}
+
+static std::string IconOf(HWND hBox)
+{
+    for (HWND h = GetWindow(hBox, GW_CHILD); h != NULL; h = GetWindow(h, GW_HWNDNEXT))
+    {
+        char szClass[32] = "";
+        GetClassNameA(h, szClass, sizeof(szClass));
+        if (lstrcmpiA(szClass, "Static") != 0 || (GetWindowLongA(h, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+            continue;
+        if (!IsWindowVisible(h))
+            return "none";
+        HICON hIcon = (HICON)SendMessageA(h, STM_GETICON, 0, 0);
+        if (hIcon == LoadIcon(NULL, IDI_EXCLAMATION))
+            return "exclamation";
+        if (hIcon == LoadIcon(NULL, IDI_INFORMATION))
+            return "information";
+        if (hIcon == LoadIcon(NULL, IDI_QUESTION))
+            return "question";
+        if (hIcon == LoadIcon(NULL, IDI_HAND))
+            return "stop";
+        return hIcon ? "other" : "none";
+    }
+    return "none";
+}
+
+void BoxAnswerer::OnActivate(HWND hwnd)
+{
+    char szClass[32] = "";
+    GetClassNameA(hwnd, szClass, sizeof(szClass));
+    // Message boxes are dialogs with their text in static 0xFFFF.
+    if (lstrcmpA(szClass, "#32770") != 0 || GetDlgItem(hwnd, 0xFFFF) == NULL)
+        return;
+
+    BoxSeen box;
+    box.caption = WindowText(hwnd);
+    box.text = WindowText(GetDlgItem(hwnd, 0xFFFF));
+    box.icon = IconOf(hwnd);
+    box.owner = GetWindow(hwnd, GW_OWNER);
+    box.cursor = GetCursor();
+
+    static const struct { int id; const char* name; } buttons[] = {
+        {IDOK, "OK"}, {IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"},
+        {IDABORT, "Abort"}, {IDRETRY, "Retry"}, {IDIGNORE, "Ignore"}};
+    int idFirst = 0;
+    for (const auto& b : buttons)
+    {
+        HWND hButton = GetDlgItem(hwnd, b.id);
+        if (hButton == NULL || !IsWindowVisible(hButton))
+            continue;
+        if (!box.buttons.empty())
+            box.buttons += "|";
+        box.buttons += b.name;
+        if (idFirst == 0)
+            idFirst = b.id;
+    }
+    boxes.push_back(box);
+
+    if (m_whileShown)
+    {
+        std::function<void()> fn = m_whileShown;
+        m_whileShown = nullptr;
+        fn();
+    }
+
+    int id = idFirst;
+    if (!m_answers.empty())
+    {
+        id = m_answers.front();
+        m_answers.pop_front();
+    }
+    PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(hwnd, id));
+}

@@ -1,0 +1,49 @@
+// Answers the message boxes a test causes, and records what each showed.
+//
+// A WH_CBT hook on the test's thread sees every box as it is activated,
+// reads its caption, text, buttons, icon and owner, and presses the button
+// the test scripted. Boxes the test did not expect are answered with their
+// first button, so no test ever waits for a person.
+#ifndef QUORBIT_TEST_BOX_ANSWERER_H
+#define QUORBIT_TEST_BOX_ANSWERER_H
+
+#include <windows.h>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct BoxSeen
+{
+    std::string caption;
+    std::string text;
+    std::string buttons;  // e.g. "OK" or "Yes|No"
+    std::string icon;     // "none", "exclamation", "information", "question", "stop"
+    HWND owner;
+    HCURSOR cursor;       // the thread's cursor while the box was up
+};
+
+class BoxAnswerer
+{
+public:
+    BoxAnswerer();
+    ~BoxAnswerer();
+
+    // Buttons to press, in order (IDOK, IDYES, IDNO, ...).
+    void Answer(int id) { m_answers.push_back(id); }
+    // Runs once while the next box is up, before it is answered.
+    void WhileShown(std::function<void()> fn) { m_whileShown = fn; }
+
+    std::vector<BoxSeen> boxes;
+
+private:
+    static LRESULT CALLBACK CbtProc(int nCode, WPARAM wParam, LPARAM lParam);
+    void OnActivate(HWND hwnd);
+
+    HHOOK m_hHook;
+    std::deque<int> m_answers;
+    std::function<void()> m_whileShown;
+    static BoxAnswerer* s_pCurrent;
+};
+
+#endif

@@ -1,0 +1,187 @@
+#include "host_doubles.h"
+#include <mapiutil.h>
+#include <mapicode.h>
+#include <cstring>
+
+FakeProp FakeProp::Str(ULONG tag, const std::string& s)
+{
+    FakeProp p{String8, tag, s, L"", {}, 0, false};
+    return p;
+}
+
+FakeProp FakeProp::NullStr(ULONG tag)
+{
+    FakeProp p{PROP_TYPE(tag) == PT_STRING8 ? String8 : Unicode, tag, "", L"", {}, 0, true};
+    return p;
+}
+
+FakeProp FakeProp::WStr(ULONG tag, const std::wstring& s)
+{
+    FakeProp p{Unicode, tag, "", s, {}, 0, false};
+    return p;
+}
+
+FakeProp FakeProp::Bin(ULONG tag, const std::vector<BYTE>& b)
+{
+    FakeProp p{Binary, tag, "", L"", b, 0, false};
+    return p;
+}
+
+FakeProp FakeProp::Err(ULONG tag, SCODE sc)
+{
+    FakeProp p{Error, tag, "", L"", {}, sc, false};
+    return p;
+}
+
+void FakeMessage::SetSender(const std::string& sender)
+{
+    m_props.push_back(FakeProp::Str(PR_SENDER_EMAIL_ADDRESS, sender));
+}
+
+void FakeMessage::SetEntryId(const std::vector<BYTE>& id)
+{
+    m_props.push_back(FakeProp::Bin(PR_ENTRYID, id));
+}
+
+// Answers as a MAPI store does: one array in MAPI memory, the data of every
+// value allocated with it, PT_ERROR for a property not in the table.
+STDMETHODIMP FakeMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
+                                   LPSPropValue* lppPropArray)
+{
+    m_cGetProps++;
+    m_ulLastFlags = ulFlags;
+    if (FAILED(m_hrGetProps))
+        return m_hrGetProps;
+
+    ULONG cValues = lpPropTagArray->cValues;
+    ULONG cbData = 0;
+    std::vector<const FakeProp*> found(cValues, nullptr);
+    for (ULONG i = 0; i < cValues; i++)
+    {
+        for (const FakeProp& p : m_props)
+            if (PROP_ID(p.ulPropTag) == PROP_ID(lpPropTagArray->aulPropTag[i]))
+                found[i] = &p;
+        if (found[i])
+            cbData += (ULONG)(found[i]->strA.size() + 1 + 2 * (found[i]->strW.size() + 1) + found[i]->bin.size());
+    }
+
+    LPSPropValue lpValues = NULL;
+    if (FAILED(MAPIAllocateBuffer(cValues * sizeof(SPropValue) + cbData, (void**)&lpValues)))
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    BYTE* pData = (BYTE*)(lpValues + cValues);
+    bool fErrors = false;
+    for (ULONG i = 0; i < cValues; i++)
+    {
+        SPropValue& v = lpValues[i];
+        ZeroMemory(&v, sizeof(v));
+        const FakeProp* p = found[i];
+        if (p == nullptr || p->kind == FakeProp::Error)
+        {
+            v.ulPropTag = PROP_TAG(PT_ERROR, PROP_ID(lpPropTagArray->aulPropTag[i]));
+            v.Value.err = p ? p->err : MAPI_E_NOT_FOUND;
+            fErrors = true;
+            continue;
+        }
+        v.ulPropTag = p->ulPropTag;
+        switch (p->kind)
+        {
+        case FakeProp::String8:
+            memcpy(pData, p->strA.c_str(), p->strA.size() + 1);
+            v.Value.lpszA = p->fNullPointer ? NULL : (LPSTR)pData;
+            pData += p->strA.size() + 1;
+            break;
+        case FakeProp::Unicode:
+            memcpy(pData, p->strW.c_str(), 2 * (p->strW.size() + 1));
+            v.Value.lpszW = p->fNullPointer ? NULL : (LPWSTR)pData;
+            pData += 2 * (p->strW.size() + 1);
+            break;
+        case FakeProp::Binary:
+            if (!p->bin.empty())
+                memcpy(pData, p->bin.data(), p->bin.size());
+            v.Value.bin.cb = (ULONG)p->bin.size();
+            v.Value.bin.lpb = pData;
+            pData += p->bin.size();
+            break;
+        default:
+            break;
+        }
+    }
+    *lpcValues = cValues;
+    *lppPropArray = lpValues;
+    return fErrors ? m_hrWarning : m_hrGetProps;
+}
+
+#define NOT_USED(call) \
+    STDMETHODIMP call { return E_NOTIMPL; }
+
+NOT_USED(FakeMessage::GetLastError(HRESULT, ULONG, LPMAPIERROR*))
+NOT_USED(FakeMessage::SaveChanges(ULONG))
+NOT_USED(FakeMessage::GetPropList(ULONG, LPSPropTagArray*))
+NOT_USED(FakeMessage::OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*))
+NOT_USED(FakeMessage::SetProps(ULONG, LPSPropValue, LPSPropProblemArray*))
+NOT_USED(FakeMessage::DeleteProps(LPSPropTagArray, LPSPropProblemArray*))
+NOT_USED(FakeMessage::CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                             LPSPropProblemArray*))
+NOT_USED(FakeMessage::CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                                LPSPropProblemArray*))
+NOT_USED(FakeMessage::GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**))
+NOT_USED(FakeMessage::GetIDsFromNames(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*))
+NOT_USED(FakeMessage::GetAttachmentTable(ULONG, LPMAPITABLE*))
+NOT_USED(FakeMessage::OpenAttach(ULONG, LPCIID, ULONG, LPATTACH*))
+NOT_USED(FakeMessage::CreateAttach(LPCIID, ULONG, ULONG*, LPATTACH*))
+NOT_USED(FakeMessage::DeleteAttach(ULONG, ULONG_PTR, LPMAPIPROGRESS, ULONG))
+NOT_USED(FakeMessage::GetRecipientTable(ULONG, LPMAPITABLE*))
+NOT_USED(FakeMessage::ModifyRecipients(ULONG, LPADRLIST))
+NOT_USED(FakeMessage::SubmitMessage(ULONG))
+NOT_USED(FakeMessage::SetReadFlag(ULONG))
+
+STDMETHODIMP FakeCallback::GetVersion(ULONG* lpulVersion, ULONG)
+{
+    m_cGetVersion++;
+    *lpulVersion = m_ulVersion;
+    return S_OK;
+}
+
+STDMETHODIMP FakeCallback::GetWindow(HWND* lphwnd)
+{
+    m_cGetWindow++;
+    *lphwnd = m_hwnd;
+    return m_hrGetWindow;
+}
+
+STDMETHODIMP FakeCallback::GetSession(LPMAPISESSION* lppses, LPADRBOOK* lppab)
+{
+    m_cGetSession++;
+    if (lppses)
+        *lppses = m_pSession;
+    if (lppab)
+        *lppab = m_pAdrBook;
+    return S_OK;
+}
+
+STDMETHODIMP FakeCallback::GetObject(LPMDB* lppmdb, LPMAPIPROP* lppmp)
+{
+    m_cGetObject++;
+    if (FAILED(m_hrGetObject))
+        return m_hrGetObject;
+    if (m_pStore)
+        m_pStore->AddRef();
+    if (m_pMessage)
+        m_pMessage->AddRef();
+    *lppmdb = (LPMDB)(IUnknown*)m_pStore;
+    *lppmp = m_pMessage;
+    return m_hrGetObject;
+}
+
+NOT_USED(FakeCallback::GetMenu(HMENU*))
+NOT_USED(FakeCallback::GetToolbar(ULONG, HWND*))
+NOT_USED(FakeCallback::GetSelectionCount(ULONG*))
+NOT_USED(FakeCallback::GetSelectionItem(ULONG, ULONG*, LPENTRYID*, ULONG*, LPSTR, ULONG, ULONG*, ULONG))
+NOT_USED(FakeCallback::GetMenuPos(ULONG, HMENU*, ULONG*, ULONG*, ULONG))
+NOT_USED(FakeCallback::GetSharedExtsDir(LPSTR, ULONG, ULONG))
+NOT_USED(FakeCallback::GetRecipients(LPADRLIST*))
+NOT_USED(FakeCallback::SetRecipients(LPADRLIST))
+NOT_USED(FakeCallback::GetNewMessageSite(ULONG, LPMAPIFOLDER, IPersistMessage*, LPMESSAGE*, IMAPIMessageSite**,
+                                         IMAPIViewContext**, ULONG))
+NOT_USED(FakeCallback::RegisterModeless(IExchExtModeless*, IExchExtModelessCallback**))
+NOT_USED(FakeCallback::ChooseFolder(_EXCHEXTCHOOSEFOLDER*))

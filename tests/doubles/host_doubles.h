@@ -1,0 +1,133 @@
+// Doubles of the mail client for the tests: the callback it hands to every
+// extension call, the message store and message behind it, and the address
+// book. Each counts the references it hands out, so a test can prove that
+// everything taken was released. The doubles never delete themselves; the
+// test owns them.
+#ifndef QUORBIT_TEST_HOST_DOUBLES_H
+#define QUORBIT_TEST_HOST_DOUBLES_H
+
+#include "exchext.h"
+#include <mapix.h>
+#include <string>
+#include <vector>
+
+// IUnknown with a visible count.
+template <class Base>
+class CountedObject : public Base
+{
+public:
+    LONG m_cRef = 1;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (ppv == NULL)
+            return E_POINTER;
+        *ppv = NULL;
+        if (riid != IID_IUnknown)
+            return E_NOINTERFACE;
+        *ppv = this;
+        this->AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
+    STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }
+};
+
+// The message store: the check only takes it and releases it.
+typedef CountedObject<IUnknown> FakeMsgStore;
+
+// One entry of the message's property table.
+struct FakeProp
+{
+    enum Kind { String8, Unicode, Binary, Error } kind;
+    ULONG ulPropTag;
+    std::string strA;
+    std::wstring strW;
+    std::vector<BYTE> bin;
+    SCODE err;
+    bool fNullPointer;  // string or binary value whose pointer is null
+
+    static FakeProp Str(ULONG tag, const std::string& s);
+    static FakeProp NullStr(ULONG tag);
+    static FakeProp WStr(ULONG tag, const std::wstring& s);
+    static FakeProp Bin(ULONG tag, const std::vector<BYTE>& b);
+    static FakeProp Err(ULONG tag, SCODE sc);
+};
+
+// A message whose GetProps answers from a table, with values allocated by
+// the real MAPIAllocateBuffer as the client's would be.
+class FakeMessage : public CountedObject<IMessage>
+{
+public:
+    std::vector<FakeProp> m_props;
+    HRESULT m_hrGetProps = S_OK;      // a failure here fails the whole call
+    HRESULT m_hrWarning = MAPI_W_ERRORS_RETURNED;  // answer when a value is PT_ERROR
+    int m_cGetProps = 0;
+    ULONG m_ulLastFlags = 0xdeadbeef;
+
+    void SetSender(const std::string& sender);
+    void SetEntryId(const std::vector<BYTE>& id);
+
+    STDMETHODIMP GetLastError(HRESULT, ULONG, LPMAPIERROR*) override;
+    STDMETHODIMP SaveChanges(ULONG) override;
+    STDMETHODIMP GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
+                          LPSPropValue* lppPropArray) override;
+    STDMETHODIMP GetPropList(ULONG, LPSPropTagArray*) override;
+    STDMETHODIMP OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*) override;
+    STDMETHODIMP SetProps(ULONG, LPSPropValue, LPSPropProblemArray*) override;
+    STDMETHODIMP DeleteProps(LPSPropTagArray, LPSPropProblemArray*) override;
+    STDMETHODIMP CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                        LPSPropProblemArray*) override;
+    STDMETHODIMP CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                           LPSPropProblemArray*) override;
+    STDMETHODIMP GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**) override;
+    STDMETHODIMP GetIDsFromNames(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*) override;
+    STDMETHODIMP GetAttachmentTable(ULONG, LPMAPITABLE*) override;
+    STDMETHODIMP OpenAttach(ULONG, LPCIID, ULONG, LPATTACH*) override;
+    STDMETHODIMP CreateAttach(LPCIID, ULONG, ULONG*, LPATTACH*) override;
+    STDMETHODIMP DeleteAttach(ULONG, ULONG_PTR, LPMAPIPROGRESS, ULONG) override;
+    STDMETHODIMP GetRecipientTable(ULONG, LPMAPITABLE*) override;
+    STDMETHODIMP ModifyRecipients(ULONG, LPADRLIST) override;
+    STDMETHODIMP SubmitMessage(ULONG) override;
+    STDMETHODIMP SetReadFlag(ULONG) override;
+};
+
+// The client's callback for one opened item.
+class FakeCallback : public CountedObject<IExchExtCallback>
+{
+public:
+    // Scripted answers.
+    HWND m_hwnd = NULL;
+    HRESULT m_hrGetWindow = S_OK;
+    HRESULT m_hrGetObject = S_OK;
+    FakeMsgStore* m_pStore = NULL;      // handed out with a reference
+    IMAPIProp* m_pMessage = NULL;       // handed out with a reference
+    ULONG m_ulVersion = 0x000D0000;
+    LPMAPISESSION m_pSession = NULL;
+    LPADRBOOK m_pAdrBook = NULL;
+
+    // What was asked.
+    int m_cGetWindow = 0;
+    int m_cGetObject = 0;
+    int m_cGetVersion = 0;
+    int m_cGetSession = 0;
+
+    STDMETHODIMP GetVersion(ULONG* lpulVersion, ULONG ulFlags) override;
+    STDMETHODIMP GetWindow(HWND* lphwnd) override;
+    STDMETHODIMP GetMenu(HMENU*) override;
+    STDMETHODIMP GetToolbar(ULONG, HWND*) override;
+    STDMETHODIMP GetSession(LPMAPISESSION* lppses, LPADRBOOK* lppab) override;
+    STDMETHODIMP GetObject(LPMDB* lppmdb, LPMAPIPROP* lppmp) override;
+    STDMETHODIMP GetSelectionCount(ULONG*) override;
+    STDMETHODIMP GetSelectionItem(ULONG, ULONG*, LPENTRYID*, ULONG*, LPSTR, ULONG, ULONG*, ULONG) override;
+    STDMETHODIMP GetMenuPos(ULONG, HMENU*, ULONG*, ULONG*, ULONG) override;
+    STDMETHODIMP GetSharedExtsDir(LPSTR, ULONG, ULONG) override;
+    STDMETHODIMP GetRecipients(LPADRLIST*) override;
+    STDMETHODIMP SetRecipients(LPADRLIST) override;
+    STDMETHODIMP GetNewMessageSite(ULONG, LPMAPIFOLDER, IPersistMessage*, LPMESSAGE*, IMAPIMessageSite**,
+                                   IMAPIViewContext**, ULONG) override;
+    STDMETHODIMP RegisterModeless(IExchExtModeless*, IExchExtModelessCallback**) override;
+    STDMETHODIMP ChooseFolder(_EXCHEXTCHOOSEFOLDER*) override;
+};
+
+#endif

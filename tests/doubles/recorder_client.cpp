@@ -1,0 +1,47 @@
+#include "recorder_client.h"
+#include <windows.h>
+
+static std::string ModuleDir()
+{
+    char sz[MAX_PATH];
+    GetModuleFileNameA(NULL, sz, MAX_PATH);
+    std::string s = sz;
+    return s.substr(0, s.find_last_of('\\'));
+}
+
+std::string RecorderPath()
+{
+    return ModuleDir() + "\\recorder.exe";
+}
+
+std::string PrepareRecording()
+{
+    static int n = 0;
+    char szTemp[MAX_PATH];
+    GetTempPathA(MAX_PATH, szTemp);
+    std::string path = std::string(szTemp) + "quorbit-recorder-" + std::to_string(GetCurrentProcessId()) + "-" +
+                       std::to_string(++n) + ".txt";
+    DeleteFileA(path.c_str());
+    SetEnvironmentVariableA("QUORBIT_RECORDER_OUT", path.c_str());
+    return path;
+}
+
+bool WaitForRecording(const std::string& path, std::string* pCmdLine, int timeoutMs)
+{
+    for (int waited = 0; waited <= timeoutMs; waited += 50)
+    {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+        if (h != INVALID_HANDLE_VALUE)
+        {
+            char buf[65536];
+            DWORD cb = 0;
+            ReadFile(h, buf, sizeof(buf), &cb, NULL);
+            CloseHandle(h);
+            pCmdLine->assign(buf, cb);
+            DeleteFileA(path.c_str());
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}

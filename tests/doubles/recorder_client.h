@@ -1,0 +1,17 @@
+// The test side of the recorder program (tests/recorder): where it is and
+// what it wrote.
+#ifndef QUORBIT_TEST_RECORDER_CLIENT_H
+#define QUORBIT_TEST_RECORDER_CLIENT_H
+
+#include <string>
+
+// Full path of recorder.exe, built beside the test programs.
+std::string RecorderPath();
+
+// Points the recorder at a fresh output file and returns its path.
+std::string PrepareRecording();
+
+// Waits up to timeoutMs for the recorder's output; false if none came.
+bool WaitForRecording(const std::string& path, std::string* pCmdLine, int timeoutMs = 15000);
+
+#endif

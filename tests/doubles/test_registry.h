@@ -1,0 +1,39 @@
+// Registry helpers for the tests: every test starts and ends without
+// HKLM\SOFTWARE\Quorbit.
+#ifndef QUORBIT_TEST_REGISTRY_H
+#define QUORBIT_TEST_REGISTRY_H
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+#define TEST_ROOT_KEY "SOFTWARE\\Quorbit\\Message Handlers"
+
+// Removes HKLM\SOFTWARE\Quorbit with everything below it.
+void ResetStore();
+
+bool KeyExists(const std::string& path);  // below HKLM
+std::vector<std::string> SubKeys(const std::string& path);
+
+struct StoredValue
+{
+    bool present = false;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+};
+StoredValue ReadStored(const std::string& path, const char* szValue);
+// Value names of a key, in the order the registry keeps them.
+std::vector<std::string> ValueNames(const std::string& path);
+
+void WriteDword(const std::string& path, const char* szValue, DWORD dw);
+void WriteRaw(const std::string& path, const char* szValue, DWORD type, const void* pv, DWORD cb);
+void WriteString(const std::string& path, const char* szValue, const std::string& s);
+
+// A handler key with all five values.
+void StoreHandler(const std::string& name, const std::string& sender, const std::string& program,
+                  DWORD confirm = 0, DWORD prevent = 0, DWORD debug = 0);
+
+// Sets the current handler record to the values it has when the module loads.
+void ResetRecord();
+
+#endif

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs a command inside a throwaway Wine prefix with its own X display:
+#   tools/wine-session.sh COMMAND...
+# The display comes first, then one persistent Wine server for the whole
+# run, so every window can be created and each program starts quickly.
+set -euo pipefail
+
+if [ -z "${QUORBIT_IN_XVFB:-}" ]; then
+    export QUORBIT_IN_XVFB=1
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+prefix=$(mktemp -d /tmp/quorbit-wine.XXXXXX)
+export WINEPREFIX=$prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+export WINEARCH=win32
+
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$prefix"
+}
+trap cleanup EXIT
+
+wineserver -p
+wine cmd /c exit >/dev/null 2>&1
+# A crash must end the program, not open winedbg's dialog and wait.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+if [ -n "${QUORBIT_WINE_SETUP:-}" ]; then
+    eval "$QUORBIT_WINE_SETUP"
+fi
+
+set +e
+"$@"
+rc=$?
+set -e
+exit $rc
