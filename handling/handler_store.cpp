@@ -19,6 +19,8 @@ static char szHandlerEmailAddress[CCH_SENDER_EMAIL];
 
 static char szEmptyClass[] = "";
 
+REGCREATEKEYEXA pfnRegCreateKeyExA = RegCreateKeyExA;
+
 // Reads a REG_DWORD (or up to 4 bytes of anything) into *pdwField.
 static void RegistryReadDword(HKEY hk, const char* szValue, DWORD* pdwField)
 {
@@ -78,7 +80,7 @@ DWORD RegistryOpen(const char* szName, HKEY* phkHandle)
     HKEY hk = NULL;
     DWORD dwDisposition = 0;
 
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, szName, 0, szEmptyClass, REG_OPTION_NON_VOLATILE,
+    if (pfnRegCreateKeyExA(HKEY_LOCAL_MACHINE, szName, 0, szEmptyClass, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, NULL, &hk, &dwDisposition) != ERROR_SUCCESS)
     {
         // Without administrator rights HKLM\SOFTWARE refuses full access;

@@ -32,6 +32,12 @@ extern DWORD dwDebug;
 // "SOFTWARE\Quorbit\Message Handlers", below HKEY_LOCAL_MACHINE.
 extern char szRootKey[CCH_ROOT_KEY];
 
+// The create-or-open call of RegistryOpen. Tests replace it to play a user
+// whom HKLM refuses full access.
+typedef LONG(WINAPI* REGCREATEKEYEXA)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
+                                      LPDWORD);
+extern REGCREATEKEYEXA pfnRegCreateKeyExA;
+
 // Builds "<root>\<name>" into szKey (cchKey characters). Returns FALSE and
 // leaves szKey empty when the path would not fit.
 BOOL RegistryHandlerKeyPath(char* szKey, int cchKey, const char* szHandler);

@@ -1,0 +1,400 @@
+#include <gtest/gtest.h>
+#include "handler_store.h"
+#include "message_check.h"
+#include "resource.h"
+#include "test_registry.h"
+#include <string>
+
+namespace {
+
+const std::string kRoot = TEST_ROOT_KEY;
+
+std::string HandlerPath(const std::string& name)
+{
+    return kRoot + "\\" + name;
+}
+
+// A window holding list box 1011, as the page does.
+class ListWindow
+{
+public:
+    ListWindow()
+    {
+        m_hwnd = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 200, 200, NULL, NULL, NULL, NULL);
+        m_hList = CreateWindowA("LISTBOX", "", WS_CHILD | LBS_NOTIFY, 0, 0, 100, 100, m_hwnd,
+                                (HMENU)(INT_PTR)IDC_HANDLER_LIST, NULL, NULL);
+    }
+    ~ListWindow() { DestroyWindow(m_hwnd); }
+    HWND hwnd() const { return m_hwnd; }
+    std::vector<std::string> Items() const
+    {
+        std::vector<std::string> items;
+        int n = (int)SendMessageA(m_hList, LB_GETCOUNT, 0, 0);
+        for (int i = 0; i < n; i++)
+        {
+            char sz[300] = "";
+            SendMessageA(m_hList, LB_GETTEXT, i, (LPARAM)sz);
+            items.push_back(sz);
+        }
+        return items;
+    }
+    int Selection() const { return (int)SendMessageA(m_hList, LB_GETCURSEL, 0, 0); }
+
+private:
+    HWND m_hwnd;
+    HWND m_hList;
+};
+
+class HandlerStore : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ResetStore();
+        ResetRecord();
+    }
+    void TearDown() override
+    {
+        lpszSenderEmail = NULL;
+        ResetStore();
+    }
+
+    // Runs the search for one sender address.
+    HRESULT Find(const char* szSender)
+    {
+        char sz[300];
+        lstrcpyA(sz, szSender);
+        lpszSenderEmail = sz;
+        HRESULT hr = RegistryFindHandler();
+        lpszSenderEmail = NULL;
+        return hr;
+    }
+};
+
+TEST_F(HandlerStore, RecordStartsWithItsLoadTimeValues)
+{
+    // Each test runs in a fresh process, so this is the record as loaded.
+    EXPECT_STREQ("", szHandlerName);
+    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
+    EXPECT_EQ(30, lstrlenA(szFilePath));
+    EXPECT_GT(lstrlenA(szSenderEmailAddress), 0);
+    EXPECT_EQ(1u, dwPreventOpen);
+    EXPECT_EQ(1u, dwConfirmDialog);
+    EXPECT_EQ(0u, dwDebug);
+    EXPECT_STREQ("SOFTWARE\\Quorbit\\Message Handlers", szRootKey);
+}
+
+TEST_F(HandlerStore, ListOnAComputerWithoutHandlersCreatesTheRootAndSelectsNothing)
+{
+    ListWindow list;
+    ASSERT_FALSE(KeyExists(kRoot));
+
+    RegistryList(list.hwnd());
+
+    EXPECT_TRUE(KeyExists(kRoot));
+    EXPECT_TRUE(list.Items().empty());
+    EXPECT_EQ(LB_ERR, list.Selection());
+
+    // Now the root exists but is empty: still nothing to list.
+    RegistryList(list.hwnd());
+    EXPECT_TRUE(list.Items().empty());
+    EXPECT_EQ(S_FALSE, Find("anyone@example.com"));
+}
+
+TEST_F(HandlerStore, ListAppendsTheNamesInEnumerationOrderAndSelectsTheFirst)
+{
+    StoreHandler("Orders", "orders@example.com", "a.exe");
+    StoreHandler("Reports", "reports@example.com", "b.exe");
+    ListWindow list;
+
+    RegistryList(list.hwnd());
+
+    EXPECT_EQ(SubKeys(kRoot), list.Items());
+    EXPECT_EQ(0, list.Selection());
+    // The store appends; emptying the list first is the page's business.
+    RegistryList(list.hwnd());
+    EXPECT_EQ(4u, list.Items().size());
+}
+
+TEST_F(HandlerStore, SetWritesTheFiveValuesWithTheirTypesAndSizes)
+{
+    HKEY hk = NULL;
+    lstrcpyA(szSenderEmailAddress, "orders@example.com");
+    dwConfirmDialog = 0;
+    dwPreventOpen = 1;
+    dwDebug = 2;
+    lstrcpyA(szFilePath, "\"Specify a path and file name\"");
+
+    ASSERT_EQ((DWORD)REG_CREATED_NEW_KEY, RegistryOpen(HandlerPath("Orders").c_str(), &hk));
+    RegistrySet(hk);
+    RegistryClose(hk);
+
+    std::string path = HandlerPath("Orders");
+    struct { const char* name; DWORD type; std::vector<BYTE> bytes; } expected[] = {
+        {"ConfirmDialog", REG_DWORD, {0, 0, 0, 0}},
+        {"PreventOpen", REG_DWORD, {1, 0, 0, 0}},
+        {"SenderEmailAddress", REG_SZ, {}},
+        {"FilePath", REG_SZ, {}},
+        {"Debug", REG_DWORD, {2, 0, 0, 0}},
+    };
+    std::string sender = "orders@example.com";
+    expected[2].bytes.assign(sender.c_str(), sender.c_str() + sender.size() + 1);
+    std::string program = "\"Specify a path and file name\"";
+    expected[3].bytes.assign(program.c_str(), program.c_str() + program.size() + 1);
+    ASSERT_EQ(31u, expected[3].bytes.size());
+
+    for (const auto& e : expected)
+    {
+        StoredValue v = ReadStored(path, e.name);
+        ASSERT_TRUE(v.present) << e.name;
+        EXPECT_EQ(e.type, v.type) << e.name;
+        EXPECT_EQ(e.bytes, v.data) << e.name;
+    }
+    EXPECT_EQ(5u, ValueNames(path).size());
+}
+
+TEST_F(HandlerStore, SetWritesAnEmptyTextAsItsTerminator)
+{
+    HKEY hk = NULL;
+    szSenderEmailAddress[0] = '\0';
+    RegistryOpen(HandlerPath("Empty").c_str(), &hk);
+    RegistrySet(hk);
+    RegistryClose(hk);
+
+    StoredValue v = ReadStored(HandlerPath("Empty"), "SenderEmailAddress");
+    ASSERT_TRUE(v.present);
+    EXPECT_EQ(std::vector<BYTE>{0}, v.data);
+}
+
+TEST_F(HandlerStore, GetLoadsTheStoredValuesAndLeavesMissingOnesAlone)
+{
+    // The first handler sets Debug; the second has none.
+    StoreHandler("First", "first@example.com", "first.exe", 0, 0, 1);
+    std::string second = HandlerPath("Second");
+    WriteDword(second, "ConfirmDialog", 1);
+    WriteString(second, "SenderEmailAddress", "second@example.com");
+    lstrcpyA(szHandlerName, "unchanged");
+
+    HKEY hk = NULL;
+    RegistryOpen(HandlerPath("First").c_str(), &hk);
+    RegistryGet(hk);
+    RegistryClose(hk);
+    EXPECT_EQ(1u, dwDebug);
+    EXPECT_STREQ("first.exe", szFilePath);
+
+    RegistryOpen(second.c_str(), &hk);
+    RegistryGet(hk);
+    RegistryClose(hk);
+    EXPECT_EQ(1u, dwConfirmDialog);
+    EXPECT_EQ(0u, dwPreventOpen);
+    EXPECT_STREQ("second@example.com", szSenderEmailAddress);
+    EXPECT_STREQ("first.exe", szFilePath);
+    EXPECT_EQ(1u, dwDebug);
+    EXPECT_STREQ("unchanged", szHandlerName);
+}
+
+TEST_F(HandlerStore, GetNeverOverrunsAFieldWithAnOversizedValue)
+{
+    std::string path = HandlerPath("Oversized");
+    // 80 characters: one more than the field holds with its terminator.
+    WriteString(path, "SenderEmailAddress", std::string(80, 'a'));
+    // Exactly the field's 128 bytes, with no terminator.
+    std::string unterminated(128, 'p');
+    WriteRaw(path, "FilePath", REG_SZ, unterminated.data(), 128);
+    // Eight bytes where four are expected.
+    ULONGLONG ull = 0x1122334455667788ull;
+    WriteRaw(path, "Debug", REG_BINARY, &ull, sizeof(ull));
+    // The largest texts that do fit.
+    std::string fits = HandlerPath("Fits");
+    WriteString(fits, "SenderEmailAddress", std::string(79, 'b'));
+    WriteString(fits, "FilePath", std::string(127, 'q'));
+
+    char szSenderGuard[CCH_SENDER_EMAIL + 1];
+    lstrcpyA(szSenderGuard, szSenderEmailAddress);
+    HKEY hk = NULL;
+    RegistryOpen(path.c_str(), &hk);
+    RegistryGet(hk);
+    RegistryClose(hk);
+    EXPECT_STREQ(szSenderGuard, szSenderEmailAddress);
+    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
+    EXPECT_EQ(0u, dwDebug);
+
+    RegistryOpen(fits.c_str(), &hk);
+    RegistryGet(hk);
+    RegistryClose(hk);
+    EXPECT_EQ(std::string(79, 'b'), szSenderEmailAddress);
+    EXPECT_EQ(std::string(127, 'q'), szFilePath);
+}
+
+TEST_F(HandlerStore, OpenCreatesAMissingHandlerKeyThatLoadsNothing)
+{
+    HKEY hk = NULL;
+    EXPECT_EQ((DWORD)REG_CREATED_NEW_KEY, RegistryOpen(HandlerPath("New").c_str(), &hk));
+    ASSERT_NE((HKEY)NULL, hk);
+    RegistryGet(hk);
+    RegistryClose(hk);
+    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
+    EXPECT_EQ(1u, dwPreventOpen);
+    EXPECT_TRUE(ValueNames(HandlerPath("New")).empty());
+
+    EXPECT_EQ((DWORD)REG_OPENED_EXISTING_KEY, RegistryOpen(HandlerPath("New").c_str(), &hk));
+    RegistryClose(hk);
+}
+
+TEST_F(HandlerStore, DeleteRemovesTheHandlerWithItsValuesAndIgnoresUnknownNames)
+{
+    StoreHandler("Orders", "orders@example.com", "a.exe");
+    StoreHandler("Reports", "reports@example.com", "b.exe");
+    HKEY hkRoot = NULL;
+    RegistryOpen(szRootKey, &hkRoot);
+
+    RegistryDelete(hkRoot, "Nobody");
+    EXPECT_EQ(2u, SubKeys(kRoot).size());
+    RegistryDelete(hkRoot, "");
+    EXPECT_TRUE(KeyExists(kRoot));
+
+    RegistryDelete(hkRoot, "Orders");
+    RegistryClose(hkRoot);
+    EXPECT_EQ(std::vector<std::string>{"Reports"}, SubKeys(kRoot));
+}
+
+TEST_F(HandlerStore, FindMatchesWithoutRegardToCaseAndKeepsTheHandlerName)
+{
+    StoreHandler("Orders", "Orders@Example.COM", "import.exe", 0, 1, 0);
+    lstrcpyA(szHandlerName, "Typed on the page");
+
+    EXPECT_EQ(S_OK, Find("orders@example.com"));
+    EXPECT_STREQ("Orders@Example.COM", szSenderEmailAddress);
+    EXPECT_STREQ("import.exe", szFilePath);
+    EXPECT_EQ(0u, dwConfirmDialog);
+    EXPECT_EQ(1u, dwPreventOpen);
+    EXPECT_STREQ("Typed on the page", szHandlerName);
+}
+
+TEST_F(HandlerStore, FindWithoutAMatchLeavesTheRecordAlone)
+{
+    StoreHandler("Orders", "orders@example.com", "import.exe", 0, 0, 1);
+    EXPECT_EQ(S_FALSE, Find("someone.else@example.com"));
+    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
+    EXPECT_EQ(0u, dwDebug);
+}
+
+TEST_F(HandlerStore, FindCreatesAMissingRootAndFindsNothing)
+{
+    EXPECT_EQ(S_FALSE, Find("orders@example.com"));
+    EXPECT_TRUE(KeyExists(kRoot));
+}
+
+TEST_F(HandlerStore, OfTwoHandlersForOneAddressTheHigherIndexWins)
+{
+    StoreHandler("Alpha", "shared@example.com", "alpha.exe");
+    StoreHandler("Beta", "SHARED@example.com", "beta.exe");
+    std::vector<std::string> order = SubKeys(kRoot);
+    ASSERT_EQ(2u, order.size());
+
+    EXPECT_EQ(S_OK, Find("shared@example.com"));
+    EXPECT_EQ(order[1] == "Beta" ? "beta.exe" : "alpha.exe", std::string(szFilePath));
+}
+
+TEST_F(HandlerStore, EveryHandlerIsFoundWhateverTheAddressesBeforeIt)
+{
+    const char* senders[] = {"a@x.org", "a.much.longer.address@subdomain.example.com", "bb@x.org", "",
+                             "c@example.com"};
+    for (int i = 0; i < 5; i++)
+        StoreHandler("H" + std::to_string(i), senders[i], "p" + std::to_string(i) + ".exe");
+
+    for (int i = 0; i < 5; i++)
+    {
+        lstrcpyA(szFilePath, "none");
+        EXPECT_EQ(S_OK, Find(senders[i])) << senders[i];
+        EXPECT_EQ("p" + std::to_string(i) + ".exe", std::string(szFilePath)) << senders[i];
+    }
+}
+
+TEST_F(HandlerStore, FindSkipsKeysWhoseAddressCannotBeRead)
+{
+    // No address at all, an address too long for the field, and a name too
+    // long for the key path: none of them may match or overrun anything.
+    WriteDword(HandlerPath("NoAddress"), "Debug", 1);
+    StoreHandler("TooLong", std::string(100, 'z'), "toolong.exe");
+    std::string longName(100, 'Z');
+    StoreHandler(longName, "orders@example.com", "longname.exe");
+    StoreHandler("Orders", "orders@example.com", "orders.exe");
+
+    EXPECT_EQ(S_FALSE, Find(""));
+    EXPECT_EQ(S_FALSE, Find(std::string(100, 'z').c_str()));
+    EXPECT_EQ(S_FALSE, Find(std::string(79, 'z').c_str()));
+    EXPECT_EQ(0u, dwDebug);
+
+    EXPECT_EQ(S_OK, Find("orders@example.com"));
+    EXPECT_STREQ("orders.exe", szFilePath);
+}
+
+}  // namespace
+
+namespace {
+
+LONG WINAPI RefuseFullAccess(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY phk,
+                             LPDWORD)
+{
+    *phk = NULL;
+    return ERROR_ACCESS_DENIED;
+}
+
+// A user without administrator rights: HKLM\SOFTWARE refuses KEY_ALL_ACCESS.
+class StandardUser : public HandlerStore
+{
+protected:
+    void SetUp() override
+    {
+        HandlerStore::SetUp();
+        pfnRegCreateKeyExA = RefuseFullAccess;
+    }
+    void TearDown() override
+    {
+        pfnRegCreateKeyExA = RegCreateKeyExA;
+        HandlerStore::TearDown();
+    }
+};
+
+TEST_F(StandardUser, StillFindsAndListsTheStoredHandlers)
+{
+    StoreHandler("Orders", "orders@example.com", "orders.exe", 0, 1, 0);
+    ListWindow list;
+
+    RegistryList(list.hwnd());
+    EXPECT_EQ(std::vector<std::string>{"Orders"}, list.Items());
+    EXPECT_EQ(S_OK, Find("ORDERS@example.com"));
+    EXPECT_STREQ("orders.exe", szFilePath);
+}
+
+TEST_F(StandardUser, WritesNothingAndCreatesNoKey)
+{
+    StoreHandler("Orders", "orders@example.com", "orders.exe");
+    HKEY hk = (HKEY)0xdeadbeef;
+
+    EXPECT_EQ((DWORD)REG_OPENED_EXISTING_KEY, RegistryOpen(HandlerPath("Orders").c_str(), &hk));
+    lstrcpyA(szFilePath, "changed.exe");
+    RegistrySet(hk);
+    RegistryClose(hk);
+    EXPECT_EQ(std::string("orders.exe"), std::string((char*)ReadStored(HandlerPath("Orders"), "FilePath").data.data()));
+
+    hk = (HKEY)0xdeadbeef;
+    EXPECT_EQ(0u, RegistryOpen(HandlerPath("Missing").c_str(), &hk));
+    EXPECT_EQ((HKEY)NULL, hk);
+    RegistryGet(hk);
+    RegistrySet(hk);
+    RegistryClose(hk);
+    EXPECT_FALSE(KeyExists(HandlerPath("Missing")));
+}
+
+TEST_F(StandardUser, WithoutTheRootNothingIsListedOrFound)
+{
+    ListWindow list;
+    RegistryList(list.hwnd());
+    EXPECT_TRUE(list.Items().empty());
+    EXPECT_EQ(S_FALSE, Find("orders@example.com"));
+    EXPECT_FALSE(KeyExists(kRoot));
+}
+
+}  // namespace
