@@ -1,0 +1,191 @@
+// The built Quorbit.HLP: read back by the tests' own reader, and a reader
+// that notices the faults the viewer would stumble over.
+#include <gtest/gtest.h>
+#include "help_reader.h"
+
+#include <windows.h>
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+namespace {
+
+typedef std::vector<unsigned char> Bytes;
+
+Bytes BuiltFile()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string s(path);
+    s = s.substr(0, s.find_last_of('\\') + 1) + "Quorbit.HLP";
+    std::ifstream in(s, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+uint32_t Le32(const Bytes& b, size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+void Put32(Bytes& b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// File offset of an internal file's header, found in the directory's leaf.
+size_t FileAt(const Bytes& b, const std::string& name)
+{
+    size_t dir = Le32(b, 4);
+    auto it = std::search(b.begin() + dir, b.end(), name.c_str(), name.c_str() + name.size() + 1);
+    return Le32(b, (it - b.begin()) + name.size() + 1);
+}
+
+size_t NameInDirectory(const Bytes& b, const std::string& name)
+{
+    size_t dir = Le32(b, 4);
+    return std::search(b.begin() + dir, b.end(), name.c_str(), name.c_str() + name.size() + 1) - b.begin();
+}
+
+std::string AllText(const ReadHelp& help)
+{
+    std::string all;
+    for (const ReadTopic& t : help.topics)
+        for (const ReadParagraph& p : t.paragraphs)
+            all += p.text + "\n";
+    return all;
+}
+
+class BuiltHelp : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        file = BuiltFile();
+        ASSERT_FALSE(file.empty()) << "Quorbit.HLP is not beside the test program";
+        ASSERT_EQ("", ReadHelpFile(file, help));
+    }
+    Bytes file;
+    ReadHelp help;
+};
+
+TEST_F(BuiltHelp, OpensAtItsContentsTopic)
+{
+    const ReadTopic* contents = help.Contents();
+    ASSERT_NE(nullptr, contents);
+    EXPECT_EQ("Quorbit Message Handlers", contents->title);
+    EXPECT_EQ(contents, &help.topics[0]);
+    EXPECT_EQ("Quorbit Message Handlers Help", help.title);
+    // The topic shows its own title as its first line.
+    EXPECT_EQ(contents->title, contents->paragraphs[0].text);
+}
+
+TEST_F(BuiltHelp, ContentsLeadsToEveryOtherTopic)
+{
+    std::set<const ReadTopic*> reached;
+    for (const ReadParagraph& p : help.Contents()->paragraphs)
+        for (const auto& jump : p.jumps)
+            reached.insert(help.Find(jump.second));
+    EXPECT_EQ(help.topics.size() - 1, reached.size());
+    EXPECT_EQ(0u, reached.count(help.Contents()));
+    EXPECT_GE(help.topics.size(), 6u);
+}
+
+TEST_F(BuiltHelp, DescribesEveryControlAndTheCommandLine)
+{
+    std::string all = AllText(help);
+    for (const char* s : {"Current Message Handlers", "Add...", "Remove", "Properties...", "Help",
+                          "Message Handler Name", "Messages sent from the following email address",
+                          "Should be handled by the following application", "Browse...",
+                          "Prevent the message from opening", "Prompt for a confirmation first",
+                          "Debug", "OK", "Cancel", "Do you want to process this document?",
+                          "D:\\Tools\\import.exe \"MessageID\" \"001FA0\"",
+                          "\"C:\\Program Files\\Import Tool\\import.exe\" \"MessageID\" \"001FA0\"",
+                          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Message Handlers",
+                          "every user of the computer"})
+        EXPECT_NE(std::string::npos, all.find(s)) << s;
+}
+
+TEST_F(BuiltHelp, HeadingsAreBoldAndLargerThanText)
+{
+    const ReadParagraph& title = help.topics[1].paragraphs[0];
+    ASSERT_FALSE(title.fonts.empty());
+    EXPECT_TRUE(help.fonts[title.fonts[0]].first);
+    const ReadParagraph& body = help.topics[1].paragraphs[1];
+    ASSERT_FALSE(body.fonts.empty());
+    EXPECT_FALSE(help.fonts[body.fonts[0]].first);
+    EXPECT_GT(help.fonts[title.fonts[0]].second, help.fonts[body.fonts[0]].second);
+}
+
+// Each damage must be reported, with the fault it causes.
+struct Damage
+{
+    const char* name;
+    void (*apply)(Bytes&);
+    const char* fault;
+};
+
+const Damage kDamages[] = {
+    {"directory magic", [](Bytes& b) { b[Le32(b, 4) + 9] ^= 0xFF; }, "bad B+ tree magic"},
+    {"directory levels", [](Bytes& b) { b[Le32(b, 4) + 9 + 32] = 0; }, "bad B+ tree header"},
+    {"directory order", [](Bytes& b) { b[NameInDirectory(b, "|SYSTEM") + 1] = 'A'; }, "out of order"},
+    {"missing |FONT", [](Bytes& b) { b[NameInDirectory(b, "|FONT") + 4] = 'U'; }, "missing internal file |FONT"},
+    {"missing |CONTEXT", [](Bytes& b) { b[NameInDirectory(b, "|CONTEXT") + 2] = 'A'; }, "missing internal file |CONTEXT"},
+    {"file past the end",
+     [](Bytes& b) { Put32(b, NameInDirectory(b, "|TOPIC") + 7, static_cast<uint32_t>(b.size() - 20)); },
+     "sizes do not fit"},
+    {"truncated", [](Bytes& b) { b.resize(b.size() - 1); }, "file size"},
+    {"NextBlock past the blocks",
+     [](Bytes& b) { Put32(b, FileAt(b, "|TOPIC") + 9 + 12 + 12, 0x7F000C); }, "TOPICPOS points nowhere"},
+    {"NextBlock inside a record",
+     [](Bytes& b) { Put32(b, FileAt(b, "|TOPIC") + 9 + 12 + 12, Le32(b, FileAt(b, "|TOPIC") + 9 + 12 + 12) + 1); },
+     "PrevBlock"},
+    {"Scroll points nowhere",
+     [](Bytes& b) { Put32(b, FileAt(b, "|TOPIC") + 9 + 12 + 21 + 20, 0x3000); }, "Scroll points nowhere"},
+    {"context offset",
+     [](Bytes& b) { Put32(b, FileAt(b, "|CONTEXT") + 9 + 38 + 8 + 4, 0x7FFF); }, "offset names no topic"},
+};
+
+void PrintTo(const Damage& d, std::ostream* os)
+{
+    *os << d.name;
+}
+
+class DamagedHelp : public ::testing::TestWithParam<Damage>
+{
+};
+
+TEST_P(DamagedHelp, IsReported)
+{
+    Bytes file = BuiltFile();
+    ASSERT_FALSE(file.empty());
+    GetParam().apply(file);
+    ReadHelp help;
+    std::string fault = ReadHelpFile(file, help);
+    EXPECT_NE(std::string::npos, fault.find(GetParam().fault)) << "reported: " << fault;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, DamagedHelp, ::testing::ValuesIn(kDamages),
+                         [](const ::testing::TestParamInfo<Damage>& info) {
+                             std::string n;
+                             for (const char* p = info.param.name; *p; p++)
+                                 n += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return n;
+                         });
+
+TEST(DamagedHelpContents, ContentsOffsetThatNamesNoTopicIsReported)
+{
+    Bytes file = BuiltFile();
+    ASSERT_FALSE(file.empty());
+    // |SYSTEM ends with record 3, whose last four bytes are the offset.
+    size_t sys = FileAt(file, "|SYSTEM");
+    size_t end = sys + 9 + Le32(file, sys + 4);
+    ASSERT_EQ(3u, file[end - 8]);
+    Put32(file, end - 4, 0x7FFF);
+    ReadHelp help;
+    EXPECT_EQ("|SYSTEM: contents offset names no topic", ReadHelpFile(file, help));
+}
+
+}

@@ -1,0 +1,135 @@
+// The generator: context hashes, compressed numbers, the markup's errors,
+// and files larger than one topic block, read back by the tests' reader.
+#include <gtest/gtest.h>
+#include "byte_writer.h"
+#include "context_hash.h"
+#include "help_file.h"
+#include "help_reader.h"
+#include "help_source.h"
+
+namespace {
+
+TEST(ContextHash, MatchesTheViewersValues)
+{
+    EXPECT_EQ(0x25F4558Au, ContextHash("CONTENTS"));
+    EXPECT_EQ(0x0EE9D73Au, ContextHash("second_topic"));
+    EXPECT_EQ(0x0773D907u, ContextHash("third"));
+    EXPECT_EQ(0xCC10AD9Fu, ContextHash("helpid_x"));
+    EXPECT_EQ(ContextHash("contents"), ContextHash("CONTENTS"));
+}
+
+TEST(ContextHash, RefusesNamesItCannotHash)
+{
+    EXPECT_TRUE(IsValidContextName("a.Z_09"));
+    for (const char* bad : {"", "a-b", "a b", "x!"})
+        EXPECT_FALSE(IsValidContextName(bad)) << bad;
+}
+
+TEST(CompressedNumbers, ChangeSizeAtTheirLimits)
+{
+    Bytes b;
+    ByteWriter w(b);
+    w.CU16(127);
+    w.CU16(128);
+    EXPECT_EQ((Bytes{0xFE, 0x01, 0x01}), b);
+    b.clear();
+    w.CS16(63);
+    w.CS16(64);
+    w.CS16(-64);
+    w.CS16(-65);
+    EXPECT_EQ((Bytes{0xFE, 0x81, 0x80, 0x00, 0x7F, 0x7F}), b);
+    b.clear();
+    w.CS32(17);
+    EXPECT_EQ((Bytes{0x22, 0x80}), b);
+}
+
+std::string ParseError(const std::string& text)
+{
+    HelpSource source;
+    std::string error;
+    EXPECT_FALSE(ParseHelpSource(text, source, error));
+    return error;
+}
+
+TEST(HelpSourceMarkup, ReportsMistakesWithTheirLine)
+{
+    EXPECT_EQ("line 2: no topic {#nowhere}", ParseError("# A {#a}\nsee [b](#nowhere)\n"));
+    EXPECT_EQ("line 3: unclosed **", ParseError("# A {#a}\n\n**bold\n"));
+    EXPECT_EQ("line 1: text before the first topic", ParseError("hello\n# A {#a}\n"));
+    EXPECT_EQ("line 1: a topic is written # Title {#context}", ParseError("# A\n"));
+    EXPECT_EQ("line 1: context names use only A-Z, a-z, 0-9, '.' and '_'", ParseError("# A {#a-b}\n"));
+    EXPECT_EQ("line 2: only printable ASCII characters are allowed", ParseError("# A {#a}\ncaf\xE9\n"));
+}
+
+TEST(HelpSourceMarkup, ReadsTopicsParagraphsAndRuns)
+{
+    HelpSource source;
+    std::string error;
+    ASSERT_TRUE(ParseHelpSource(".title T\n# One {#one}\nplain **bold** `lit` [go](#two)\nmore\n\n"
+                                "## Head\n- item\n  goes on\n\n    code  line\n# Two {#two}\n",
+                                source, error))
+        << error;
+    ASSERT_EQ(2u, source.topics.size());
+    const HelpTopic& one = source.topics[0];
+    ASSERT_EQ(5u, one.paragraphs.size());
+    EXPECT_EQ(HelpParagraph::Title, one.paragraphs[0].style);
+    const std::vector<HelpRun>& runs = one.paragraphs[1].runs;
+    ASSERT_EQ(7u, runs.size());
+    EXPECT_EQ(HelpRun::Bold, runs[1].kind);
+    EXPECT_EQ(HelpRun::Literal, runs[3].kind);
+    EXPECT_EQ(HelpRun::Jump, runs[5].kind);
+    EXPECT_EQ("two", runs[5].target);
+    EXPECT_EQ(" more", runs[6].text);
+    EXPECT_EQ("item goes on", one.paragraphs[3].runs[0].text);
+    EXPECT_EQ("code  line", one.paragraphs[4].runs[0].text);
+}
+
+TEST(HelpFileBuild, RefusesTwoNamesWithOneHash)
+{
+    HelpSource source;
+    std::string error;
+    ASSERT_TRUE(ParseHelpSource("# A {#name}\n# B {#NAME}\n", source, error));
+    Bytes file;
+    EXPECT_FALSE(BuildHelpFile(source, file, error));
+    EXPECT_EQ("context names name and NAME share one hash", error);
+}
+
+// A source whose topics fill several blocks, with a paragraph longer than
+// a block and links both ways.
+std::string LargeSource()
+{
+    std::string text = "# Start {#CONTENTS}\nGo to [the end](#finish).\n\n";
+    for (int i = 0; i < 300; i++)
+        text += "Paragraph number " + std::to_string(i) + " of the first topic.\n\n";
+    text += "# Finish {#finish}\n";
+    text += std::string(6000, 'x') + "\n\nBack to [the start](#CONTENTS).\n";
+    return text;
+}
+
+TEST(HelpFileBuild, ManyBlocksReadBackWhole)
+{
+    HelpSource source;
+    std::string error;
+    ASSERT_TRUE(ParseHelpSource(LargeSource(), source, error)) << error;
+    Bytes file;
+    ASSERT_TRUE(BuildHelpFile(source, file, error)) << error;
+
+    ReadHelp help;
+    ASSERT_EQ("", ReadHelpFile(file, help));
+    ASSERT_GT(help.files["|TOPIC"].size(), 3u * 4096);
+    ASSERT_EQ(2u, help.topics.size());
+    ASSERT_EQ(302u, help.topics[0].paragraphs.size());
+    EXPECT_EQ("Paragraph number 299 of the first topic.", help.topics[0].paragraphs[301].text);
+    EXPECT_EQ(std::string(6000, 'x'), help.topics[1].paragraphs[1].text);
+
+    const ReadParagraph& there = help.topics[0].paragraphs[1];
+    ASSERT_EQ(1u, there.jumps.size());
+    EXPECT_EQ("the end", there.jumps[0].first);
+    EXPECT_EQ(&help.topics[1], help.Find(there.jumps[0].second));
+    const ReadParagraph& back = help.topics[1].paragraphs[2];
+    ASSERT_EQ(1u, back.jumps.size());
+    EXPECT_EQ(&help.topics[0], help.Find(back.jumps[0].second));
+    EXPECT_EQ(&help.topics[0], help.Contents());
+}
+
+}

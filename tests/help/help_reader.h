@@ -1,0 +1,45 @@
+// A reader of WinHelp files for the tests, written apart from the
+// generator so that the two cannot share a mistake. It walks the file the
+// way the viewer does and reports the first structural fault it meets.
+#ifndef QUORBIT_TEST_HELP_READER_H
+#define QUORBIT_TEST_HELP_READER_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct ReadParagraph
+{
+    std::string text;
+    std::vector<unsigned> fonts;  // descriptor indices used, in order
+    std::vector<std::pair<std::string, uint32_t>> jumps;  // hotspot text, context hash
+};
+
+struct ReadTopic
+{
+    uint32_t pos = 0;     // TOPICPOS of its header record
+    uint32_t offset = 0;  // TOPICOFFSET, as the viewer computes it
+    std::string title;
+    std::vector<ReadParagraph> paragraphs;
+};
+
+struct ReadHelp
+{
+    std::map<std::string, std::vector<unsigned char>> files;  // internal files by name
+    std::string title;
+    uint32_t contentsOffset = 0xFFFFFFFF;
+    std::vector<std::string> faces;
+    std::vector<std::pair<bool, unsigned>> fonts;  // bold, half-points
+    std::map<int32_t, uint32_t> contexts;          // hash -> TOPICOFFSET
+    std::vector<ReadTopic> topics;
+
+    // The topic a context hash leads to, or null.
+    const ReadTopic* Find(uint32_t hash) const;
+    const ReadTopic* Contents() const;
+};
+
+// Empty on success, else a description of the first fault.
+std::string ReadHelpFile(const std::vector<unsigned char>& file, ReadHelp& out);
+
+#endif

@@ -1,0 +1,65 @@
+// The platform's help viewer, driven from the tests: puts Quorbit.HLP where
+// WinHelp looks for a bare file name, waits for the viewer's window, reads
+// what it shows, and closes it again.
+#ifndef QUORBIT_TEST_HELP_VIEWER_H
+#define QUORBIT_TEST_HELP_VIEWER_H
+
+#include <windows.h>
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// The built Quorbit.HLP beside the test program.
+std::string BuiltHelpPath();
+
+// Copies the built file into the Windows help folder, where the deployment
+// puts it, and into the Windows folder, which Wine's viewer searches
+// instead. Remove() takes both copies away again.
+class InstalledHelp
+{
+public:
+    bool Install();
+    void Remove();
+    ~InstalledHelp() { Remove(); }
+
+private:
+    std::vector<std::string> m_copies;
+};
+
+struct ViewerShown
+{
+    HWND hwnd = NULL;     // the viewer's main window; NULL if none came up
+    std::string caption;
+    std::string text;     // the topic text the viewer shows
+};
+
+// Waits up to ms for a viewer window whose text contains `expect`, pumping
+// this thread's messages meanwhile. Returns what it last saw.
+ViewerShown WaitForViewer(const std::string& expect, DWORD ms);
+
+// Asks the viewer to quit and waits until its window is gone; closes the
+// window itself if the request is not heard. True when it is gone.
+bool CloseViewer(HWND owner);
+
+// Answers, from a thread of its own, every message box that another
+// process (the viewer) shows while it lives, and records the box texts.
+// The viewer's "cannot find the file" question would otherwise block
+// WinHelpA for good.
+class ForeignBoxWatch
+{
+public:
+    ForeignBoxWatch();
+    ~ForeignBoxWatch();
+    std::vector<std::string> Boxes();
+
+private:
+    void Run();
+    std::atomic<bool> m_stop;
+    std::mutex m_lock;
+    std::vector<std::string> m_boxes;
+    std::thread m_thread;
+};
+
+#endif

@@ -1,0 +1,72 @@
+// WinHelpA with HELP_CONTENTS, as the page and the dialog call it, opens
+// the platform's viewer on Quorbit.HLP at its contents topic.
+#include <gtest/gtest.h>
+#include "help_reader.h"
+#include "help_viewer.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+// The contents topic's title and the start of its first paragraph, as the
+// built file holds them.
+bool ContentsOfBuiltFile(std::string& title, std::string& firstText)
+{
+    std::ifstream in(BuiltHelpPath(), std::ios::binary);
+    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ReadHelp help;
+    if (!ReadHelpFile(file, help).empty() || !help.Contents() || help.Contents()->paragraphs.size() < 2)
+        return false;
+    title = help.Contents()->title;
+    firstText = help.Contents()->paragraphs[1].text.substr(0, 40);
+    return true;
+}
+
+class HelpViewer : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(ContentsOfBuiltFile(title, firstText));
+        ASSERT_TRUE(installed.Install());
+        owner = CreateWindowA("STATIC", "Help owner", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+        ASSERT_NE((HWND)NULL, owner);
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(CloseViewer(owner));
+        DestroyWindow(owner);
+        installed.Remove();
+    }
+    std::string title, firstText;
+    InstalledHelp installed;
+    HWND owner = NULL;
+};
+
+TEST_F(HelpViewer, ContentsCommandShowsTheContentsTopic)
+{
+    ForeignBoxWatch boxes;
+    EXPECT_TRUE(WinHelpA(owner, "Quorbit.HLP", HELP_CONTENTS, 0));
+    ViewerShown shown = WaitForViewer(firstText, 20000);
+
+    ASSERT_NE((HWND)NULL, shown.hwnd) << "no viewer window";
+    EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0];
+    // The topic pane starts with the contents topic's title, then its text.
+    EXPECT_EQ(0u, shown.text.find(title)) << shown.text;
+    EXPECT_NE(std::string::npos, shown.text.find(firstText)) << shown.text;
+    EXPECT_NE(std::string::npos, shown.text.find("What a message handler is")) << shown.text;
+}
+
+TEST_F(HelpViewer, ViewerQuitsWhenAsked)
+{
+    ASSERT_TRUE(WinHelpA(owner, "Quorbit.HLP", HELP_CONTENTS, 0));
+    ViewerShown shown = WaitForViewer(firstText, 20000);
+    ASSERT_NE((HWND)NULL, shown.hwnd);
+    EXPECT_TRUE(WinHelpA(owner, "Quorbit.HLP", HELP_QUIT, 0));
+    for (int i = 0; i < 50 && IsWindow(shown.hwnd); i++)
+        Sleep(100);
+    EXPECT_FALSE(IsWindow(shown.hwnd));
+}
+
+}
