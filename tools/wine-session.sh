@@ -26,6 +26,9 @@ wineserver -p
 wine cmd /c exit >/dev/null 2>&1
 # A crash must end the program, not open winedbg's dialog and wait.
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+# Without a window manager, Wine waits up to two seconds for one each time a
+# managed window is hidden; unmanaged windows need no such wait.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 if [ -n "${QUORBIT_WINE_SETUP:-}" ]; then
     eval "$QUORBIT_WINE_SETUP"
 fi

@@ -36,7 +36,8 @@ static std::string IconOf(HWND hBox)
         GetClassNameA(h, szClass, sizeof(szClass));
         if (lstrcmpiA(szClass, "Static") != 0 || (GetWindowLongA(h, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
             continue;
-        if (!IsWindowVisible(h))
+        // The box is not shown yet when it is activated: read the style.
+        if (!(GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE))
             return "none";
         HICON hIcon = (HICON)SendMessageA(h, STM_GETICON, 0, 0);
         if (hIcon == LoadIcon(NULL, IDI_EXCLAMATION))
@@ -74,7 +75,7 @@ void BoxAnswerer::OnActivate(HWND hwnd)
     for (const auto& b : buttons)
     {
         HWND hButton = GetDlgItem(hwnd, b.id);
-        if (hButton == NULL || !IsWindowVisible(hButton))
+        if (hButton == NULL || !(GetWindowLongA(hButton, GWL_STYLE) & WS_VISIBLE))
             continue;
         if (!box.buttons.empty())
             box.buttons += "|";

@@ -1,0 +1,362 @@
+#include <gtest/gtest.h>
+#include "box_answerer.h"
+#include "handler_store.h"
+#include "host_doubles.h"
+#include "message_check.h"
+#include "recorder_client.h"
+#include "test_registry.h"
+#include <mapiutil.h>
+#include <mapicode.h>
+
+namespace {
+
+const char* const kSender = "orders@example.com";
+const char* const kQuestion = "Do you want to process this document?";
+
+std::string SystemText(DWORD dwError)
+{
+    LPSTR lpsz = NULL;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+                   NULL, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&lpsz, 0, NULL);
+    std::string s = lpsz ? lpsz : "";
+    LocalFree(lpsz);
+    return s;
+}
+
+// One opened item from kSender, through the client's callback.
+class MessageCheck : public ::testing::Test
+{
+protected:
+    FakeCallback m_callback;
+    FakeMsgStore m_store;
+    FakeMessage m_message;
+    HWND m_hwndHost = NULL;
+    std::string m_recording;
+
+    void SetUp() override
+    {
+        ResetStore();
+        ResetRecord();
+        m_hwndHost = CreateWindowA("STATIC", "Host", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
+        m_callback.m_hwnd = m_hwndHost;
+        m_callback.m_pStore = &m_store;
+        m_callback.m_pMessage = &m_message;
+        m_message.SetSender(kSender);
+        m_message.SetEntryId({0x00, 0x1F, 0xA0});
+        m_recording = PrepareRecording();
+    }
+
+    void TearDown() override
+    {
+        // Every exit releases what the check took and frees the address.
+        EXPECT_EQ(1, m_store.m_cRef);
+        EXPECT_EQ(1, m_message.m_cRef);
+        EXPECT_EQ(nullptr, lpszSenderEmail);
+        DestroyWindow(m_hwndHost);
+        ResetStore();
+    }
+
+    void StoreOrders(const std::string& program, DWORD confirm, DWORD prevent, DWORD debug)
+    {
+        StoreHandler("Orders", kSender, program, confirm, prevent, debug);
+    }
+
+    std::string Recorded(int timeoutMs = 15000)
+    {
+        std::string cmd;
+        return WaitForRecording(m_recording, &cmd, timeoutMs) ? cmd : "<nothing started>";
+    }
+};
+
+TEST_F(MessageCheck, UnknownSenderShowsAndStartsNothing)
+{
+    StoreHandler("Reports", "reports@example.com", RecorderPath(), 0, 1, 0);
+    BoxAnswerer boxes;
+    HCURSOR hBefore = GetCursor();
+
+    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(hBefore, GetCursor());
+    EXPECT_EQ("<nothing started>", Recorded(1000));
+}
+
+TEST_F(MessageCheck, MessageWithoutSenderIsNotLookedUp)
+{
+    m_message.m_props.clear();
+    BoxAnswerer boxes;
+
+    EXPECT_EQ(MAPI_E_NOT_FOUND, CheckMessage(&m_callback));
+
+    EXPECT_TRUE(boxes.boxes.empty());
+    // The search would have created the root key.
+    EXPECT_FALSE(KeyExists(TEST_ROOT_KEY));
+}
+
+TEST_F(MessageCheck, UnreadableSenderIsAFailureWithoutABox)
+{
+    m_message.m_hrGetProps = MAPI_E_NO_ACCESS;
+    BoxAnswerer boxes;
+
+    EXPECT_EQ(E_FAIL, CheckMessage(&m_callback));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(MessageCheck, FailingGetObjectIsReportedAndReturned)
+{
+    m_callback.m_hrGetObject = E_FAIL;
+    BoxAnswerer boxes;
+
+    EXPECT_EQ(E_FAIL, CheckMessage(&m_callback));
+
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ("Message Handling", boxes.boxes[0].caption);
+    EXPECT_EQ("Error 80004005 in Message Handling\nAn error occured while getting a pointer to the message.",
+              boxes.boxes[0].text);
+    EXPECT_EQ("OK", boxes.boxes[0].buttons);
+    EXPECT_EQ("exclamation", boxes.boxes[0].icon);
+    EXPECT_EQ(m_hwndHost, boxes.boxes[0].owner);
+}
+
+TEST_F(MessageCheck, ItemWithoutAMessageLetsTheClientOpenIt)
+{
+    StoreOrders(RecorderPath(), 0, 1, 0);
+    m_callback.m_pMessage = NULL;
+    BoxAnswerer boxes;
+
+    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(0, m_message.m_cGetProps);
+}
+
+TEST_F(MessageCheck, ConfirmedHandlerRunsTheProgramAndStopsTheOpening)
+{
+    StoreOrders(RecorderPath(), 1, 1, 0);
+    BoxAnswerer boxes;
+    boxes.Answer(IDYES);
+
+    EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
+
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(kQuestion, boxes.boxes[0].text);
+    EXPECT_EQ("Message Handling", boxes.boxes[0].caption);
+    EXPECT_EQ("Yes|No", boxes.boxes[0].buttons);
+    EXPECT_EQ("none", boxes.boxes[0].icon);
+    EXPECT_EQ(m_hwndHost, boxes.boxes[0].owner);
+    EXPECT_EQ(RecorderPath() + " \"MessageID\" \"001FA0\"", Recorded());
+}
+
+TEST_F(MessageCheck, AnsweringNoStartsNothingWhateverPreventOpenSays)
+{
+    StoreOrders(RecorderPath(), 1, 1, 1);
+    BoxAnswerer boxes;
+    boxes.Answer(IDNO);
+    HCURSOR hBefore = GetCursor();
+
+    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(kQuestion, boxes.boxes[0].text);
+    EXPECT_EQ(hBefore, boxes.boxes[0].cursor) << "no wait cursor before the answer";
+    EXPECT_EQ("<nothing started>", Recorded(1000));
+}
+
+TEST_F(MessageCheck, OptionsOtherThanOneCountAsOff)
+{
+    StoreOrders(RecorderPath(), 2, 2, 2);
+    BoxAnswerer boxes;
+
+    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(RecorderPath() + " \"MessageID\" \"001FA0\"", Recorded());
+}
+
+TEST_F(MessageCheck, DebugShowsTheWholeCommandLineUnderTheWaitCursorBeforeTheLaunch)
+{
+    StoreOrders(RecorderPath(), 0, 0, 1);
+    BoxAnswerer boxes;
+    bool fStartedEarly = true;
+    std::string recording = m_recording;
+    boxes.WhileShown([&]() {
+        std::string cmd;
+        fStartedEarly = WaitForRecording(recording, &cmd, 300);
+    });
+    HCURSOR hBefore = GetCursor();
+
+    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+
+    std::string expected = RecorderPath() + " \"MessageID\" \"001FA0\"";
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(expected, boxes.boxes[0].text);
+    EXPECT_EQ("Message Handling", boxes.boxes[0].caption);
+    EXPECT_EQ("OK", boxes.boxes[0].buttons);
+    EXPECT_EQ("exclamation", boxes.boxes[0].icon);
+    EXPECT_EQ((HWND)NULL, boxes.boxes[0].owner);
+    EXPECT_EQ(LoadCursor(NULL, IDC_WAIT), boxes.boxes[0].cursor);
+    EXPECT_FALSE(fStartedEarly);
+    EXPECT_EQ(expected, Recorded());
+    EXPECT_EQ(hBefore, GetCursor());
+}
+
+TEST_F(MessageCheck, ProgramThatCannotStartIsReportedInTheSystemsWords)
+{
+    StoreOrders("Z:\\nowhere\\missing-program.exe", 0, 1, 0);
+    BoxAnswerer boxes;
+
+    EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
+
+    ASSERT_EQ(1u, boxes.boxes.size());
+    std::string expected = SystemText(ERROR_FILE_NOT_FOUND);
+    ASSERT_FALSE(expected.empty());
+    // The static control drops the trailing line break of the system text.
+    std::string shown = boxes.boxes[0].text;
+    EXPECT_EQ(expected.substr(0, shown.size()), shown);
+    EXPECT_GE(shown.size() + 2, expected.size());
+    EXPECT_EQ("Message Handling", boxes.boxes[0].caption);
+    EXPECT_EQ("OK", boxes.boxes[0].buttons);
+    EXPECT_EQ("information", boxes.boxes[0].icon);
+    EXPECT_EQ((HWND)NULL, boxes.boxes[0].owner);
+}
+
+TEST_F(MessageCheck, UnreadableEntryIdIsReportedAndTheItemOpens)
+{
+    StoreOrders(RecorderPath(), 0, 1, 0);
+    m_message.m_props.clear();
+    m_message.SetSender(kSender);
+    BoxAnswerer boxes;
+
+    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ("Error 8004010F in Message Handling\nAn error occured while processing the message.",
+              boxes.boxes[0].text);
+    EXPECT_EQ("exclamation", boxes.boxes[0].icon);
+    EXPECT_EQ(m_hwndHost, boxes.boxes[0].owner);
+    EXPECT_EQ("<nothing started>", Recorded(1000));
+}
+
+TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
+{
+    // Quotes, arguments of its own and trailing blanks stay as stored; one
+    // blank separates it from the arguments, and an empty entry id gives "".
+    StoreOrders("\"" + RecorderPath() + "\" /import  ", 0, 0, 0);
+    m_message.m_props.clear();
+    m_message.SetSender(kSender);
+    m_message.SetEntryId({});
+
+    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+    EXPECT_EQ("\"" + RecorderPath() + "\" /import   \"MessageID\" \"\"", Recorded());
+}
+
+TEST_F(MessageCheck, LongEntryIdentifiersReachTheProgramWhole)
+{
+    // Real stores' entry ids run to 150 bytes; this one is far longer than
+    // any fixed command-line buffer would hold.
+    std::vector<BYTE> id(1000);
+    std::string hex;
+    for (size_t i = 0; i < id.size(); i++)
+    {
+        id[i] = (BYTE)(0xA5 ^ i);
+        char sz[3];
+        wsprintfA(sz, "%02X", id[i]);
+        hex += sz;
+    }
+    StoreOrders(RecorderPath(), 0, 0, 0);
+    m_message.m_props.clear();
+    m_message.SetSender(kSender);
+    m_message.SetEntryId(id);
+
+    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+    EXPECT_EQ(RecorderPath() + " \"MessageID\" \"" + hex + "\"", Recorded());
+}
+
+TEST_F(MessageCheck, EntryIdTooLongForAnyCommandLineIsRefusedWithAReport)
+{
+    StoreOrders(RecorderPath(), 0, 1, 0);
+    m_message.m_props.clear();
+    m_message.SetSender(kSender);
+    m_message.SetEntryId(std::vector<BYTE>(17000, 0x42));
+    BoxAnswerer boxes;
+
+    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ("Error 800700CE in Message Handling\nAn error occured while processing the message.",
+              boxes.boxes[0].text);
+    EXPECT_EQ("<nothing started>", Recorded(1000));
+}
+
+TEST_F(MessageCheck, ASecondCheckWhileTheFirstAsksIsRefused)
+{
+    StoreOrders(RecorderPath(), 1, 1, 0);
+    FakeCallback nested;
+    FakeMsgStore nestedStore;
+    FakeMessage nestedMessage;
+    nested.m_pStore = &nestedStore;
+    nested.m_pMessage = &nestedMessage;
+    nestedMessage.SetSender(kSender);
+    nestedMessage.SetEntryId({0x01});
+    HRESULT hrNested = E_UNEXPECTED;
+    std::string senderDuringBox;
+
+    BoxAnswerer boxes;
+    boxes.Answer(IDYES);
+    boxes.WhileShown([&]() {
+        hrNested = CheckMessage(&nested);
+        senderDuringBox = lpszSenderEmail ? lpszSenderEmail : "<freed>";
+    });
+
+    EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
+
+    EXPECT_EQ(S_FALSE, hrNested);
+    EXPECT_EQ(0, nested.m_cGetObject);
+    EXPECT_EQ(kSender, senderDuringBox);
+    EXPECT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(RecorderPath() + " \"MessageID\" \"001FA0\"", Recorded());
+}
+
+// The error report's text, chosen by which arguments are given.
+TEST(ErrorMessageBox, ComposesItsTextFromTheArgumentsGiven)
+{
+    struct
+    {
+        long hr;
+        const char* szFunction;
+        const char* szMessage;
+        std::string expected;
+    } cases[] = {
+        {E_FAIL, "Message Handling", NULL, "An unknown error occured."},
+        {0, NULL, NULL, "An unknown error occured."},
+        {0, NULL, "Just this.", "Just this."},
+        {0, "Message Handling", "The handler must have a name.",
+         "Error 00000000 in Message Handling\nThe handler must have a name."},
+        {1, "Message Handling", "One.", "Error 00000001 in Message Handling\nOne."},
+        {(long)0x8004010F, NULL, "No operation.", "Error 8004010F\nNo operation."},
+    };
+    for (const auto& c : cases)
+    {
+        BoxAnswerer boxes;
+        ErrorMessageBox(NULL, c.hr, c.szFunction, c.szMessage);
+        ASSERT_EQ(1u, boxes.boxes.size());
+        EXPECT_EQ(c.expected, boxes.boxes[0].text);
+        EXPECT_EQ("Message Handling", boxes.boxes[0].caption);
+        EXPECT_EQ("exclamation", boxes.boxes[0].icon);
+        EXPECT_EQ("OK", boxes.boxes[0].buttons);
+    }
+}
+
+TEST(ErrorMessageBox, CutsAnOverlongReportAtItsBuffer)
+{
+    std::string message(1000, 'm');
+    std::string function(300, 'f');
+    BoxAnswerer boxes;
+
+    ErrorMessageBox(NULL, E_FAIL, function.c_str(), message.c_str());
+
+    ASSERT_EQ(1u, boxes.boxes.size());
+    std::string expected = ("Error 80004005 in " + function).substr(0, 255);
+    EXPECT_EQ(expected, boxes.boxes[0].text);
+}
+
+}  // namespace
