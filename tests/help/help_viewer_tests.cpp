@@ -50,8 +50,8 @@ TEST_F(HelpViewer, ContentsCommandShowsTheContentsTopic)
     EXPECT_TRUE(WinHelpA(owner, "Quorbit.HLP", HELP_CONTENTS, 0));
     ViewerShown shown = WaitForViewer(firstText, 20000);
 
-    ASSERT_NE((HWND)NULL, shown.hwnd) << "no viewer window";
     EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0];
+    ASSERT_NE((HWND)NULL, shown.hwnd) << "no viewer window";
     // The topic pane starts with the contents topic's title, then its text.
     EXPECT_EQ(0u, shown.text.find(title)) << shown.text;
     EXPECT_NE(std::string::npos, shown.text.find(firstText)) << shown.text;
@@ -60,6 +60,7 @@ TEST_F(HelpViewer, ContentsCommandShowsTheContentsTopic)
 
 TEST_F(HelpViewer, ViewerQuitsWhenAsked)
 {
+    ForeignBoxWatch boxes;
     ASSERT_TRUE(WinHelpA(owner, "Quorbit.HLP", HELP_CONTENTS, 0));
     ViewerShown shown = WaitForViewer(firstText, 20000);
     ASSERT_NE((HWND)NULL, shown.hwnd);
@@ -67,6 +68,7 @@ TEST_F(HelpViewer, ViewerQuitsWhenAsked)
     for (int i = 0; i < 50 && IsWindow(shown.hwnd); i++)
         Sleep(100);
     EXPECT_FALSE(IsWindow(shown.hwnd));
+    EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0];
 }
 
 }
