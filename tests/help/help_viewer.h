@@ -22,6 +22,7 @@ class InstalledHelp
 public:
     bool Install();
     void Remove();
+    std::string WindowsCopy() const { return m_copies.empty() ? "" : m_copies[0]; }  // the copy in the Windows help folder
     ~InstalledHelp() { Remove(); }
 
 private:

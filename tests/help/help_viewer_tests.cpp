@@ -2,10 +2,12 @@
 // the platform's viewer on Quorbit.HLP at its contents topic.
 #include <gtest/gtest.h>
 #include "help_reader.h"
+#include "help_source.h"
 #include "help_viewer.h"
 
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace {
 
@@ -68,6 +70,38 @@ TEST_F(HelpViewer, ViewerQuitsWhenAsked)
     for (int i = 0; i < 50 && IsWindow(shown.hwnd); i++)
         Sleep(100);
     EXPECT_FALSE(IsWindow(shown.hwnd));
+    EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0];
+}
+
+// Each topic, looked up by its context name as a jump looks it up, opens
+// in the viewer with its own title first.
+TEST_F(HelpViewer, EveryContextOpensItsTopic)
+{
+    std::ifstream in(QUORBIT_HELP_SOURCE, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    HelpSource source;
+    std::string error;
+    ASSERT_TRUE(ParseHelpSource(text.str(), source, error)) << error;
+    ASSERT_GE(source.topics.size(), 6u);
+
+    ForeignBoxWatch boxes;
+    for (const HelpTopic& topic : source.topics)
+    {
+        std::string cmd = "winhlp32.exe -i " + topic.context + " " + installed.WindowsCopy();
+        STARTUPINFOA si;
+        ZeroMemory(&si, sizeof(si));
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi;
+        ASSERT_TRUE(CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) << cmd;
+        ViewerShown shown = WaitForViewer(topic.title, 20000);
+        if (shown.hwnd)
+            PostMessageA(shown.hwnd, WM_CLOSE, 0, 0);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 10000)) << topic.context;
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        EXPECT_EQ(0u, shown.text.find(topic.title)) << topic.context << ": " << shown.text;
+    }
     EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0];
 }
 
