@@ -45,7 +45,7 @@ struct HelpSource
 };
 
 // Reads the markup. On failure returns false with "line N: reason" in
-// szError; out is then incomplete.
+// error; out is then incomplete.
 bool ParseHelpSource(const std::string& text, HelpSource& out, std::string& error);
 
 #endif

@@ -20,7 +20,6 @@ struct Record
     Bytes ld2;
     uint32_t pos = 0;     // TOPICPOS
     uint32_t offset = 0;  // TOPICOFFSET
-    size_t topic = 0;     // index of the topic it belongs to
     size_t Size() const { return kLinkHeader + ld1.size() + ld2.size(); }
 };
 
@@ -300,13 +299,11 @@ bool BuildTopicFile(const HelpSource& source, TopicFile& out, std::string& error
         Record header;
         header.type = kTopicHeader;
         header.ld1.assign(28, 0);
-        header.topic = t;
         header.ld2.assign(topic.title.begin(), topic.title.end());
         records.push_back(header);
         for (const HelpParagraph& para : topic.paragraphs)
         {
             Record rec;
-            rec.topic = t;
             if (!EncodeParagraph(para, known, rec, error))
             {
                 error = topic.context + ": " + error;
@@ -318,7 +315,6 @@ bool BuildTopicFile(const HelpSource& source, TopicFile& out, std::string& error
     Record terminator;
     terminator.type = kTopicHeader;
     terminator.ld1.assign(28, 0);
-    terminator.topic = source.topics.size();
     records.push_back(terminator);
 
     Place(records);
