@@ -57,8 +57,13 @@ void BoxAnswerer::OnActivate(HWND hwnd)
 {
     char szClass[32] = "";
     GetClassNameA(hwnd, szClass, sizeof(szClass));
-    // Message boxes are dialogs with their text in static 0xFFFF.
+    // Message boxes are dialogs with their text in static 0xFFFF; other
+    // dialogs may use 0xFFFF for group boxes.
     if (lstrcmpA(szClass, "#32770") != 0 || GetDlgItem(hwnd, 0xFFFF) == NULL)
+        return;
+    char szTextClass[32] = "";
+    GetClassNameA(GetDlgItem(hwnd, 0xFFFF), szTextClass, sizeof(szTextClass));
+    if (lstrcmpiA(szTextClass, "Static") != 0)
         return;
 
     BoxSeen box;

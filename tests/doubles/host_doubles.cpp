@@ -185,3 +185,149 @@ NOT_USED(FakeCallback::GetNewMessageSite(ULONG, LPMAPIFOLDER, IPersistMessage*, 
                                          IMAPIViewContext**, ULONG))
 NOT_USED(FakeCallback::RegisterModeless(IExchExtModeless*, IExchExtModelessCallback**))
 NOT_USED(FakeCallback::ChooseFolder(_EXCHEXTCHOOSEFOLDER*))
+
+STDMETHODIMP FakeAddrBook::Address(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParms, LPADRLIST* lppAdrList)
+{
+    m_cAddress++;
+    m_ulUIParam = lpulUIParam ? *lpulUIParam : 0;
+    ZeroMemory(&m_adrparm, sizeof(m_adrparm));
+    m_caption.clear();
+    if (lpAdrParms)
+    {
+        m_adrparm = *lpAdrParms;
+        if (lpAdrParms->lpszCaption)
+            m_caption = (const char*)lpAdrParms->lpszCaption;
+    }
+    m_fListWasNull = lppAdrList != NULL && *lppAdrList == NULL;
+    m_allocated.clear();
+    if (m_whileShown)
+        m_whileShown();
+
+    switch (m_answer)
+    {
+    case Fail:
+        return m_hrFail;
+    case Cancel:
+        return MAPI_E_USER_CANCEL;
+    case NullList:
+        *lppAdrList = NULL;
+        return S_OK;
+    default:
+        break;
+    }
+
+    ULONG cRows = m_answer == Entries ? (ULONG)m_rows.size() : 0;
+    LPADRLIST lpList = NULL;
+    if (FAILED(MAPIAllocateBuffer(CbNewADRLIST(cRows), (void**)&lpList)))
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    m_allocated.push_back(lpList);
+    lpList->cEntries = cRows;
+    for (ULONG r = 0; r < cRows; r++)
+    {
+        const std::vector<FakeProp>& props = m_rows[r];
+        ULONG cbData = 0;
+        for (const FakeProp& p : props)
+            cbData += (ULONG)p.strA.size() + 1;
+        LPSPropValue lpValues = NULL;
+        MAPIAllocateBuffer((ULONG)(props.size() * sizeof(SPropValue)) + cbData, (void**)&lpValues);
+        m_allocated.push_back(lpValues);
+        char* pData = (char*)(lpValues + props.size());
+        for (size_t i = 0; i < props.size(); i++)
+        {
+            ZeroMemory(&lpValues[i], sizeof(SPropValue));
+            lpValues[i].ulPropTag = props[i].ulPropTag;
+            memcpy(pData, props[i].strA.c_str(), props[i].strA.size() + 1);
+            lpValues[i].Value.lpszA = props[i].fNullPointer ? NULL : pData;
+            pData += props[i].strA.size() + 1;
+        }
+        lpList->aEntries[r].ulReserved1 = 0;
+        lpList->aEntries[r].cValues = (ULONG)props.size();
+        lpList->aEntries[r].rgPropVals = lpValues;
+    }
+    *lppAdrList = lpList;
+    return S_OK;
+}
+
+NOT_USED(FakeAddrBook::GetLastError(HRESULT, ULONG, LPMAPIERROR*))
+NOT_USED(FakeAddrBook::SaveChanges(ULONG))
+NOT_USED(FakeAddrBook::GetProps(LPSPropTagArray, ULONG, ULONG*, LPSPropValue*))
+NOT_USED(FakeAddrBook::GetPropList(ULONG, LPSPropTagArray*))
+NOT_USED(FakeAddrBook::OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*))
+NOT_USED(FakeAddrBook::SetProps(ULONG, LPSPropValue, LPSPropProblemArray*))
+NOT_USED(FakeAddrBook::DeleteProps(LPSPropTagArray, LPSPropProblemArray*))
+NOT_USED(FakeAddrBook::CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                              LPSPropProblemArray*))
+NOT_USED(FakeAddrBook::CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                                 LPSPropProblemArray*))
+NOT_USED(FakeAddrBook::GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**))
+NOT_USED(FakeAddrBook::GetIDsFromNames(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*))
+NOT_USED(FakeAddrBook::OpenEntry(ULONG, LPENTRYID, LPCIID, ULONG, ULONG*, LPUNKNOWN*))
+NOT_USED(FakeAddrBook::CompareEntryIDs(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*))
+NOT_USED(FakeAddrBook::Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*))
+NOT_USED(FakeAddrBook::Unadvise(ULONG))
+NOT_USED(FakeAddrBook::CreateOneOff(LPTSTR, LPTSTR, LPTSTR, ULONG, ULONG*, LPENTRYID*))
+NOT_USED(FakeAddrBook::NewEntry(ULONG_PTR, ULONG, ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG*, LPENTRYID*))
+NOT_USED(FakeAddrBook::ResolveName(ULONG_PTR, ULONG, LPTSTR, LPADRLIST))
+NOT_USED(FakeAddrBook::Details(ULONG*, LPFNDISMISS, LPVOID, ULONG, LPENTRYID, LPFNBUTTON, LPVOID, LPTSTR, ULONG))
+NOT_USED(FakeAddrBook::RecipOptions(ULONG_PTR, ULONG, LPADRENTRY))
+NOT_USED(FakeAddrBook::QueryDefaultRecipOpt(LPTSTR, ULONG, ULONG*, LPSPropValue*))
+NOT_USED(FakeAddrBook::GetPAB(ULONG*, LPENTRYID*))
+NOT_USED(FakeAddrBook::SetPAB(ULONG, LPENTRYID))
+NOT_USED(FakeAddrBook::GetDefaultDir(ULONG*, LPENTRYID*))
+NOT_USED(FakeAddrBook::SetDefaultDir(ULONG, LPENTRYID))
+NOT_USED(FakeAddrBook::GetSearchPath(ULONG, LPSRowSet*))
+NOT_USED(FakeAddrBook::SetSearchPath(ULONG, LPSRowSet))
+NOT_USED(FakeAddrBook::PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST))
+
+// WinHelpA's request, as it arrives in WM_COPYDATA: a header followed by
+// the file name at ofsFilename.
+struct WinHelpRequest
+{
+    WORD size;
+    WORD command;
+    LONG data;
+    LONG reserved;
+    WORD ofsFilename;
+    WORD ofsData;
+};
+
+FakeHelpViewer* FakeHelpViewer::s_pCurrent = NULL;
+
+FakeHelpViewer::FakeHelpViewer()
+{
+    WNDCLASSA wc;
+    ZeroMemory(&wc, sizeof(wc));
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "MS_WINHELP";
+    RegisterClassA(&wc);
+    s_pCurrent = this;
+    m_hwnd = CreateWindowA("MS_WINHELP", "Help double", WS_POPUP, 0, 0, 0, 0, NULL, NULL, wc.hInstance, NULL);
+}
+
+FakeHelpViewer::~FakeHelpViewer()
+{
+    DestroyWindow(m_hwnd);
+    UnregisterClassA("MS_WINHELP", GetModuleHandleA(NULL));
+    s_pCurrent = NULL;
+}
+
+LRESULT CALLBACK FakeHelpViewer::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg != WM_COPYDATA || s_pCurrent == NULL)
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+
+    const COPYDATASTRUCT* lpcds = (const COPYDATASTRUCT*)lParam;
+    Request r = {"", 0xdeadbeef, 0, (HWND)wParam};
+    if (lpcds != NULL && lpcds->lpData != NULL && lpcds->cbData >= sizeof(WinHelpRequest))
+    {
+        const WinHelpRequest* lpwh = (const WinHelpRequest*)lpcds->lpData;
+        r.command = lpwh->command;
+        r.data = (ULONG_PTR)lpwh->data;
+        if (lpwh->ofsFilename != 0 && lpwh->ofsFilename < lpcds->cbData)
+            r.file.assign((const char*)lpcds->lpData + lpwh->ofsFilename,
+                          strnlen((const char*)lpcds->lpData + lpwh->ofsFilename, lpcds->cbData - lpwh->ofsFilename));
+    }
+    s_pCurrent->requests.push_back(r);
+    return s_pCurrent->m_lAnswer;
+}

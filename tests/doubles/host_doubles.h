@@ -8,6 +8,7 @@
 
 #include "exchext.h"
 #include <mapix.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,97 @@ public:
                                    IMAPIViewContext**, ULONG) override;
     STDMETHODIMP RegisterModeless(IExchExtModeless*, IExchExtModelessCallback**) override;
     STDMETHODIMP ChooseFolder(_EXCHEXTCHOOSEFOLDER*) override;
+};
+
+// The client's address book. Only Address behaves: it records what it was
+// given and answers as scripted. A returned list is built the way MAPI
+// hands one out, with the real MAPIAllocateBuffer: the list in one buffer,
+// each row's property values in a buffer of their own, so the caller's
+// row-by-row free is the real one.
+class FakeAddrBook : public CountedObject<IAddrBook>
+{
+public:
+    enum Answer { Fail, Cancel, Entries, EmptyList, NullList };
+
+    // Scripted answer.
+    Answer m_answer = Cancel;
+    HRESULT m_hrFail = MAPI_E_CALL_FAILED;
+    std::vector<std::vector<FakeProp> > m_rows;   // for Entries
+    std::function<void()> m_whileShown;            // runs inside Address
+
+    // What Address was given.
+    int m_cAddress = 0;
+    ULONG_PTR m_ulUIParam = 0;
+    ADRPARM m_adrparm;              // copied; its pointers are not to be followed
+    std::string m_caption;
+    bool m_fListWasNull = false;    // *lppAdrList held NULL on entry
+
+    // Allocations of the last list handed out, for a check that they were
+    // freed: the list itself first, then each row's values.
+    std::vector<void*> m_allocated;
+
+    // Adds a row holding these properties (string values only need a tag
+    // and text).
+    void AddRow(const std::vector<FakeProp>& props) { m_rows.push_back(props); }
+
+    STDMETHODIMP GetLastError(HRESULT, ULONG, LPMAPIERROR*) override;
+    STDMETHODIMP SaveChanges(ULONG) override;
+    STDMETHODIMP GetProps(LPSPropTagArray, ULONG, ULONG*, LPSPropValue*) override;
+    STDMETHODIMP GetPropList(ULONG, LPSPropTagArray*) override;
+    STDMETHODIMP OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*) override;
+    STDMETHODIMP SetProps(ULONG, LPSPropValue, LPSPropProblemArray*) override;
+    STDMETHODIMP DeleteProps(LPSPropTagArray, LPSPropProblemArray*) override;
+    STDMETHODIMP CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                        LPSPropProblemArray*) override;
+    STDMETHODIMP CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                           LPSPropProblemArray*) override;
+    STDMETHODIMP GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**) override;
+    STDMETHODIMP GetIDsFromNames(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*) override;
+
+    STDMETHODIMP OpenEntry(ULONG, LPENTRYID, LPCIID, ULONG, ULONG*, LPUNKNOWN*) override;
+    STDMETHODIMP CompareEntryIDs(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*) override;
+    STDMETHODIMP Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*) override;
+    STDMETHODIMP Unadvise(ULONG) override;
+    STDMETHODIMP CreateOneOff(LPTSTR, LPTSTR, LPTSTR, ULONG, ULONG*, LPENTRYID*) override;
+    STDMETHODIMP NewEntry(ULONG_PTR, ULONG, ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG*, LPENTRYID*) override;
+    STDMETHODIMP ResolveName(ULONG_PTR, ULONG, LPTSTR, LPADRLIST) override;
+    STDMETHODIMP Address(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParms, LPADRLIST* lppAdrList) override;
+    STDMETHODIMP Details(ULONG*, LPFNDISMISS, LPVOID, ULONG, LPENTRYID, LPFNBUTTON, LPVOID, LPTSTR, ULONG) override;
+    STDMETHODIMP RecipOptions(ULONG_PTR, ULONG, LPADRENTRY) override;
+    STDMETHODIMP QueryDefaultRecipOpt(LPTSTR, ULONG, ULONG*, LPSPropValue*) override;
+    STDMETHODIMP GetPAB(ULONG*, LPENTRYID*) override;
+    STDMETHODIMP SetPAB(ULONG, LPENTRYID) override;
+    STDMETHODIMP GetDefaultDir(ULONG*, LPENTRYID*) override;
+    STDMETHODIMP SetDefaultDir(ULONG, LPENTRYID) override;
+    STDMETHODIMP GetSearchPath(ULONG, LPSRowSet*) override;
+    STDMETHODIMP SetSearchPath(ULONG, LPSRowSet) override;
+    STDMETHODIMP PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST) override;
+};
+
+// Stands in for the help viewer: a window of the class WinHelpA looks for
+// ("MS_WINHELP") in this process, so WinHelpA hands it its request instead
+// of starting the viewer. Records each request's file and command.
+class FakeHelpViewer
+{
+public:
+    struct Request
+    {
+        std::string file;
+        UINT command;
+        ULONG_PTR data;
+        HWND caller;
+    };
+
+    FakeHelpViewer();
+    ~FakeHelpViewer();
+
+    std::vector<Request> requests;
+    LRESULT m_lAnswer = TRUE;   // what WinHelpA is to return
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    HWND m_hwnd;
+    static FakeHelpViewer* s_pCurrent;
 };
 
 #endif

@@ -1,0 +1,562 @@
+// The "Message Handler Definition" dialog, run through the page's buttons
+// in a real property sheet, with the real open-file dialog and an address
+// book double.
+#include "ui_test.h"
+#include "handler_store.h"
+#include "host_doubles.h"
+#include "resource.h"
+#include <mapitags.h>
+
+namespace {
+
+typedef UiTest HandlerDefinitionDialog;
+typedef std::vector<std::string> Names;
+
+const std::string ROOT = TEST_ROOT_KEY;
+
+DWORD StoredDword(const std::string& name, const char* szValue)
+{
+    StoredValue v = ReadStored(ROOT + "\\" + name, szValue);
+    EXPECT_TRUE(v.present) << szValue;
+    EXPECT_EQ((DWORD)REG_DWORD, v.type) << szValue;
+    DWORD dw = 0xdeadbeef;
+    if (v.data.size() == 4)
+        memcpy(&dw, v.data.data(), 4);
+    return dw;
+}
+
+// A stored text with its terminator, which must be written.
+std::string StoredText(const std::string& name, const char* szValue)
+{
+    StoredValue v = ReadStored(ROOT + "\\" + name, szValue);
+    EXPECT_TRUE(v.present) << szValue;
+    EXPECT_EQ((DWORD)REG_SZ, v.type) << szValue;
+    if (v.data.empty() || v.data.back() != 0)
+        return "<not terminated>";
+    return std::string((const char*)v.data.data());
+}
+
+// What the dialog shows.
+struct Shown
+{
+    std::string name, sender, program;
+    bool prevent, confirm, debug;
+};
+
+Shown Read(HWND hDlg)
+{
+    return Shown{ItemText(hDlg, IDC_HANDLER_NAME), ItemText(hDlg, IDC_SENDER_EMAIL_ADDRESS),
+                 ItemText(hDlg, IDC_FILE_PATH), IsChecked(hDlg, IDC_PREVENT_OPEN),
+                 IsChecked(hDlg, IDC_CONFIRM_DIALOG), IsChecked(hDlg, IDC_DEBUG)};
+}
+
+// Fills a file of that path, creating its folders.
+void MakeFile(const std::string& path)
+{
+    for (size_t i = 3; (i = path.find('\\', i)) != std::string::npos; i++)
+        CreateDirectoryA(path.substr(0, i).c_str(), NULL);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h) << path;
+    CloseHandle(h);
+}
+
+std::string TempFolder()
+{
+    char sz[MAX_PATH];
+    GetTempPathA(MAX_PATH, sz);
+    return sz;
+}
+
+TEST_F(HandlerDefinitionDialog, FirstAddShowsTheRecordAsLoadedAndCancelChangesNothing)
+{
+    OptionsSheet& s = Sheet();
+    // The root key's own values are no handler's.
+    WriteString(ROOT, "FilePath", "c:\\root-value.exe");
+    WriteDword(ROOT, "PreventOpen", 0);
+    HWND hSeen = NULL;
+
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        hSeen = hDlg;
+        Shown shown = Read(hDlg);
+        EXPECT_EQ("", shown.name);
+        EXPECT_EQ(szSenderEmailAddress, shown.sender);
+        EXPECT_EQ("\"Specify a path and file name\"", shown.program);
+        EXPECT_TRUE(shown.prevent);
+        EXPECT_TRUE(shown.confirm);
+        EXPECT_FALSE(shown.debug);
+        EXPECT_EQ(s.hSheet, GetWindow(hDlg, GW_OWNER));
+        EXPECT_FALSE(IsWindowEnabled(s.hSheet)) << "the dialog is modal to the options dialog";
+        Click(hDlg, IDC_DEFINITION_CANCEL);
+    });
+    s.ClickPage(IDC_ADD_HANDLER);
+
+    ASSERT_NE(nullptr, hSeen);
+    EXPECT_EQ(Names(), s.Listed());
+    EXPECT_EQ(Names(), SubKeys(ROOT)) << "no key with an empty name";
+    EXPECT_STREQ("", szHandlerName);
+    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
+    EXPECT_EQ(1u, dwPreventOpen);
+}
+
+TEST_F(HandlerDefinitionDialog, RegistryOpensTheRootItselfForAPathEndingInTheSeparator)
+{
+    // Why the dialog loads nothing for a new handler: the path of an empty
+    // name is the root path with a trailing separator, and the registry
+    // takes it for the root key.
+    OptionsSheet& s = Sheet();
+    WriteDword(ROOT, "Debug", 7);
+    HKEY hk = NULL;
+    DWORD dwDisposition = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (ROOT + "\\").c_str(), 0, (LPSTR) "",
+                                             REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &hk, &dwDisposition));
+    EXPECT_EQ((DWORD)REG_OPENED_EXISTING_KEY, dwDisposition);
+    DWORD dw = 0, cb = 4;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(hk, "Debug", NULL, NULL, (LPBYTE)&dw, &cb));
+    EXPECT_EQ(7u, dw) << "the trailing separator named another key";
+    RegCloseKey(hk);
+    EXPECT_EQ(Names(), SubKeys(ROOT));
+    (void)s;
+}
+
+TEST_F(HandlerDefinitionDialog, AddSavesWhatWasTypedListsItAndSelectsIt)
+{
+    StoreHandler("Existing", "old@example.com", "c:\\old.exe");
+    OptionsSheet& s = Sheet();
+
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), "Invoices");
+        TypeInto(GetDlgItem(hDlg, IDC_SENDER_EMAIL_ADDRESS), "billing@example.com");
+        TypeInto(GetDlgItem(hDlg, IDC_FILE_PATH), "c:\\tools\\invoice.exe");
+        Click(hDlg, IDC_PREVENT_OPEN);    // on -> off
+        Click(hDlg, IDC_DEBUG);           // off -> on
+        Click(hDlg, IDC_DEFINITION_OK);
+        EXPECT_FALSE(IsOpen(hDlg));
+    });
+    s.ClickPage(IDC_ADD_HANDLER);
+
+    EXPECT_EQ((Names{"Existing", "Invoices"}), s.Listed());
+    EXPECT_EQ(1, s.Selected());
+    EXPECT_EQ(1u, StoredDword("Invoices", "ConfirmDialog"));
+    EXPECT_EQ(0u, StoredDword("Invoices", "PreventOpen"));
+    EXPECT_EQ(1u, StoredDword("Invoices", "Debug"));
+    EXPECT_EQ("billing@example.com", StoredText("Invoices", "SenderEmailAddress"));
+    EXPECT_EQ("c:\\tools\\invoice.exe", StoredText("Invoices", "FilePath"));
+    EXPECT_STREQ("Invoices", szHandlerName);
+    EXPECT_STREQ("billing@example.com", szSenderEmailAddress);
+    EXPECT_EQ(0u, dwPreventOpen);
+}
+
+TEST_F(HandlerDefinitionDialog, AnEmptyNameIsRefusedWithABoxAndTheDialogStaysOpen)
+{
+    OptionsSheet& s = Sheet();
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        Click(hDlg, IDC_DEFINITION_OK);
+        ASSERT_EQ(1u, answerer.boxes.size());
+        EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
+        EXPECT_EQ("Error 00000000 in Message Handling\nThe handler must have a name.", answerer.boxes[0].text);
+        EXPECT_EQ("OK", answerer.boxes[0].buttons);
+        EXPECT_EQ("exclamation", answerer.boxes[0].icon);
+        EXPECT_EQ(hDlg, answerer.boxes[0].owner);
+        EXPECT_TRUE(IsOpen(hDlg));
+        EXPECT_EQ(Names(), SubKeys(ROOT));
+
+        TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), "Second try");
+        Click(hDlg, IDC_DEFINITION_OK);
+        EXPECT_FALSE(IsOpen(hDlg));
+    });
+    s.ClickPage(IDC_ADD_HANDLER);
+
+    EXPECT_EQ(Names{"Second try"}, SubKeys(ROOT));
+    EXPECT_EQ(Names{"Second try"}, s.Listed());
+}
+
+TEST_F(HandlerDefinitionDialog, ANameWithABackslashIsRefusedAndNothingIsSaved)
+{
+    OptionsSheet& s = Sheet();
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), "Sales\\Orders");
+        Click(hDlg, IDC_DEFINITION_OK);
+        ASSERT_EQ(1u, answerer.boxes.size());
+        EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
+        EXPECT_EQ("A handler name cannot contain a backslash (\\).", answerer.boxes[0].text);
+        EXPECT_EQ("OK", answerer.boxes[0].buttons);
+        EXPECT_EQ("exclamation", answerer.boxes[0].icon);
+        EXPECT_EQ(hDlg, answerer.boxes[0].owner);
+        EXPECT_TRUE(IsOpen(hDlg));
+        Click(hDlg, IDC_DEFINITION_CANCEL);
+    });
+    s.ClickPage(IDC_ADD_HANDLER);
+
+    EXPECT_EQ(Names(), SubKeys(ROOT));
+    EXPECT_EQ(Names(), s.Listed());
+}
+
+TEST_F(HandlerDefinitionDialog, TextsLongerThanTheirFieldsAreCutOnOk)
+{
+    OptionsSheet& s = Sheet();
+    const std::string name(50, 'n'), sender(100, 's'), program(200, 'p');
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), name);
+        TypeInto(GetDlgItem(hDlg, IDC_SENDER_EMAIL_ADDRESS), sender);
+        TypeInto(GetDlgItem(hDlg, IDC_FILE_PATH), program);
+        EXPECT_EQ(name, ItemText(hDlg, IDC_HANDLER_NAME)) << "the fields take more than the record keeps";
+        Click(hDlg, IDC_DEFINITION_OK);
+    });
+    s.ClickPage(IDC_ADD_HANDLER);
+
+    const std::string kept = name.substr(0, 39);
+    EXPECT_EQ(Names{kept}, SubKeys(ROOT));
+    EXPECT_EQ(Names{kept}, s.Listed());
+    EXPECT_EQ(sender.substr(0, 79), StoredText(kept, "SenderEmailAddress"));
+    EXPECT_EQ(program.substr(0, 127), StoredText(kept, "FilePath"));
+}
+
+TEST_F(HandlerDefinitionDialog, PropertiesShowsTheStoredHandlerAndTheNextAddKeepsAllButItsName)
+{
+    StoreHandler("Importer", "import@example.com", "c:\\import.exe", /*confirm*/ 0, /*prevent*/ 1, /*debug*/ 1);
+    OptionsSheet& s = Sheet();
+
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        Shown shown = Read(hDlg);
+        EXPECT_EQ("Importer", shown.name);
+        EXPECT_EQ("import@example.com", shown.sender);
+        EXPECT_EQ("c:\\import.exe", shown.program);
+        EXPECT_TRUE(shown.prevent);
+        EXPECT_FALSE(shown.confirm);
+        EXPECT_TRUE(shown.debug);
+        Click(hDlg, IDC_DEFINITION_CANCEL);
+    });
+    s.ClickPage(IDC_HANDLER_PROPERTIES);
+    EXPECT_EQ(Names{"Importer"}, s.Listed());
+    EXPECT_EQ(0u, dwConfirmDialog) << "the record keeps what the dialog loaded";
+
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        Shown shown = Read(hDlg);
+        EXPECT_EQ("", shown.name);
+        EXPECT_EQ("import@example.com", shown.sender);
+        EXPECT_EQ("c:\\import.exe", shown.program);
+        EXPECT_TRUE(shown.prevent);
+        EXPECT_FALSE(shown.confirm);
+        EXPECT_TRUE(shown.debug);
+        Click(hDlg, IDC_DEFINITION_CANCEL);
+    });
+    s.ClickPage(IDC_ADD_HANDLER);
+    EXPECT_EQ(Names{"Importer"}, SubKeys(ROOT));
+}
+
+TEST_F(HandlerDefinitionDialog, ARenamedHandlerIsStoredAndListedBesideTheOldOne)
+{
+    StoreHandler("Old", "same@example.com", "c:\\same.exe", 1, 0, 0);
+    OptionsSheet& s = Sheet();
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), "New");
+        Click(hDlg, IDC_DEFINITION_OK);
+    });
+    s.ClickPage(IDC_HANDLER_PROPERTIES);
+
+    EXPECT_EQ((Names{"New", "Old"}), SubKeys(ROOT));
+    EXPECT_EQ((Names{"Old", "New"}), s.Listed());
+    EXPECT_EQ(1, s.Selected());
+    EXPECT_EQ("same@example.com", StoredText("New", "SenderEmailAddress"));
+    EXPECT_EQ("same@example.com", StoredText("Old", "SenderEmailAddress"));
+}
+
+TEST_F(HandlerDefinitionDialog, AddingAStoredNameOverwritesItAndSelectsItsEntry)
+{
+    StoreHandler("Orders", "old@example.com", "c:\\old.exe");
+    StoreHandler("Zeta", "z@example.com", "c:\\z.exe");
+    OptionsSheet& s = Sheet();
+    Names listed = s.Listed();
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        // Key names ignore case.
+        TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), "ORDERS");
+        TypeInto(GetDlgItem(hDlg, IDC_SENDER_EMAIL_ADDRESS), "new@example.com");
+        Click(hDlg, IDC_DEFINITION_OK);
+    });
+    s.ClickPage(IDC_ADD_HANDLER);
+
+    EXPECT_EQ(listed, s.Listed()) << "a handler listed twice";
+    EXPECT_EQ("Orders", s.Listed()[s.Selected()]);
+    EXPECT_EQ(listed, SubKeys(ROOT));
+    EXPECT_EQ("new@example.com", StoredText("Orders", "SenderEmailAddress"));
+}
+
+TEST_F(HandlerDefinitionDialog, OptionsShowCheckedOnlyForOne)
+{
+    // The message check takes an option as on only when it is exactly 1.
+    StoreHandler("Odd", "odd@example.com", "c:\\odd.exe", /*confirm*/ 2, /*prevent*/ 0xFFFFFFFF, /*debug*/ 1);
+    OptionsSheet& s = Sheet();
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        Shown shown = Read(hDlg);
+        EXPECT_FALSE(shown.confirm);
+        EXPECT_FALSE(shown.prevent);
+        EXPECT_TRUE(shown.debug);
+        Click(hDlg, IDC_DEFINITION_OK);
+    });
+    s.ClickPage(IDC_HANDLER_PROPERTIES);
+    EXPECT_EQ(0u, StoredDword("Odd", "ConfirmDialog"));
+    EXPECT_EQ(0u, StoredDword("Odd", "PreventOpen"));
+    EXPECT_EQ(1u, StoredDword("Odd", "Debug"));
+}
+
+TEST_F(HandlerDefinitionDialog, EscAndTheCloseBoxLeaveItOpenAndEnterActsAsOk)
+{
+    OptionsSheet& s = Sheet();
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        HWND hName = GetDlgItem(hDlg, IDC_HANDLER_NAME);
+        TypeInto(hName, "Keyboard");
+        PressKey(hDlg, hName, VK_ESCAPE);
+        EXPECT_TRUE(IsOpen(hDlg)) << "Esc";
+        SendMessageA(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+        s.Pump();
+        EXPECT_TRUE(IsOpen(hDlg)) << "close box";
+        EXPECT_EQ(Names(), SubKeys(ROOT));
+
+        PressKey(hDlg, hName, VK_RETURN);
+        EXPECT_FALSE(IsOpen(hDlg)) << "Enter";
+    });
+    s.ClickPage(IDC_ADD_HANDLER);
+
+    EXPECT_EQ(Names{"Keyboard"}, SubKeys(ROOT));
+    EXPECT_EQ(Names{"Keyboard"}, s.Listed());
+}
+
+TEST_F(HandlerDefinitionDialog, HelpOpensTheHelpFileAtItsContentsAndTheDialogStaysOpen)
+{
+    OptionsSheet& s = Sheet();
+    FakeHelpViewer viewer;
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        Click(hDlg, IDC_DEFINITION_HELP);
+        ASSERT_EQ(1u, viewer.requests.size());
+        EXPECT_EQ("Quorbit.HLP", viewer.requests[0].file);
+        EXPECT_EQ((UINT)HELP_CONTENTS, viewer.requests[0].command);
+        EXPECT_EQ(hDlg, viewer.requests[0].caller);
+        EXPECT_TRUE(IsOpen(hDlg));
+        Click(hDlg, IDC_DEFINITION_CANCEL);
+    });
+    s.ClickPage(IDC_ADD_HANDLER);
+}
+
+// The address book.
+
+class SenderBrowse : public HandlerDefinitionDialog
+{
+protected:
+    // Browses for the sender in a dialog for handler "Pick" and answers
+    // with what the book is scripted to; returns the sender field after.
+    std::string Browse(FakeAddrBook& book)
+    {
+        StoreHandler("Pick", "before@example.com", "c:\\pick.exe");
+        lpAdrbook = &book;
+        std::string after = "<not run>";
+        OptionsSheet& s = Sheet();
+        driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+            hDlgSeen = hDlg;
+            Click(hDlg, IDC_BROWSE_SENDER);
+            after = ItemText(hDlg, IDC_SENDER_EMAIL_ADDRESS);
+            EXPECT_TRUE(IsOpen(hDlg));
+            Click(hDlg, IDC_DEFINITION_CANCEL);
+        });
+        s.ClickPage(IDC_HANDLER_PROPERTIES);
+        return after;
+    }
+    HWND hDlgSeen = NULL;
+};
+
+FakeProp Email(const std::string& s) { return FakeProp::Str(PR_EMAIL_ADDRESS_A, s); }
+
+// Whether a buffer from MAPIAllocateBuffer is still held: the process heap
+// block that holds it is busy.
+bool HeapBlockBusy(void* pv)
+{
+    bool fBusy = false;
+    PROCESS_HEAP_ENTRY e;
+    e.lpData = NULL;
+    HANDLE hHeap = GetProcessHeap();
+    HeapLock(hHeap);
+    while (HeapWalk(hHeap, &e))
+    {
+        if ((e.wFlags & PROCESS_HEAP_ENTRY_BUSY) && (BYTE*)pv >= (BYTE*)e.lpData &&
+            (BYTE*)pv < (BYTE*)e.lpData + e.cbData)
+        {
+            fBusy = true;
+            break;
+        }
+    }
+    HeapUnlock(hHeap);
+    return fBusy;
+}
+
+TEST_F(SenderBrowse, TheFirstEntrysAddressGoesIntoTheFieldAndTheListIsFreed)
+{
+    FakeAddrBook book;
+    book.m_answer = FakeAddrBook::Entries;
+    book.AddRow({FakeProp::Str(PR_DISPLAY_NAME_A, "Ann Example"), Email("ann@example.com")});
+    book.AddRow({Email("bob@example.com")});
+
+    EXPECT_EQ("ann@example.com", Browse(book));
+
+    ASSERT_EQ(1, book.m_cAddress);
+    EXPECT_EQ((ULONG_PTR)hDlgSeen, book.m_ulUIParam);
+    EXPECT_EQ(0x2Du, book.m_adrparm.ulFlags);
+    EXPECT_EQ("Select Addressee", book.m_caption);
+    EXPECT_EQ(1u, book.m_adrparm.cDestFields);
+    EXPECT_EQ(0u, book.m_adrparm.cbABContEntryID);
+    EXPECT_EQ(nullptr, book.m_adrparm.lpABContEntryID);
+    EXPECT_EQ(nullptr, book.m_adrparm.lpszNewEntryTitle);
+    EXPECT_EQ(nullptr, book.m_adrparm.lpszDestWellsTitle);
+    EXPECT_EQ(nullptr, book.m_adrparm.lppszDestTitles);
+    EXPECT_EQ(nullptr, book.m_adrparm.lpulDestComps);
+    EXPECT_EQ(nullptr, book.m_adrparm.lpfnDismiss);
+    EXPECT_EQ(0u, book.m_adrparm.ulHelpContext);
+    EXPECT_EQ(0u, book.m_adrparm.nDestFieldFocus);
+    EXPECT_TRUE(book.m_fListWasNull);
+
+    ASSERT_EQ(3u, book.m_allocated.size());
+    for (void* pv : book.m_allocated)
+        EXPECT_FALSE(HeapBlockBusy(pv)) << "MAPI memory of the address list not freed";
+    // The record takes the address only on OK, and Cancel was pressed.
+    EXPECT_EQ("before@example.com", StoredText("Pick", "SenderEmailAddress"));
+    EXPECT_STREQ("before@example.com", szSenderEmailAddress);
+}
+
+TEST_F(SenderBrowse, NothingChosenLeavesTheFieldAsItWas)
+{
+    struct Case
+    {
+        const char* what;
+        FakeAddrBook::Answer answer;
+        std::vector<FakeProp> row;
+    } cases[] = {
+        {"cancel", FakeAddrBook::Cancel, {}},
+        {"failure", FakeAddrBook::Fail, {}},
+        {"empty list", FakeAddrBook::EmptyList, {}},
+        {"null list", FakeAddrBook::NullList, {}},
+        {"entry without address", FakeAddrBook::Entries, {FakeProp::Str(PR_DISPLAY_NAME_A, "No Mail")}},
+        {"address without text", FakeAddrBook::Entries, {FakeProp::NullStr(PR_EMAIL_ADDRESS_A)}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        FakeAddrBook book;
+        book.m_answer = c.answer;
+        if (!c.row.empty())
+            book.AddRow(c.row);
+        EXPECT_EQ("before@example.com", Browse(book));
+        EXPECT_EQ(1, book.m_cAddress);
+        EXPECT_TRUE(answerer.boxes.empty()) << "no message for nothing chosen";
+        for (void* pv : book.m_allocated)
+            EXPECT_FALSE(HeapBlockBusy(pv)) << "MAPI memory not freed";
+        sheet.reset();
+    }
+}
+
+TEST_F(SenderBrowse, WithoutAnAddressBookABoxSaysSoAndTheDialogGoesOn)
+{
+    lpAdrbook = NULL;
+    OptionsSheet& s = Sheet();
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        std::string before = ItemText(hDlg, IDC_SENDER_EMAIL_ADDRESS);
+        Click(hDlg, IDC_BROWSE_SENDER);
+        ASSERT_EQ(1u, answerer.boxes.size());
+        EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
+        EXPECT_EQ("The address book is not available. Type the sender's e-mail address instead.",
+                  answerer.boxes[0].text);
+        EXPECT_EQ("OK", answerer.boxes[0].buttons);
+        EXPECT_EQ("information", answerer.boxes[0].icon);
+        EXPECT_EQ(hDlg, answerer.boxes[0].owner);
+        EXPECT_TRUE(IsOpen(hDlg));
+        EXPECT_EQ(before, ItemText(hDlg, IDC_SENDER_EMAIL_ADDRESS));
+
+        TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), "Typed");
+        TypeInto(GetDlgItem(hDlg, IDC_SENDER_EMAIL_ADDRESS), "typed@example.com");
+        Click(hDlg, IDC_DEFINITION_OK);
+    });
+    s.ClickPage(IDC_ADD_HANDLER);
+    EXPECT_EQ("typed@example.com", StoredText("Typed", "SenderEmailAddress"));
+}
+
+// The open-file dialog.
+
+class ProgramBrowse : public HandlerDefinitionDialog
+{
+protected:
+    // Browses for the program, types chosen into the file dialog's name
+    // field and presses Open (or Cancel when chosen is empty); returns the
+    // program field after.
+    std::string Browse(const std::string& chosen)
+    {
+        std::string after = "<not run>";
+        OptionsSheet& s = Sheet();
+        driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+            hDlgSeen = hDlg;
+            TypeInto(GetDlgItem(hDlg, IDC_FILE_PATH), "c:\\before.exe");
+            driver.When("Program to Run", [&](HWND hFile) {
+                EXPECT_EQ(hDlg, GetWindow(hFile, GW_OWNER));
+                EXPECT_FALSE(IsWindowEnabled(hDlg)) << "the definition dialog must wait for the file dialog";
+                HWND hType = GetDlgItem(hFile, 0x470);   // cmb1, the file types
+                char szType[64] = "";
+                SendMessageA(hType, CB_GETLBTEXT, SendMessageA(hType, CB_GETCURSEL, 0, 0), (LPARAM)szType);
+                EXPECT_STREQ("Program Files", szType);
+                if (chosen.empty())
+                {
+                    Click(hFile, IDCANCEL);
+                    return;
+                }
+                // The file name field: cmb13 (0x47C) in Wine 8's template, edt1
+                // (0x480) in the older one.
+                HWND hName = GetDlgItem(hFile, 0x47C) ? GetDlgItem(hFile, 0x47C) : GetDlgItem(hFile, 0x480);
+                ASSERT_NE(nullptr, hName);
+                SetWindowTextA(hName, chosen.c_str());
+                Click(hFile, IDOK);
+            });
+            Click(hDlg, IDC_BROWSE_PROGRAM);
+            after = ItemText(hDlg, IDC_FILE_PATH);
+            EXPECT_TRUE(IsOpen(hDlg));
+            Click(hDlg, IDC_DEFINITION_CANCEL);
+        });
+        s.ClickPage(IDC_ADD_HANDLER);
+        return after;
+    }
+    HWND hDlgSeen = NULL;
+};
+
+TEST_F(ProgramBrowse, APathWithABlankIsQuotedAndOneWithoutIsKeptAsReturned)
+{
+    const std::string blank = TempFolder() + "Quorbit Tools\\import.exe";
+    const std::string plain = TempFolder() + "QuorbitTools\\import.exe";
+    MakeFile(blank);
+    MakeFile(plain);
+
+    EXPECT_EQ("\"" + blank + "\"", Browse(blank));
+    sheet.reset();
+    EXPECT_EQ(plain, Browse(plain));
+    EXPECT_TRUE(answerer.boxes.empty());
+    EXPECT_EQ(Names(), SubKeys(ROOT)) << "Browse saves nothing";
+}
+
+TEST_F(ProgramBrowse, CancelInTheFileDialogChangesNothing)
+{
+    EXPECT_EQ("c:\\before.exe", Browse(""));
+    EXPECT_TRUE(answerer.boxes.empty());
+}
+
+TEST_F(ProgramBrowse, APathTooLongForTheRecordIsRefusedWithABox)
+{
+    std::string folder = TempFolder();
+    while (folder.size() < 120)
+        folder += "deeper-folder\\";
+    const std::string chosen = folder + "import.exe";
+    MakeFile(chosen);
+
+    EXPECT_EQ("c:\\before.exe", Browse(chosen));
+    ASSERT_EQ(1u, answerer.boxes.size());
+    EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
+    EXPECT_EQ("The path of this program is too long to be kept (at most 127 characters). "
+              "Choose a program with a shorter path.",
+              answerer.boxes[0].text);
+    EXPECT_EQ("exclamation", answerer.boxes[0].icon);
+    EXPECT_EQ(hDlgSeen, answerer.boxes[0].owner);
+}
+
+}  // namespace

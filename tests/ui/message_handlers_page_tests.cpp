@@ -1,0 +1,235 @@
+// The "Message Handlers" page inside a real comctl32 property sheet.
+#include "ui_test.h"
+#include "handler_store.h"
+#include "host_doubles.h"
+#include "message_handlers_page.h"
+#include "resource.h"
+#include <commctrl.h>
+#include <prsht.h>
+
+namespace {
+
+typedef UiTest MessageHandlersPage;
+typedef std::vector<std::string> Names;
+
+LRESULT Notify(HWND hPage, UINT code)
+{
+    NMHDR nmh;
+    nmh.hwndFrom = GetParent(hPage);
+    nmh.idFrom = 0;
+    nmh.code = code;
+    SetWindowLongA(hPage, DWL_MSGRESULT, 0xdeadbeef);
+    return QuorbitDlgProc(hPage, WM_NOTIFY, 0, (LPARAM)&nmh);
+}
+
+TEST_F(MessageHandlersPage, FirstActivationOnAnEmptyComputerCreatesTheRootAndListsNothing)
+{
+    ASSERT_FALSE(KeyExists(TEST_ROOT_KEY));
+    OptionsSheet& s = Sheet();
+
+    ASSERT_NE(nullptr, s.hPage);
+    EXPECT_EQ("Message Handlers", TextOf(s.hPage));
+    EXPECT_TRUE(KeyExists(TEST_ROOT_KEY));
+    EXPECT_EQ(Names(), s.Listed());
+    EXPECT_EQ(LB_ERR, s.Selected());
+}
+
+TEST_F(MessageHandlersPage, ListsTheStoredHandlersInStoreOrderOnceAtEveryActivation)
+{
+    StoreHandler("Orders", "orders@example.com", "c:\\orders.exe");
+    StoreHandler("Invoices", "billing@example.com", "c:\\invoices.exe");
+    OptionsSheet& s = Sheet();
+    EXPECT_EQ(SubKeys(TEST_ROOT_KEY), s.Listed());
+    EXPECT_EQ(2u, s.Listed().size());
+    EXPECT_EQ(0, s.Selected());
+
+    // Changed behind the page while another page is in front.
+    s.ShowOtherPage();
+    StoreHandler("Claims", "claims@example.com", "c:\\claims.exe");
+    s.ShowHandlersPage();
+    EXPECT_EQ(SubKeys(TEST_ROOT_KEY), s.Listed());
+    EXPECT_EQ(3u, s.Listed().size());
+
+    s.ShowOtherPage();
+    s.ShowHandlersPage();
+    EXPECT_EQ(3u, s.Listed().size()) << "a handler listed twice";
+}
+
+TEST_F(MessageHandlersPage, RemoveDeletesAtOnceAndSelectsTheFollowingOrLastEntry)
+{
+    struct Case
+    {
+        int removeAt;
+        int selectedAfter;
+    } cases[] = {{1, 1}, {2, 1}, {0, 0}};
+
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE("remove index " + std::to_string(c.removeAt));
+        StoreHandler("A", "a@example.com", "a.exe");
+        StoreHandler("B", "b@example.com", "b.exe");
+        StoreHandler("C", "c@example.com", "c.exe");
+        OptionsSheet& s = Sheet();
+        Names before = s.Listed();
+        ASSERT_EQ(3u, before.size());
+
+        s.Select(c.removeAt);
+        s.ClickPage(IDC_REMOVE_HANDLER);
+
+        Names expected = before;
+        expected.erase(expected.begin() + c.removeAt);
+        EXPECT_EQ(expected, s.Listed());
+        EXPECT_EQ(expected, SubKeys(TEST_ROOT_KEY));
+        EXPECT_EQ(c.selectedAfter, s.Selected());
+        EXPECT_TRUE(answerer.boxes.empty()) << "Remove asks nothing";
+
+        // The options dialog's Cancel brings nothing back.
+        Click(s.hSheet, IDCANCEL);
+        s.Pump();
+        EXPECT_EQ(expected, SubKeys(TEST_ROOT_KEY));
+        sheet.reset();
+        ResetStore();
+    }
+}
+
+TEST_F(MessageHandlersPage, RemovingTheOnlyEntryLeavesNothingSelected)
+{
+    StoreHandler("Only", "only@example.com", "only.exe");
+    OptionsSheet& s = Sheet();
+    s.ClickPage(IDC_REMOVE_HANDLER);
+
+    EXPECT_EQ(Names(), s.Listed());
+    EXPECT_EQ(LB_ERR, s.Selected());
+    EXPECT_EQ(Names(), SubKeys(TEST_ROOT_KEY));
+}
+
+TEST_F(MessageHandlersPage, RemoveAndPropertiesWithNothingSelectedDoNothing)
+{
+    StoreHandler("Kept", "kept@example.com", "kept.exe");
+    OptionsSheet& s = Sheet();
+    s.Select(-1);
+    // What the page or the dialog last left in the record must not count
+    // as a selection.
+    lstrcpyA(szHandlerName, "Kept");
+
+    s.ClickPage(IDC_REMOVE_HANDLER);
+    s.ClickPage(IDC_HANDLER_PROPERTIES);
+    // A double-click on the list is no command of the page either.
+    s.Select(0);
+    SendMessageA(s.hPage, WM_COMMAND, MAKEWPARAM(IDC_HANDLER_LIST, LBN_DBLCLK), (LPARAM)s.hList);
+
+    EXPECT_EQ(Names{"Kept"}, SubKeys(TEST_ROOT_KEY));
+    EXPECT_EQ(Names{"Kept"}, s.Listed());
+    EXPECT_TRUE(answerer.boxes.empty());
+    EXPECT_STREQ("Kept", szHandlerName);
+    // The fixture fails on any dialog that appeared.
+}
+
+TEST_F(MessageHandlersPage, NamesTooLongForTheRecordCanBeRemovedButNotEdited)
+{
+    // Made outside the page: longer than the 39 characters a name may have.
+    std::string longName(60, 'L');
+    StoreHandler(longName, "long@example.com", "long.exe");
+    StoreHandler("Short", "short@example.com", "short.exe");
+    OptionsSheet& s = Sheet();
+    ASSERT_EQ(SubKeys(TEST_ROOT_KEY), s.Listed());
+    int iLong = s.Listed()[0] == longName ? 0 : 1;
+    lstrcpyA(szHandlerName, "Short");
+
+    s.Select(iLong);
+    s.ClickPage(IDC_HANDLER_PROPERTIES);
+    ASSERT_EQ(1u, answerer.boxes.size()) << "Properties must say why it does nothing";
+    EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
+    EXPECT_EQ("This handler's name is longer than 39 characters and cannot be edited here. "
+              "It can still be removed.",
+              answerer.boxes[0].text);
+    EXPECT_EQ("OK", answerer.boxes[0].buttons);
+    EXPECT_EQ("information", answerer.boxes[0].icon);
+    EXPECT_EQ(s.hSheet, answerer.boxes[0].owner);
+    EXPECT_STREQ("Short", szHandlerName) << "the record must not take a cut name";
+
+    s.ClickPage(IDC_REMOVE_HANDLER);
+    EXPECT_EQ(Names{"Short"}, SubKeys(TEST_ROOT_KEY));
+    EXPECT_EQ(Names{"Short"}, s.Listed());
+    EXPECT_STREQ("Short", szHandlerName);
+}
+
+TEST_F(MessageHandlersPage, NotificationsAnswerZeroAndHelpOpensTheHelpFileAtItsContents)
+{
+    OptionsSheet& s = Sheet();
+    for (UINT code : {PSN_KILLACTIVE, PSN_APPLY, PSN_RESET, PSN_QUERYCANCEL, PSN_WIZNEXT})
+    {
+        SCOPED_TRACE(code);
+        EXPECT_EQ(0, Notify(s.hPage, code));
+        EXPECT_EQ(0, GetWindowLongA(s.hPage, DWL_MSGRESULT));
+    }
+
+    FakeHelpViewer viewer;
+    viewer.m_lAnswer = TRUE;
+    EXPECT_EQ(TRUE, Notify(s.hPage, PSN_HELP));
+    EXPECT_EQ(TRUE, GetWindowLongA(s.hPage, DWL_MSGRESULT));
+
+    // The sheet's own Help button, shown for the page.
+    HWND hHelp = GetDlgItem(s.hSheet, IDHELP);
+    ASSERT_NE(nullptr, hHelp);
+    EXPECT_TRUE(IsWindowVisible(hHelp) && IsWindowEnabled(hHelp));
+    Click(s.hSheet, IDHELP);
+
+    ASSERT_EQ(2u, viewer.requests.size());
+    for (const FakeHelpViewer::Request& r : viewer.requests)
+    {
+        EXPECT_EQ("Quorbit.HLP", r.file);
+        EXPECT_EQ((UINT)HELP_CONTENTS, r.command);
+        EXPECT_EQ(0u, r.data);
+        EXPECT_EQ(s.hPage, r.caller);
+    }
+}
+
+TEST_F(MessageHandlersPage, ApplyAndOkOfTheOptionsDialogChangeNothingInTheStore)
+{
+    StoreHandler("A", "a@example.com", "a.exe");
+    OptionsSheet& s = Sheet();
+    Click(s.hSheet, IDOK);
+    s.Pump();
+    EXPECT_EQ(Names{"A"}, SubKeys(TEST_ROOT_KEY));
+    EXPECT_EQ(std::string("a@example.com").size() + 1, ReadStored(TEST_ROOT_KEY "\\A", "SenderEmailAddress").data.size());
+}
+
+TEST_F(MessageHandlersPage, PaintsButtonsLabelsAndItselfInTheButtonFaceColour)
+{
+    OptionsSheet& s = Sheet();
+    ASSERT_NE(nullptr, hBrush);
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), GrayColor);
+    LOGBRUSH lb;
+    ASSERT_EQ((int)sizeof(lb), GetObjectA(hBrush, sizeof(lb), &lb));
+    EXPECT_EQ((UINT)BS_SOLID, lb.lbStyle);
+    EXPECT_EQ(GrayColor, lb.lbColor);
+
+    HDC hdc = CreateCompatibleDC(NULL);
+    for (UINT msg : {WM_CTLCOLORBTN, WM_CTLCOLORDLG, WM_CTLCOLORSTATIC})
+    {
+        SCOPED_TRACE(msg);
+        SetBkColor(hdc, RGB(1, 2, 3));
+        EXPECT_EQ((INT_PTR)hBrush, QuorbitDlgProc(s.hPage, msg, (WPARAM)hdc, 0));
+        EXPECT_EQ(GrayColor, GetBkColor(hdc));
+    }
+    // The list and other controls keep the system's colours.
+    for (UINT msg : {WM_CTLCOLOREDIT, WM_CTLCOLORLISTBOX, WM_CTLCOLORMSGBOX, WM_CTLCOLORSCROLLBAR})
+    {
+        SCOPED_TRACE(msg);
+        SetBkColor(hdc, RGB(1, 2, 3));
+        EXPECT_EQ(FALSE, QuorbitDlgProc(s.hPage, msg, (WPARAM)hdc, 0));
+        EXPECT_EQ(RGB(1, 2, 3), GetBkColor(hdc));
+    }
+
+    HBRUSH hUsed = hBrush;
+    sheet.reset();
+    EXPECT_EQ(nullptr, hBrush) << "a destroyed page must not leave a deleted brush to hand out";
+    EXPECT_EQ(0, GetObjectA(hUsed, sizeof(lb), &lb)) << "the brush was not deleted";
+    SetBkColor(hdc, RGB(1, 2, 3));
+    EXPECT_EQ(FALSE, QuorbitDlgProc(NULL, WM_CTLCOLORSTATIC, (WPARAM)hdc, 0));
+    EXPECT_EQ(RGB(1, 2, 3), GetBkColor(hdc));
+    DeleteDC(hdc);
+}
+
+}  // namespace

@@ -1,0 +1,245 @@
+// The "Message Handler Definition" dialog.
+#include "handler_definition_dialog.h"
+#include "handler_store.h"
+#include "host_handles.h"
+#include "message_check.h"
+#include "resource.h"
+#include <commdlg.h>
+#include <string.h>
+#include <mapix.h>
+#include <mapiutil.h>
+#include <mapitags.h>
+
+// Text fields of MAPI's address-book parameters are not const.
+static char szAddressBookCaption[] = "Select Addressee";
+
+// One filter pair, then the empty string that closes the list.
+static const char szProgramFilter[] = "Program Files\0*.exe\0";
+
+// Shows one option of the record. Only 1 counts as on where the option is
+// used, so any other stored value is shown clear.
+static void ShowOption(HWND hDlg, int idCheckBox, DWORD dwOption)
+{
+    SendDlgItemMessageA(hDlg, idCheckBox, BM_SETCHECK, dwOption == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+static DWORD ReadOption(HWND hDlg, int idCheckBox)
+{
+    return SendDlgItemMessageA(hDlg, idCheckBox, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
+// Loads the named handler into the record and shows the record.
+static void OnInitDialog(HWND hDlg)
+{
+    char szHandlerKey[CCH_HANDLER_KEY];
+    HKEY hkHandler = NULL;
+
+    ZeroMemory(szHandlerKey, sizeof(szHandlerKey));
+    // A new handler has no key yet. The path "<root>\" would open the root
+    // key itself, whose values are not a handler's, so nothing is loaded
+    // and the record keeps what it holds.
+    if (szHandlerName[0] != '\0' && RegistryHandlerKeyPath(szHandlerKey, CCH_HANDLER_KEY, szHandlerName))
+    {
+        RegistryOpen(szHandlerKey, &hkHandler);
+        RegistryGet(hkHandler);
+        RegistryClose(hkHandler);
+    }
+
+    ShowOption(hDlg, IDC_CONFIRM_DIALOG, dwConfirmDialog);
+    ShowOption(hDlg, IDC_PREVENT_OPEN, dwPreventOpen);
+    ShowOption(hDlg, IDC_DEBUG, dwDebug);
+    SetDlgItemTextA(hDlg, IDC_HANDLER_NAME, szHandlerName);
+    SetDlgItemTextA(hDlg, IDC_SENDER_EMAIL_ADDRESS, szSenderEmailAddress);
+    SetDlgItemTextA(hDlg, IDC_FILE_PATH, szFilePath);
+    SetFocus(hDlg);
+}
+
+// Reads the fields back into the record and writes it to the store under
+// the name typed. A name the store cannot hold is refused and the dialog
+// stays open.
+static void OnOk(HWND hDlg)
+{
+    char szHandlerKey[CCH_HANDLER_KEY];
+    HKEY hkHandler = NULL;
+    LRESULT uLen;
+
+    ZeroMemory(szHandlerKey, sizeof(szHandlerKey));
+    uLen = SendDlgItemMessageA(hDlg, IDC_HANDLER_NAME, WM_GETTEXT, CCH_HANDLER_NAME, (LPARAM)szHandlerName);
+    if (uLen == 0)
+    {
+        ErrorMessageBox(hDlg, 0, szMessageBoxTitle, "The handler must have a name.");
+        return;
+    }
+    // The name is a key name: a backslash would make it a path, and the
+    // values would land in a nested key that is never listed or searched.
+    if (strchr(szHandlerName, '\\') != NULL)
+    {
+        MessageBoxA(hDlg, "A handler name cannot contain a backslash (\\).", szMessageBoxTitle,
+                    MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+
+    dwConfirmDialog = ReadOption(hDlg, IDC_CONFIRM_DIALOG);
+    dwPreventOpen = ReadOption(hDlg, IDC_PREVENT_OPEN);
+    SendDlgItemMessageA(hDlg, IDC_SENDER_EMAIL_ADDRESS, WM_GETTEXT, CCH_SENDER_EMAIL, (LPARAM)szSenderEmailAddress);
+    SendDlgItemMessageA(hDlg, IDC_FILE_PATH, WM_GETTEXT, CCH_FILE_PATH, (LPARAM)szFilePath);
+    dwDebug = ReadOption(hDlg, IDC_DEBUG);
+
+    if (RegistryHandlerKeyPath(szHandlerKey, CCH_HANDLER_KEY, szHandlerName))
+    {
+        RegistryOpen(szHandlerKey, &hkHandler);
+        RegistrySet(hkHandler);
+        RegistryClose(hkHandler);
+    }
+    EndDialog(hDlg, 1);
+}
+
+// Frees an address list the way MAPI hands it out: each row's values were
+// allocated on their own, then the list.
+static void FreeAddressList(LPADRLIST lpAdrList)
+{
+    if (lpAdrList == NULL)
+        return;
+    for (ULONG i = 0; i < lpAdrList->cEntries; i++)
+        MAPIFreeBuffer(lpAdrList->aEntries[i].rgPropVals);
+    MAPIFreeBuffer(lpAdrList);
+}
+
+// Puts the e-mail address of the first chosen entry into the sender field.
+static void OnBrowseSender(HWND hDlg)
+{
+    ADRPARM adrparm;
+    ULONG_PTR ulUIParam = (ULONG_PTR)hDlg;
+    LPADRLIST lpAdrList = NULL;
+    LPADRENTRY lpEntry;
+
+    // The client gave no address book: say so rather than do nothing.
+    if (lpAdrbook == NULL)
+    {
+        MessageBoxA(hDlg, "The address book is not available. Type the sender's e-mail address instead.",
+                    szMessageBoxTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+
+    ZeroMemory(&adrparm, sizeof(adrparm));
+    adrparm.ulFlags = DIALOG_MODAL | DIALOG_OPTIONS | ADDRESS_ONE | AB_RESOLVE;
+    adrparm.lpszCaption = szAddressBookCaption;
+    adrparm.cDestFields = 1;
+
+    // A failure, the user's cancel among them, means nothing was chosen.
+    if (FAILED(lpAdrbook->Address(&ulUIParam, &adrparm, &lpAdrList)))
+        goto Cleanup;
+    if (lpAdrList == NULL || lpAdrList->cEntries == 0)
+        goto Cleanup;
+
+    lpEntry = &lpAdrList->aEntries[0];
+    for (ULONG i = 0; lpEntry->rgPropVals != NULL && i < lpEntry->cValues; i++)
+    {
+        if (lpEntry->rgPropVals[i].ulPropTag == PR_EMAIL_ADDRESS_A && lpEntry->rgPropVals[i].Value.lpszA != NULL)
+            SetDlgItemTextA(hDlg, IDC_SENDER_EMAIL_ADDRESS, lpEntry->rgPropVals[i].Value.lpszA);
+    }
+
+Cleanup:
+    FreeAddressList(lpAdrList);
+}
+
+// Puts the chosen program's path into the program field.
+static void OnBrowseProgram(HWND hDlg)
+{
+    OPENFILENAMEA ofn;
+    char szInitialFileName[MAX_PATH];
+    char szFileName[MAX_PATH];
+    // The path, two quotes and the terminator.
+    char szProgram[MAX_PATH + 2];
+
+    ZeroMemory(szInitialFileName, sizeof(szInitialFileName));
+    ZeroMemory(szFileName, sizeof(szFileName));
+    ZeroMemory(&ofn, sizeof(ofn));
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    // Owned by this dialog, so that it is disabled while the file dialog is
+    // up. Its parent would be no window at all: the dialog is an
+    // overlapped window, not a popup.
+    ofn.hwndOwner = hDlg;
+    ofn.hInstance = GetModuleHandleA(NULL);
+    ofn.lpstrFilter = szProgramFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = szInitialFileName;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrFileTitle = szFileName;
+    ofn.nMaxFileTitle = MAX_PATH;
+    ofn.lpstrTitle = "Program to Run";
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    ofn.lpstrDefExt = "exe";
+
+    if (!GetOpenFileNameA(&ofn))
+        return;
+
+    // The field becomes the start of a command line. Unquoted, a path with
+    // a blank is cut there by the system, and "C:\Program Files\x.exe"
+    // could start "C:\Program.exe".
+    if (strchr(szInitialFileName, ' ') != NULL)
+    {
+        lstrcpyA(szProgram, "\"");
+        lstrcatA(szProgram, szInitialFileName);
+        lstrcatA(szProgram, "\"");
+    }
+    else
+        lstrcpyA(szProgram, szInitialFileName);
+
+    // OK would cut a longer path to the field's capacity, and a cut path
+    // names another program or none.
+    if (lstrlenA(szProgram) >= CCH_FILE_PATH)
+    {
+        MessageBoxA(hDlg,
+                    "The path of this program is too long to be kept (at most 127 characters). "
+                    "Choose a program with a shorter path.",
+                    szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    SetDlgItemTextA(hDlg, IDC_FILE_PATH, szProgram);
+}
+
+static void OnCommand(HWND hDlg, WORD wId, WORD wNotifyCode)
+{
+    // IDOK and IDCANCEL (Enter without a default button, Esc, the close
+    // box) are not handled: only the dialog's own buttons end it.
+    if (wNotifyCode != BN_CLICKED)
+        return;
+    switch (wId)
+    {
+    case IDC_DEFINITION_OK:
+        OnOk(hDlg);
+        break;
+    case IDC_DEFINITION_CANCEL:
+        EndDialog(hDlg, 0);
+        break;
+    case IDC_DEFINITION_HELP:
+        WinHelpA(hDlg, QUORBIT_HELP_FILE, HELP_CONTENTS, 0);
+        break;
+    case IDC_BROWSE_SENDER:
+        OnBrowseSender(hDlg);
+        break;
+    case IDC_BROWSE_PROGRAM:
+        OnBrowseProgram(hDlg);
+        break;
+    default:
+        break;
+    }
+}
+
+INT_PTR CALLBACK AddHandlerDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    switch (message)
+    {
+    case WM_INITDIALOG:
+        OnInitDialog(hDlg);
+        break;
+    case WM_COMMAND:
+        OnCommand(hDlg, LOWORD(wParam), HIWORD(wParam));
+        break;
+    default:
+        break;
+    }
+    return FALSE;
+}

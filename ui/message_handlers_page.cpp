@@ -1,0 +1,205 @@
+// The "Message Handlers" property page.
+#include "message_handlers_page.h"
+#include "handler_definition_dialog.h"
+#include "handler_store.h"
+#include "host_handles.h"
+#include "message_check.h"
+#include "resource.h"
+#include <commctrl.h>
+
+COLORREF GrayColor = 0;
+HBRUSH   hBrush = NULL;
+
+static BOOL OnInitDialog(void)
+{
+    LOGBRUSH lb;
+
+    GrayColor = GetSysColor(COLOR_BTNFACE);
+    // Pages share the brush; a second page at the same time uses the first
+    // one's rather than losing it.
+    if (hBrush == NULL)
+    {
+        ZeroMemory(&lb, sizeof(lb));
+        lb.lbStyle = BS_SOLID;
+        lb.lbColor = GrayColor;
+        lb.lbHatch = 0;
+        hBrush = CreateBrushIndirect(&lb);
+    }
+    return TRUE;
+}
+
+static void OnDestroy(void)
+{
+    if (hBrush != NULL)
+    {
+        DeleteObject(hBrush);
+        // No later colour message may hand out the deleted brush.
+        hBrush = NULL;
+    }
+}
+
+static INT_PTR OnCtlColor(HDC hdc)
+{
+    if (hBrush == NULL)
+        return FALSE;
+    SetBkColor(hdc, GrayColor);
+    return (INT_PTR)hBrush;
+}
+
+// Copies the text of list entry i into szName (cchName characters).
+// Returns FALSE, leaving szName empty, when there is no such entry or its
+// text does not fit.
+static BOOL GetListedName(HWND hList, LRESULT i, char* szName, int cchName)
+{
+    LRESULT cch = SendMessageA(hList, LB_GETTEXTLEN, (WPARAM)i, 0);
+
+    szName[0] = '\0';
+    if (cch == LB_ERR || cch >= cchName)
+        return FALSE;
+    return SendMessageA(hList, LB_GETTEXT, (WPARAM)i, (LPARAM)szName) != LB_ERR;
+}
+
+// Shows the handler the definition dialog has just saved under
+// szHandlerName: selects its entry, listing it first when it is new.
+// The store ignores case in key names, and so does the search.
+static void ShowSavedHandler(HWND hList)
+{
+    LRESULT i = SendMessageA(hList, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)szHandlerName);
+
+    if (i == LB_ERR)
+        i = SendMessageA(hList, LB_INSERTSTRING, (WPARAM)-1, (LPARAM)szHandlerName);
+    if (i != LB_ERR && i != LB_ERRSPACE)
+        SendMessageA(hList, LB_SETCURSEL, (WPARAM)i, 0);
+}
+
+static INT_PTR RunDefinitionDialog(HWND hDlg)
+{
+    return DialogBoxParamA(ghInstDLL, MAKEINTRESOURCEA(IDD_HANDLER_DEFINITION), hDlg, AddHandlerDlgProc, 0);
+}
+
+static void OnAdd(HWND hDlg)
+{
+    szHandlerName[0] = '\0';
+    // DialogBoxParamA answers -1 when the dialog could not be shown.
+    if (RunDefinitionDialog(hDlg) == 1)
+        ShowSavedHandler(GetDlgItem(hDlg, IDC_HANDLER_LIST));
+}
+
+static void OnRemove(HWND hDlg)
+{
+    HWND hList = GetDlgItem(hDlg, IDC_HANDLER_LIST);
+    // Key names made outside the page may be longer than szHandlerName.
+    char szName[CCH_KEY_NAME];
+    HKEY hkRoot = NULL;
+    LRESULT i;
+    LRESULT n;
+
+    i = SendMessageA(hList, LB_GETCURSEL, 0, 0);
+    if (i == LB_ERR || !GetListedName(hList, i, szName, CCH_KEY_NAME))
+        return;
+    if (lstrlenA(szName) < CCH_HANDLER_NAME)
+        lstrcpyA(szHandlerName, szName);
+
+    n = SendMessageA(hList, LB_DELETESTRING, (WPARAM)i, 0);
+
+    RegistryOpen(szRootKey, &hkRoot);
+    RegistryDelete(hkRoot, szName);
+    RegistryClose(hkRoot);
+
+    // The entry that followed the removed one, or the new last entry.
+    if (n != LB_ERR && n > 0)
+        SendMessageA(hList, LB_SETCURSEL, (WPARAM)(i < n ? i : n - 1), 0);
+}
+
+static void OnProperties(HWND hDlg)
+{
+    HWND hList = GetDlgItem(hDlg, IDC_HANDLER_LIST);
+    char szName[CCH_KEY_NAME];
+    LRESULT i;
+
+    i = SendMessageA(hList, LB_GETCURSEL, 0, 0);
+    if (i == LB_ERR || !GetListedName(hList, i, szName, CCH_KEY_NAME))
+        return;
+    // The dialog would save such a handler under a shortened name, as
+    // another handler.
+    if (lstrlenA(szName) >= CCH_HANDLER_NAME)
+    {
+        MessageBoxA(hDlg,
+                    "This handler's name is longer than 39 characters and cannot be edited here. "
+                    "It can still be removed.",
+                    szMessageBoxTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    lstrcpyA(szHandlerName, szName);
+    if (RunDefinitionDialog(hDlg) == 1)
+        ShowSavedHandler(hList);
+}
+
+static void OnCommand(HWND hDlg, WORD wId)
+{
+    switch (wId)
+    {
+    case IDC_ADD_HANDLER:
+        OnAdd(hDlg);
+        break;
+    case IDC_REMOVE_HANDLER:
+        OnRemove(hDlg);
+        break;
+    case IDC_HANDLER_PROPERTIES:
+        OnProperties(hDlg);
+        break;
+    default:
+        break;
+    }
+}
+
+// The list is filled afresh at every activation; the store may have
+// changed while another page was in front.
+static void OnSetActive(HWND hDlg)
+{
+    SendDlgItemMessageA(hDlg, IDC_HANDLER_LIST, LB_RESETCONTENT, 0, 0);
+    RegistryList(hDlg);
+}
+
+static INT_PTR OnNotify(HWND hDlg, const NMHDR* lpnmh)
+{
+    LONG lResult = 0;
+
+    switch (lpnmh->code)
+    {
+    case PSN_SETACTIVE:
+        OnSetActive(hDlg);
+        break;
+    case PSN_HELP:
+        lResult = WinHelpA(hDlg, QUORBIT_HELP_FILE, HELP_CONTENTS, 0);
+        break;
+    default:
+        // PSN_KILLACTIVE, PSN_APPLY and the rest: nothing is pending.
+        break;
+    }
+    SetWindowLongA(hDlg, DWL_MSGRESULT, lResult);
+    return lResult;
+}
+
+INT_PTR CALLBACK QuorbitDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (uMsg)
+    {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        OnCommand(hDlg, LOWORD(wParam));
+        return FALSE;
+    case WM_NOTIFY:
+        return OnNotify(hDlg, (const NMHDR*)lParam);
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+        return OnCtlColor((HDC)wParam);
+    case WM_DESTROY:
+        OnDestroy();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
