@@ -39,13 +39,13 @@ Layout LayoutFor(HelpParagraph::Style style)
     case HelpParagraph::Title:
         return {0, 12, 0, 0};
     case HelpParagraph::Heading:
-        return {12, 0, 0, 0};
+        return {16, 0, 0, 0};
     case HelpParagraph::Item:
-        return {6, 0, 24, -12};
+        return {4, 0, 24, -12};
     case HelpParagraph::Code:
-        return {6, 0, 24, 0};
+        return {6, 6, 24, 0};
     default:
-        return {6, 0, 0, 0};
+        return {10, 0, 0, 0};
     }
 }
 
