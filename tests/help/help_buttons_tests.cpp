@@ -3,7 +3,6 @@
 // contents topic.
 #include <gtest/gtest.h>
 #include "handler_definition_dialog.h"
-#include "help_reader.h"
 #include "help_viewer.h"
 #include "host_handles.h"
 #include "message_handlers_page.h"
@@ -12,8 +11,6 @@
 
 #include <commctrl.h>
 #include <prsht.h>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -24,12 +21,7 @@ class HelpButtons : public ::testing::Test
 protected:
     void SetUp() override
     {
-        std::ifstream in(BuiltHelpPath(), std::ios::binary);
-        std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        ReadHelp help;
-        ASSERT_EQ("", ReadHelpFile(file, help));
-        title = help.Contents()->title;
-        firstText = help.Contents()->paragraphs[1].text.substr(0, 40);
+        ASSERT_TRUE(ContentsOfBuiltFile(title, firstText));
 
         InitCommonControls();
         ghInstDLL = GetModuleHandleA(NULL);  // the templates are linked into this program

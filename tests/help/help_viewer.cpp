@@ -1,4 +1,8 @@
 #include "help_viewer.h"
+#include "help_reader.h"
+
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -62,6 +66,18 @@ std::string BuiltHelpPath()
     GetModuleFileNameA(NULL, path, MAX_PATH);
     std::string s(path);
     return s.substr(0, s.find_last_of('\\') + 1) + "Quorbit.HLP";
+}
+
+bool ContentsOfBuiltFile(std::string& title, std::string& firstText)
+{
+    std::ifstream in(BuiltHelpPath(), std::ios::binary);
+    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ReadHelp help;
+    if (!ReadHelpFile(file, help).empty() || !help.Contents() || help.Contents()->paragraphs.size() < 2)
+        return false;
+    title = help.Contents()->title;
+    firstText = help.Contents()->paragraphs[1].text.substr(0, 40);
+    return true;
 }
 
 bool InstalledHelp::Install()

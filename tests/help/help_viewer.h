@@ -14,6 +14,10 @@
 // The built Quorbit.HLP beside the test program.
 std::string BuiltHelpPath();
 
+// The contents topic's title and the start of its first paragraph, read
+// from the built file; false when it cannot be read.
+bool ContentsOfBuiltFile(std::string& title, std::string& firstText);
+
 // Copies the built file into the Windows help folder, where the deployment
 // puts it, and into the Windows folder, which Wine's viewer searches
 // instead. Remove() takes both copies away again.

@@ -1,29 +1,13 @@
 // WinHelpA with HELP_CONTENTS, as the page and the dialog call it, opens
 // the platform's viewer on Quorbit.HLP at its contents topic.
 #include <gtest/gtest.h>
-#include "help_reader.h"
 #include "help_source.h"
 #include "help_viewer.h"
 
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace {
-
-// The contents topic's title and the start of its first paragraph, as the
-// built file holds them.
-bool ContentsOfBuiltFile(std::string& title, std::string& firstText)
-{
-    std::ifstream in(BuiltHelpPath(), std::ios::binary);
-    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ReadHelp help;
-    if (!ReadHelpFile(file, help).empty() || !help.Contents() || help.Contents()->paragraphs.size() < 2)
-        return false;
-    title = help.Contents()->title;
-    firstText = help.Contents()->paragraphs[1].text.substr(0, 40);
-    return true;
-}
 
 class HelpViewer : public ::testing::Test
 {
