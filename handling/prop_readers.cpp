@@ -18,19 +18,26 @@ static HRESULT GetOneProp(LPMAPIPROP pMessage, ULONG ulPropTag, LPSPropValue* lp
         return E_FAIL;
 
     hr = pMessage->GetProps((LPSPropTagArray)&sptTag, 0, &cValues, &lpValues);
-    if (SUCCEEDED(hr) && lpValues != NULL && cValues > 0 && PROP_TYPE(lpValues[0].ulPropTag) != PT_ERROR &&
-        hr != MAPI_W_ERRORS_RETURNED)
+    if (FAILED(hr) || lpValues == NULL)
+    {
+        // No array comes with a failure; whatever the pointer holds is not ours.
+        lpValues = NULL;
+        hr = E_FAIL;
+    }
+    else if (cValues == 0)
+        hr = E_FAIL;
+    else if (hr == MAPI_W_ERRORS_RETURNED || PROP_TYPE(lpValues[0].ulPropTag) == PT_ERROR)
+    {
+        // A value of type PT_ERROR says why the property is missing; it is
+        // never read as the property itself.
+        hr = lpValues[0].Value.err == (SCODE)MAPI_E_NOT_FOUND ? MAPI_E_NOT_FOUND : E_FAIL;
+    }
+    else
     {
         *lppValues = lpValues;
-        return S_OK;
+        lpValues = NULL;
+        hr = S_OK;
     }
-
-    // A value of type PT_ERROR says why the property is missing; it is
-    // never read as the property itself.
-    if (SUCCEEDED(hr) && lpValues != NULL && cValues > 0 && lpValues[0].Value.err == (SCODE)MAPI_E_NOT_FOUND)
-        hr = MAPI_E_NOT_FOUND;
-    else
-        hr = E_FAIL;
     MAPIFreeBuffer(lpValues);
     return hr;
 }
