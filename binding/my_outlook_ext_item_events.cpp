@@ -1,0 +1,30 @@
+#include "my_outlook_ext_item_events.h"
+#include "message_check.h"
+
+// Touches nothing of this object after the check: the check's boxes run
+// message loops in which the client may release it.
+STDMETHODIMP MyOutlookExtItemEvents::OnOpen(LPEXCHEXTCALLBACK lpeecb)
+{
+    return CheckMessage(lpeecb);
+}
+
+STDMETHODIMP MyOutlookExtItemEvents::OnOpenComplete(LPEXCHEXTCALLBACK lpeecb, ULONG ulFlags)
+{
+    (void)lpeecb;
+    (void)ulFlags;
+    return S_FALSE;
+}
+
+STDMETHODIMP MyOutlookExtItemEvents::OnClose(LPEXCHEXTCALLBACK lpeecb, ULONG ulSaveOptions)
+{
+    (void)lpeecb;
+    (void)ulSaveOptions;
+    return S_FALSE;
+}
+
+STDMETHODIMP MyOutlookExtItemEvents::OnCloseComplete(LPEXCHEXTCALLBACK lpeecb, ULONG ulFlags)
+{
+    (void)lpeecb;
+    (void)ulFlags;
+    return S_FALSE;
+}

@@ -1,0 +1,220 @@
+// The options page: its count, its page record, and the page itself in a
+// real property sheet.
+#include "quorbit_dll.h"
+#include "host_doubles.h"
+#include "test_registry.h"
+#include <gtest/gtest.h>
+#include <commctrl.h>
+#include <cstring>
+
+namespace {
+
+const BYTE SENTINEL = 0xCD;
+
+struct PageCountCase
+{
+    ULONG ulFlags;
+    ULONG cPages;
+};
+
+class PageCountTable : public ::testing::TestWithParam<PageCountCase>
+{
+};
+
+TEST_P(PageCountTable, OnePageInTheOptionsDialogOnly)
+{
+    LPEXCHEXT pExt = InstalledExtension(EECONTEXT_PROPERTYSHEETS);
+    ASSERT_NE(pExt, nullptr);
+    IExchExtPropertySheets* pSheets = (IExchExtPropertySheets*)Ask(pExt, IID_IExchExtPropertySheets);
+    ASSERT_NE(pSheets, nullptr);
+    EXPECT_EQ(pSheets->GetMaxPageCount(GetParam().ulFlags), GetParam().cPages);
+    pSheets->Release();
+    pExt->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, PageCountTable,
+                         ::testing::Values(PageCountCase{0, 0}, PageCountCase{EEPS_MESSAGE, 0},
+                                           PageCountCase{EEPS_FOLDER, 0}, PageCountCase{EEPS_STORE, 0},
+                                           PageCountCase{EEPS_TOOLSOPTIONS, 1}, PageCountCase{5, 0},
+                                           PageCountCase{0xFFFFFFFF, 0}));
+
+class PropertySheets : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_pExt = InstalledExtension(EECONTEXT_PROPERTYSHEETS);
+        ASSERT_NE(m_pExt, nullptr);
+        m_pSheets = (IExchExtPropertySheets*)Ask(m_pExt, IID_IExchExtPropertySheets);
+        ASSERT_NE(m_pSheets, nullptr);
+        memset(m_records, SENTINEL, sizeof(m_records));
+    }
+    void TearDown() override
+    {
+        if (m_pSheets)
+            m_pSheets->Release();
+        if (m_pExt)
+            m_pExt->Release();
+        ResetStore();
+    }
+    bool Untouched(size_t offset, size_t cb)
+    {
+        const BYTE* pb = (const BYTE*)m_records + offset;
+        for (size_t i = 0; i < cb; i++)
+            if (pb[i] != SENTINEL)
+                return false;
+        return true;
+    }
+
+    LPEXCHEXT m_pExt = nullptr;
+    IExchExtPropertySheets* m_pSheets = nullptr;
+    PROPSHEETPAGEA m_records[2];
+    FakeCallback m_callback;
+};
+
+TEST_F(PropertySheets, GetPagesDescribesTheMessageHandlersPage)
+{
+    ULONG cPages = 0xdeadbeef;
+    EXPECT_EQ(m_pSheets->GetPages(&m_callback, EEPS_TOOLSOPTIONS, m_records, &cPages), S_OK);
+    EXPECT_EQ(cPages, 1u);
+
+    const PROPSHEETPAGEA& page = m_records[0];
+    EXPECT_EQ(page.dwSize, 40u);
+    EXPECT_EQ(page.dwFlags, (DWORD)PSP_HASHELP);
+    EXPECT_EQ(page.hInstance, QuorbitModule());
+    EXPECT_EQ(page.pszTemplate, MAKEINTRESOURCEA(102));
+    EXPECT_EQ(page.hIcon, nullptr);
+    EXPECT_EQ(page.pszTitle, nullptr);
+    EXPECT_EQ(page.lParam, 0);
+    EXPECT_EQ(page.pfnCallback, nullptr);
+    EXPECT_EQ(page.pcRefParent, nullptr);
+    // The dialog procedure lives in the module.
+    MEMORY_BASIC_INFORMATION mbi;
+    ASSERT_NE(VirtualQuery((void*)page.pfnDlgProc, &mbi, sizeof(mbi)), 0u);
+    EXPECT_EQ(mbi.AllocationBase, (void*)QuorbitModule());
+    // Nothing past the first-version record, nothing in the next record.
+    EXPECT_TRUE(Untouched(40, sizeof(m_records) - 40));
+    // The callback is not asked for anything.
+    EXPECT_EQ(m_callback.m_cGetObject + m_callback.m_cGetWindow + m_callback.m_cGetSession, 0);
+    EXPECT_EQ(m_callback.m_cRef, 1);
+}
+
+// The client sizes its array of records by GetMaxPageCount, which is 0
+// outside the options dialog: nothing may be written there.
+TEST_F(PropertySheets, GetPagesWritesNoRecordOutsideTheOptionsDialog)
+{
+    const ULONG flags[] = {EEPS_MESSAGE, EEPS_FOLDER, EEPS_STORE, 0, 5};
+    for (ULONG ulFlags : flags)
+    {
+        SCOPED_TRACE(ulFlags);
+        ULONG cPages = 0xdeadbeef;
+        EXPECT_EQ(m_pSheets->GetPages(&m_callback, ulFlags, m_records, &cPages), S_OK);
+        EXPECT_EQ(cPages, 0u);
+        EXPECT_TRUE(Untouched(0, sizeof(m_records)));
+    }
+}
+
+TEST_F(PropertySheets, GetPagesRefusesMissingOutArguments)
+{
+    EXPECT_EQ(m_pSheets->GetPages(&m_callback, EEPS_TOOLSOPTIONS, m_records, NULL), E_INVALIDARG);
+    EXPECT_TRUE(Untouched(0, sizeof(m_records)));
+    ULONG cPages = 0xdeadbeef;
+    EXPECT_EQ(m_pSheets->GetPages(&m_callback, EEPS_TOOLSOPTIONS, NULL, &cPages), E_INVALIDARG);
+    EXPECT_EQ(cPages, 0u);
+}
+
+TEST_F(PropertySheets, FreePagesChangesNothing)
+{
+    ULONG cPages = 0;
+    ASSERT_EQ(m_pSheets->GetPages(&m_callback, EEPS_TOOLSOPTIONS, m_records, &cPages), S_OK);
+    PROPSHEETPAGEA copy[2];
+    memcpy(copy, m_records, sizeof(copy));
+    m_pSheets->FreePages(m_records, EEPS_TOOLSOPTIONS, cPages);
+    EXPECT_EQ(memcmp(copy, m_records, sizeof(copy)), 0);
+}
+
+std::string TabText(HWND hTab, int i)
+{
+    char sz[128] = "";
+    TCITEMA item;
+    ZeroMemory(&item, sizeof(item));
+    item.mask = TCIF_TEXT;
+    item.pszText = sz;
+    item.cchTextMax = sizeof(sz);
+    SendMessageA(hTab, TCM_GETITEMA, i, (LPARAM)&item);
+    return sz;
+}
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+    {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+std::vector<std::string> ListItems(HWND hList)
+{
+    std::vector<std::string> items;
+    int c = (int)SendMessageA(hList, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < c; i++)
+    {
+        char sz[300] = "";
+        SendMessageA(hList, LB_GETTEXT, i, (LPARAM)sz);
+        items.push_back(sz);
+    }
+    return items;
+}
+
+// The record goes into a real property sheet, as the client's options
+// dialog would take it.
+TEST_F(PropertySheets, ThePageShowsInARealPropertySheet)
+{
+    ResetStore();
+    StoreHandler("Invoices", "invoices@example.com", "C:\\invoices.exe");
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TAB_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    ULONG cPages = 0;
+    ASSERT_EQ(m_pSheets->GetPages(&m_callback, EEPS_TOOLSOPTIONS, m_records, &cPages), S_OK);
+    ASSERT_EQ(cPages, 1u);
+
+    PROPSHEETHEADERA psh;
+    ZeroMemory(&psh, sizeof(psh));
+    psh.dwSize = sizeof(psh);
+    psh.dwFlags = PSH_PROPSHEETPAGE | PSH_MODELESS | PSH_HASHELP;
+    psh.pszCaption = "Options";
+    psh.nPages = cPages;
+    psh.ppsp = m_records;
+    HWND hSheet = (HWND)PropertySheetA(&psh);
+    ASSERT_NE(hSheet, nullptr);
+    Pump();
+
+    HWND hTab = (HWND)SendMessageA(hSheet, PSM_GETTABCONTROL, 0, 0);
+    ASSERT_NE(hTab, nullptr);
+    EXPECT_EQ(SendMessageA(hTab, TCM_GETITEMCOUNT, 0, 0), 1);
+    EXPECT_EQ(TabText(hTab, 0), "Message Handlers");
+
+    HWND hPage = (HWND)SendMessageA(hSheet, PSM_GETCURRENTPAGEHWND, 0, 0);
+    ASSERT_NE(hPage, nullptr);
+    HWND hList = GetDlgItem(hPage, 1011);
+    ASSERT_NE(hList, nullptr);
+    EXPECT_EQ(ListItems(hList), std::vector<std::string>{"Invoices"});
+    EXPECT_NE(GetDlgItem(hPage, 1012), nullptr);
+    EXPECT_NE(GetDlgItem(hPage, 1013), nullptr);
+    EXPECT_NE(GetDlgItem(hPage, 1014), nullptr);
+    // PSP_HASHELP: the sheet's Help button is on while the page is shown.
+    HWND hHelp = GetDlgItem(hSheet, IDHELP);
+    ASSERT_NE(hHelp, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(hHelp));
+
+    SendMessageA(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    Pump();
+    EXPECT_EQ(SendMessageA(hSheet, PSM_GETCURRENTPAGEHWND, 0, 0), 0);
+    DestroyWindow(hSheet);
+    Pump();
+}
+
+}  // namespace
