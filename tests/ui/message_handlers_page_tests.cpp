@@ -185,16 +185,6 @@ TEST_F(MessageHandlersPage, NotificationsAnswerZeroAndHelpOpensTheHelpFileAtItsC
     }
 }
 
-TEST_F(MessageHandlersPage, ApplyAndOkOfTheOptionsDialogChangeNothingInTheStore)
-{
-    StoreHandler("A", "a@example.com", "a.exe");
-    OptionsSheet& s = Sheet();
-    Click(s.hSheet, IDOK);
-    s.Pump();
-    EXPECT_EQ(Names{"A"}, SubKeys(TEST_ROOT_KEY));
-    EXPECT_EQ(std::string("a@example.com").size() + 1, ReadStored(TEST_ROOT_KEY "\\A", "SenderEmailAddress").data.size());
-}
-
 TEST_F(MessageHandlersPage, PaintsButtonsLabelsAndItselfInTheButtonFaceColour)
 {
     OptionsSheet& s = Sheet();
