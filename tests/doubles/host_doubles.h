@@ -150,7 +150,7 @@ public:
     // What Address was given.
     int m_cAddress = 0;
     ULONG_PTR m_ulUIParam = 0;
-    ADRPARM m_adrparm;              // copied; its pointers are not to be followed
+    ADRPARM m_adrparm = {};         // copied; its pointers are not to be followed
     std::string m_caption;
     bool m_fListWasNull = false;    // *lppAdrList held NULL on entry
 

@@ -43,6 +43,18 @@ struct Shown
     bool prevent, confirm, debug;
 };
 
+bool operator==(const Shown& a, const Shown& b)
+{
+    return a.name == b.name && a.sender == b.sender && a.program == b.program && a.prevent == b.prevent &&
+           a.confirm == b.confirm && a.debug == b.debug;
+}
+
+void PrintTo(const Shown& v, std::ostream* os)
+{
+    *os << "{\"" << v.name << "\", \"" << v.sender << "\", \"" << v.program << "\", prevent " << v.prevent
+        << ", confirm " << v.confirm << ", debug " << v.debug << "}";
+}
+
 Shown Read(HWND hDlg)
 {
     return Shown{ItemText(hDlg, IDC_HANDLER_NAME), ItemText(hDlg, IDC_SENDER_EMAIL_ADDRESS),
@@ -77,13 +89,8 @@ TEST_F(HandlerDefinitionDialog, FirstAddShowsTheRecordAsLoadedAndCancelChangesNo
 
     driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
         hSeen = hDlg;
-        Shown shown = Read(hDlg);
-        EXPECT_EQ("", shown.name);
-        EXPECT_EQ(szSenderEmailAddress, shown.sender);
-        EXPECT_EQ("\"Specify a path and file name\"", shown.program);
-        EXPECT_TRUE(shown.prevent);
-        EXPECT_TRUE(shown.confirm);
-        EXPECT_FALSE(shown.debug);
+        EXPECT_EQ((Shown{"", szSenderEmailAddress, "\"Specify a path and file name\"", true, true, false}),
+                  Read(hDlg));
         EXPECT_EQ(s.hSheet, GetWindow(hDlg, GW_OWNER));
         EXPECT_FALSE(IsWindowEnabled(s.hSheet)) << "the dialog is modal to the options dialog";
         Click(hDlg, IDC_DEFINITION_CANCEL);
@@ -209,13 +216,8 @@ TEST_F(HandlerDefinitionDialog, PropertiesShowsTheStoredHandlerAndTheNextAddKeep
     OptionsSheet& s = Sheet();
 
     driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
-        Shown shown = Read(hDlg);
-        EXPECT_EQ("Importer", shown.name);
-        EXPECT_EQ("import@example.com", shown.sender);
-        EXPECT_EQ("c:\\import.exe", shown.program);
-        EXPECT_TRUE(shown.prevent);
-        EXPECT_FALSE(shown.confirm);
-        EXPECT_TRUE(shown.debug);
+        EXPECT_EQ((Shown{"Importer", "import@example.com", "c:\\import.exe", true, false, true}),
+                  Read(hDlg));
         Click(hDlg, IDC_DEFINITION_CANCEL);
     });
     s.ClickPage(IDC_HANDLER_PROPERTIES);
@@ -223,13 +225,8 @@ TEST_F(HandlerDefinitionDialog, PropertiesShowsTheStoredHandlerAndTheNextAddKeep
     EXPECT_EQ(0u, dwConfirmDialog) << "the record keeps what the dialog loaded";
 
     driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
-        Shown shown = Read(hDlg);
-        EXPECT_EQ("", shown.name);
-        EXPECT_EQ("import@example.com", shown.sender);
-        EXPECT_EQ("c:\\import.exe", shown.program);
-        EXPECT_TRUE(shown.prevent);
-        EXPECT_FALSE(shown.confirm);
-        EXPECT_TRUE(shown.debug);
+        EXPECT_EQ((Shown{"", "import@example.com", "c:\\import.exe", true, false, true}),
+                  Read(hDlg));
         Click(hDlg, IDC_DEFINITION_CANCEL);
     });
     s.ClickPage(IDC_ADD_HANDLER);
@@ -272,10 +269,7 @@ TEST_F(HandlerDefinitionDialog, OptionsShowCheckedOnlyForOne)
     StoreHandler("Odd", "odd@example.com", "c:\\odd.exe", /*confirm*/ 2, /*prevent*/ 0xFFFFFFFF, /*debug*/ 1);
     OptionsSheet& s = Sheet();
     driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
-        Shown shown = Read(hDlg);
-        EXPECT_FALSE(shown.confirm);
-        EXPECT_FALSE(shown.prevent);
-        EXPECT_TRUE(shown.debug);
+        EXPECT_EQ((Shown{"Odd", "odd@example.com", "c:\\odd.exe", false, false, true}), Read(hDlg));
         Click(hDlg, IDC_DEFINITION_OK);
     });
     s.ClickPage(IDC_HANDLER_PROPERTIES);
