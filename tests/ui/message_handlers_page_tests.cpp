@@ -125,6 +125,17 @@ TEST_F(MessageHandlersPage, RemoveAndPropertiesWithNothingSelectedDoNothing)
     // The fixture fails on any dialog that appeared.
 }
 
+TEST_F(MessageHandlersPage, AddListsNothingWhenTheDialogCannotBeShown)
+{
+    StoreHandler("A", "a@example.com", "a.exe");
+    OptionsSheet& s = Sheet();
+    // A module without the definition template.
+    ghInstDLL = GetModuleHandleA("kernel32.dll");
+    s.ClickPage(IDC_ADD_HANDLER);
+    EXPECT_EQ(Names{"A"}, s.Listed());
+    EXPECT_EQ(Names{"A"}, SubKeys(TEST_ROOT_KEY));
+}
+
 TEST_F(MessageHandlersPage, NamesTooLongForTheRecordCanBeRemovedButNotEdited)
 {
     // Made outside the page: longer than the 39 characters a name may have.
