@@ -1,0 +1,12 @@
+// exthost's small address book: a real modal dialog listing a few entries,
+// answered through the FakeAddrBook double the way MAPI answers Address.
+#ifndef EXTHOST_ADDRESS_BOOK_DIALOG_H
+#define EXTHOST_ADDRESS_BOOK_DIALOG_H
+
+#include "host_doubles.h"
+
+// Makes pAddrBook show the dialog on every Address call and answer with
+// the chosen entry, or as cancelled.
+void AttachAddressBookDialog(FakeAddrBook* pAddrBook);
+
+#endif
