@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the release zip from a finished build:
+#   tools/package.sh BUILD_DIR   ->  BUILD_DIR/Quorbit-<version>.zip
+# with Quorbit.dll, the install files, the README and, when the build made
+# it, Quorbit.HLP, all in one folder "Quorbit".
+set -euo pipefail
+build=$(cd "$1" && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
+version=$(sed -n 's/^project(Quorbit VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+zip=$build/Quorbit-$version.zip
+
+[ -f "$build/bin/Quorbit.dll" ] || { echo "package: no $build/bin/Quorbit.dll; build first" >&2; exit 1; }
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+mkdir "$stage/Quorbit"
+cp "$build/bin/Quorbit.dll" "$root"/install/*.cmd "$root"/install/*.reg "$stage/Quorbit/"
+# The README in Windows line endings, for Notepad.
+sed 's/\r*$/\r/' "$root/README.md" >"$stage/Quorbit/README.txt"
+if [ -f "$build/bin/Quorbit.HLP" ]; then
+    cp "$build/bin/Quorbit.HLP" "$stage/Quorbit/"
+else
+    echo "package: no Quorbit.HLP in the build; the zip goes without help" >&2
+fi
+rm -f "$zip"
+(cd "$stage" && zip -q -X -r "$zip" Quorbit)
+echo "package: $zip"
+unzip -l "$zip" | sed -n '4,$p'
