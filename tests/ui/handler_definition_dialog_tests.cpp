@@ -72,11 +72,11 @@ void MakeFile(const std::string& path)
     CloseHandle(h);
 }
 
-std::string TempFolder()
+// A folder of the test's own whose path has no blank (the temporary
+// folder's may, through the user name).
+std::string TestFolder()
 {
-    char sz[MAX_PATH];
-    GetTempPathA(MAX_PATH, sz);
-    return sz;
+    return "C:\\quorbit-ui-tests\\";
 }
 
 TEST_F(HandlerDefinitionDialog, FirstAddShowsTheRecordAsLoadedAndCancelChangesNothing)
@@ -497,8 +497,8 @@ protected:
 
 TEST_F(ProgramBrowse, APathWithABlankIsQuotedAndOneWithoutIsKeptAsReturned)
 {
-    const std::string blank = TempFolder() + "Quorbit Tools\\import.exe";
-    const std::string plain = TempFolder() + "QuorbitTools\\import.exe";
+    const std::string blank = TestFolder() + "Quorbit Tools\\import.exe";
+    const std::string plain = TestFolder() + "QuorbitTools\\import.exe";
     MakeFile(blank);
     MakeFile(plain);
 
@@ -517,7 +517,7 @@ TEST_F(ProgramBrowse, CancelInTheFileDialogChangesNothing)
 
 TEST_F(ProgramBrowse, APathTooLongForTheRecordIsRefusedWithABox)
 {
-    std::string folder = TempFolder();
+    std::string folder = TestFolder();
     while (folder.size() < 120)
         folder += "deeper-folder\\";
     const std::string chosen = folder + "import.exe";
