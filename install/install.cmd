@@ -25,6 +25,9 @@ if exist "%~dp0Quorbit.HLP" (
         exit /b 1
     )
     echo install: copied Quorbit.HLP to %WINDIR%\Help
+    rem Wine's help viewer looks for a bare name in the Windows folder, not
+    rem in its Help folder.
+    reg query "HKLM\Software\Wine" >nul 2>nul && copy /y "%~dp0Quorbit.HLP" "%WINDIR%\Quorbit.HLP" >nul
 )
 echo install: restart the mail client to load the extension
 exit /b 0

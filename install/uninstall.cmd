@@ -9,4 +9,6 @@ if exist "%WINDIR%\Help\Quorbit.HLP" (
     del /f "%WINDIR%\Help\Quorbit.HLP"
     echo uninstall: removed %WINDIR%\Help\Quorbit.HLP
 )
+rem The copy that install.cmd leaves for Wine's help viewer.
+if exist "%WINDIR%\Quorbit.HLP" reg query "HKLM\Software\Wine" >nul 2>nul && del /f "%WINDIR%\Quorbit.HLP"
 exit /b 0
