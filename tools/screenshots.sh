@@ -48,3 +48,6 @@ shoot() {
 
 shoot message-handlers-page.png "$build/bin/ui_screens.exe" page
 shoot handler-definition-dialog.png "$build/bin/ui_screens.exe" definition
+
+# The help viewer on Quorbit.HLP, at the contents topic the Help buttons open.
+"$root/tools/help_screenshot.sh" "$build" "$docs/help-contents.png"
