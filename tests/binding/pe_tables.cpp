@@ -162,6 +162,41 @@ PeTables ReadPeTables(const std::vector<BYTE>& bytes)
         }
         tables.imports.push_back(import);
     }
+
+    // Delay-loaded DLLs (a Visual C++ build's /DELAYLOAD) are imports too.
+    const IMAGE_DATA_DIRECTORY& delayDir = image.Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT);
+    for (DWORD off = delayDir.VirtualAddress; delayDir.VirtualAddress != 0;
+         off += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR))
+    {
+        const IMAGE_DELAYLOAD_DESCRIPTOR* pDesc = image.AtRva<IMAGE_DELAYLOAD_DESCRIPTOR>(off);
+        if (pDesc == NULL)
+            return tables;
+        if (pDesc->DllNameRVA == 0)
+            break;
+        PeImport import;
+        import.fDelayed = true;
+        if (!image.String(pDesc->DllNameRVA, &import.dll))
+            return tables;
+        import.offName = image.Offset(pDesc->DllNameRVA);
+        for (DWORD i = 0;; i++)
+        {
+            const DWORD* pThunk = image.AtRva<DWORD>(pDesc->ImportNameTableRVA + 4 * i);
+            if (pThunk == NULL)
+                return tables;
+            if (*pThunk == 0)
+                break;
+            import.thunkOffsets.push_back(image.Offset(pDesc->ImportNameTableRVA + 4 * i));
+            if (*pThunk & IMAGE_ORDINAL_FLAG32)
+                import.ordinals.push_back((WORD)(*pThunk & 0xFFFF));
+            else
+            {
+                std::string name;
+                image.String(*pThunk + 2, &name);
+                import.names.push_back(name);
+            }
+        }
+        tables.imports.push_back(import);
+    }
     tables.fValid = true;
     return tables;
 }

@@ -12,6 +12,7 @@ struct PeImport
     std::string dll;
     std::vector<WORD> ordinals;      // imported by ordinal
     std::vector<std::string> names;  // imported by name
+    bool fDelayed = false;           // bound at first call
     long offName = -1;               // file offsets, for damaging a copy
     std::vector<long> thunkOffsets;
 };
