@@ -1,5 +1,6 @@
 #include "extension_loader.h"
 #include <stdlib.h>
+#include <string.h>
 
 #define EXTENSIONS_KEY "Software\\Microsoft\\Exchange\\Client\\Extensions"
 
@@ -31,7 +32,7 @@ HRESULT ParseRegistration(const char* szSpec, const char* szDefaultMap, LoadedEx
     ZeroMemory(pExt, sizeof(*pExt));
     if (lstrcmpA(szSpec, "") == 0)
         return E_INVALIDARG;
-    if (szSpec[0] != '4' || szSpec[1] != '.' || szSpec[2] != '0' || szSpec[3] != ';')
+    if (strchr(szSpec, ';') == NULL)
     {
         // A path alone.
         lstrcpynA(pExt->szPath, szSpec, MAX_PATH);

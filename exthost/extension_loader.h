@@ -19,8 +19,9 @@ struct LoadedExtension
     LPEXCHENTRYPOINT pfnEntryPoint;
 };
 
-// Fills pExt from a registration line or a path. A bare path gets
-// szDefaultMap. E_INVALIDARG for a malformed line.
+// Fills pExt from a registration line (anything with a ';') or a path. A
+// bare path gets szDefaultMap. E_INVALIDARG for a malformed line or one of
+// another version than 4.0.
 HRESULT ParseRegistration(const char* szSpec, const char* szDefaultMap, LoadedExtension* pExt);
 
 // Reads the registration value szName below the client's extension key,
