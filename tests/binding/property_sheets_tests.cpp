@@ -99,6 +99,27 @@ TEST_F(PropertySheets, GetPagesDescribesTheMessageHandlersPage)
     EXPECT_EQ(m_callback.m_cRef, 1);
 }
 
+DWORD WINAPI DoNothing(LPVOID)
+{
+    return 0;
+}
+
+// Threads starting and ending send the module thread notifications, which
+// leave the instance handle as process attach set it.
+TEST_F(PropertySheets, ThreadNotificationsKeepTheModuleHandle)
+{
+    for (int i = 0; i < 3; i++)
+    {
+        HANDLE hThread = CreateThread(NULL, 0, DoNothing, NULL, 0, NULL);
+        ASSERT_NE(hThread, nullptr);
+        WaitForSingleObject(hThread, 10000);
+        CloseHandle(hThread);
+    }
+    ULONG cPages = 0;
+    ASSERT_EQ(m_pSheets->GetPages(&m_callback, EEPS_TOOLSOPTIONS, m_records, &cPages), S_OK);
+    EXPECT_EQ(m_records[0].hInstance, QuorbitModule());
+}
+
 // The client sizes its array of records by GetMaxPageCount, which is 0
 // outside the options dialog: nothing may be written there.
 TEST_F(PropertySheets, GetPagesWritesNoRecordOutsideTheOptionsDialog)
