@@ -97,6 +97,28 @@ private:
     std::vector<IMAGE_SECTION_HEADER> m_sections;
 };
 
+// The names and ordinals of one DLL's import name table.
+bool ReadThunks(const Image& image, DWORD rvaThunks, PeImport* pImport)
+{
+    for (DWORD i = 0;; i++)
+    {
+        const DWORD* pThunk = image.AtRva<DWORD>(rvaThunks + 4 * i);
+        if (pThunk == NULL)
+            return false;
+        if (*pThunk == 0)
+            return true;
+        pImport->thunkOffsets.push_back(image.Offset(rvaThunks + 4 * i));
+        if (*pThunk & IMAGE_ORDINAL_FLAG32)
+            pImport->ordinals.push_back((WORD)(*pThunk & 0xFFFF));
+        else
+        {
+            std::string name;
+            image.String(*pThunk + 2, &name);  // after the hint
+            pImport->names.push_back(name);
+        }
+    }
+}
+
 }  // namespace
 
 PeTables ReadPeTables(const std::vector<BYTE>& bytes)
@@ -142,24 +164,8 @@ PeTables ReadPeTables(const std::vector<BYTE>& bytes)
         if (!image.String(pDesc->Name, &import.dll))
             return tables;
         import.offName = image.Offset(pDesc->Name);
-        DWORD rvaThunks = pDesc->OriginalFirstThunk ? pDesc->OriginalFirstThunk : pDesc->FirstThunk;
-        for (DWORD i = 0;; i++)
-        {
-            const DWORD* pThunk = image.AtRva<DWORD>(rvaThunks + 4 * i);
-            if (pThunk == NULL)
-                return tables;
-            if (*pThunk == 0)
-                break;
-            import.thunkOffsets.push_back(image.Offset(rvaThunks + 4 * i));
-            if (*pThunk & IMAGE_ORDINAL_FLAG32)
-                import.ordinals.push_back((WORD)(*pThunk & 0xFFFF));
-            else
-            {
-                std::string name;
-                image.String(*pThunk + 2, &name);  // after the hint
-                import.names.push_back(name);
-            }
-        }
+        if (!ReadThunks(image, pDesc->OriginalFirstThunk ? pDesc->OriginalFirstThunk : pDesc->FirstThunk, &import))
+            return tables;
         tables.imports.push_back(import);
     }
 
@@ -178,23 +184,8 @@ PeTables ReadPeTables(const std::vector<BYTE>& bytes)
         if (!image.String(pDesc->DllNameRVA, &import.dll))
             return tables;
         import.offName = image.Offset(pDesc->DllNameRVA);
-        for (DWORD i = 0;; i++)
-        {
-            const DWORD* pThunk = image.AtRva<DWORD>(pDesc->ImportNameTableRVA + 4 * i);
-            if (pThunk == NULL)
-                return tables;
-            if (*pThunk == 0)
-                break;
-            import.thunkOffsets.push_back(image.Offset(pDesc->ImportNameTableRVA + 4 * i));
-            if (*pThunk & IMAGE_ORDINAL_FLAG32)
-                import.ordinals.push_back((WORD)(*pThunk & 0xFFFF));
-            else
-            {
-                std::string name;
-                image.String(*pThunk + 2, &name);
-                import.names.push_back(name);
-            }
-        }
+        if (!ReadThunks(image, pDesc->ImportNameTableRVA, &import))
+            return tables;
         tables.imports.push_back(import);
     }
     tables.fValid = true;
