@@ -153,6 +153,36 @@ TEST_F(Events, OnOpenPassesFailuresOnUnchanged)
     EXPECT_FALSE(Recorded(&cmdLine, 1000));
 }
 
+// The client lets go of everything while the question is on the screen:
+// the check finishes, its answer still reaches the client, and nothing
+// freed is touched.
+TEST_F(Events, ClientReleasesEverythingDuringTheQuestion)
+{
+    StoreHandler("Orders", SENDER, Program(), 1, 1, 0);
+    m_message.SetSender(SENDER);
+    BoxAnswerer answerer;
+    answerer.Answer(IDYES);
+    IOutlookExtItemEvents* pItemEvents = m_pItemEvents;
+    answerer.WhileShown([this]() {
+        EXPECT_EQ(m_pMessageEvents->Release(), 0u);
+        EXPECT_EQ(m_pExt->Release(), 0u);
+        m_pMessageEvents = nullptr;
+        m_pExt = nullptr;
+        // New objects take whatever memory was given back.
+        for (int i = 0; i < 8; i++)
+            InstalledExtension(EECONTEXT_READNOTEMESSAGE)->Release();
+    });
+
+    EXPECT_EQ(pItemEvents->OnOpen(&m_callback), E_ABORT);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    std::string cmdLine;
+    EXPECT_TRUE(Recorded(&cmdLine));
+    // The client still held the item events: they answer, then go.
+    EXPECT_EQ(pItemEvents->OnClose(&m_callback, 0), S_FALSE);
+    EXPECT_EQ(pItemEvents->Release(), 0u);
+    m_pItemEvents = nullptr;
+}
+
 // Reading a message never runs the check, even for a handled sender.
 TEST_F(Events, OnReadDoesNothingForAMatchingSender)
 {
