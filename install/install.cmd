@@ -7,7 +7,8 @@ setlocal
 set "DIR=%~dp0"
 if not "%~1"=="" set "DIR=%~f1\"
 if not exist "%DIR%Quorbit.dll" (
-    echo install: there is no Quorbit.dll in %DIR%
+    rem Quoted: a folder such as "Program Files (x86)" would end the block.
+    echo install: there is no Quorbit.dll in "%DIR%"
     exit /b 1
 )
 rem Contexts 6 to 12 of the 14; /reg:32 because the client is a 32-bit

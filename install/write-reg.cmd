@@ -15,11 +15,10 @@ set "OUT=%~2"
 if "%OUT%"=="" set "OUT=Quorbit.reg"
 set "LINE=4.0;%DIR%Quorbit.dll;1;00000111111100"
 set "LINE=%LINE:\=\\%"
-> "%OUT%" (
-    echo Windows Registry Editor Version 5.00
-    echo.
-    echo [HKEY_LOCAL_MACHINE\Software\Microsoft\Exchange\Client\Extensions]
-    echo "Quorbit"="%LINE%"
-)
+rem One line at a time: a ")" in the folder would end a bracketed block.
+> "%OUT%" echo Windows Registry Editor Version 5.00
+>> "%OUT%" echo.
+>> "%OUT%" echo [HKEY_LOCAL_MACHINE\Software\Microsoft\Exchange\Client\Extensions]
+>> "%OUT%" echo "Quorbit"="%LINE%"
 echo write-reg: wrote %OUT%
 exit /b 0
