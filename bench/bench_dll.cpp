@@ -7,7 +7,9 @@
 //  3. the DLL's size.
 // The matching handler's program is this program with --exit, which ends
 // at once.
+#include "heap_usage.h"
 #include "host_doubles.h"
+#include "test_registry.h"
 #include <psapi.h>
 #include <algorithm>
 #include <cstdio>
@@ -15,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#define ROOT_KEY "SOFTWARE\\Quorbit\\Message Handlers"
 #define LOAD_RUNS 21
 #define NO_MATCH_OPENS 10000
 #define MATCH_OPENS 100
@@ -81,41 +82,6 @@ static DWORD RunChild(const char* szArgs)
     return dwExit;
 }
 
-static void SetValue(HKEY hk, const char* szName, DWORD dwType, const void* pv, DWORD cb)
-{
-    RegSetValueExA(hk, szName, 0, dwType, (const BYTE*)pv, cb);
-}
-
-static void StoreHandler(const char* szName, const char* szSender, const std::string& program)
-{
-    std::string key = std::string(ROOT_KEY) + "\\" + szName;
-    HKEY hk = NULL;
-    DWORD dwZero = 0, dwOne = 1;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hk, NULL) !=
-        ERROR_SUCCESS)
-        return;
-    SetValue(hk, "ConfirmDialog", REG_DWORD, &dwZero, 4);
-    SetValue(hk, "PreventOpen", REG_DWORD, &dwOne, 4);
-    SetValue(hk, "SenderEmailAddress", REG_SZ, szSender, (DWORD)strlen(szSender) + 1);
-    SetValue(hk, "FilePath", REG_SZ, program.c_str(), (DWORD)program.size() + 1);
-    SetValue(hk, "Debug", REG_DWORD, &dwZero, 4);
-    RegCloseKey(hk);
-}
-
-static void DeleteStore()
-{
-    HKEY hk;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ROOT_KEY, 0, KEY_ALL_ACCESS, &hk) == ERROR_SUCCESS)
-    {
-        char sz[260];
-        while (RegEnumKeyA(hk, 0, sz, sizeof(sz)) == ERROR_SUCCESS)
-            if (RegDeleteKeyA(hk, sz) != ERROR_SUCCESS)
-                break;
-        RegCloseKey(hk);
-    }
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, ROOT_KEY);
-}
-
 struct Usage
 {
     DWORD cHandles;
@@ -125,26 +91,6 @@ struct Usage
     SIZE_T cbPrivate;
     SIZE_T cbHeap;
 };
-
-// Bytes in use on every heap of the process.
-static SIZE_T HeapBytesInUse()
-{
-    HANDLE heaps[64];
-    DWORD cHeaps = GetProcessHeaps(64, heaps);
-    SIZE_T cb = 0;
-    for (DWORD i = 0; i < cHeaps && i < 64; i++)
-    {
-        PROCESS_HEAP_ENTRY entry;
-        entry.lpData = NULL;
-        if (!HeapLock(heaps[i]))
-            continue;
-        while (HeapWalk(heaps[i], &entry))
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-                cb += entry.cbData;
-        HeapUnlock(heaps[i]);
-    }
-    return cb;
-}
 
 // Open handles, counted one by one: Wine's GetProcessHandleCount answers 0.
 static DWORD CountHandles()
@@ -206,15 +152,15 @@ static int SoakFigures()
 {
     int rc = 0;
     std::string program = "\"" + ModuleDir() + "\\bench_dll.exe\" --exit";
-    DeleteStore();
+    ResetStore();
     for (int i = 0; i < OTHER_HANDLERS; i++)
     {
         char szName[40], szSender[80];
         wsprintfA(szName, "Other %02d", i);
         wsprintfA(szSender, "other%02d@example.com", i);
-        StoreHandler(szName, szSender, program);
+        StoreHandler(szName, szSender, program, 0, 1, 0);
     }
-    StoreHandler("Bench", "bench@example.com", program);
+    StoreHandler("Bench", "bench@example.com", program, 0, 1, 0);
 
     HMODULE hModule = LoadLibraryA(DllPath().c_str());
     LPEXCHENTRYPOINT pfn = hModule ? (LPEXCHENTRYPOINT)(void*)GetProcAddress(hModule, "ExchEntryPoint") : NULL;
@@ -290,7 +236,7 @@ static int SoakFigures()
 
     pItem->Release();
     pExt->Release();
-    DeleteStore();
+    ResetStore();
     return rc;
 }
 

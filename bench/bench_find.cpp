@@ -5,6 +5,7 @@
 #include "handler_store.h"
 #include "host_doubles.h"
 #include "message_check.h"
+#include "test_registry.h"
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -26,25 +27,11 @@ static double Median(std::vector<double> v)
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
-static void DeleteStore()
-{
-    HKEY hk;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, szRootKey, 0, KEY_ALL_ACCESS, &hk) == ERROR_SUCCESS)
-    {
-        char sz[260];
-        while (RegEnumKeyA(hk, 0, sz, sizeof(sz)) == ERROR_SUCCESS)
-            if (RegDeleteKeyA(hk, sz) != ERROR_SUCCESS)
-                break;
-        RegCloseKey(hk);
-    }
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, szRootKey);
-}
-
 // Stores n handlers, none of which matches the benchmark's sender.
 static std::vector<std::string> StoreHandlers(int n)
 {
     std::vector<std::string> paths;
-    DeleteStore();
+    ResetStore();
     for (int i = 0; i < n; i++)
     {
         char szName[40];
@@ -120,7 +107,7 @@ int main()
             printf("%6d %14.1f %14.1f %8.2f\n", n, mc, mf, mc / mf);
         fflush(stdout);
     }
-    DeleteStore();
+    ResetStore();
     if (!fOk)
         printf("a check matched or failed where none should\n");
     return fOk ? 0 : 1;

@@ -4,6 +4,7 @@
 // freed too early is handed straight back out to new objects in between,
 // so a stale pointer shows as a wrong count, a wrong answer or a crash.
 #include "quorbit_dll.h"
+#include "heap_usage.h"
 #include "host_doubles.h"
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -53,26 +54,6 @@ void ExpectAlive(IUnknown* pUnk, const IID& riid)
     EXPECT_EQ(pv, (void*)pUnk);
     if (pv != NULL)
         pUnk->Release();
-}
-
-// Bytes in use on every heap of the process.
-SIZE_T HeapBytesInUse()
-{
-    HANDLE heaps[64];
-    DWORD cHeaps = GetProcessHeaps(64, heaps);
-    SIZE_T cb = 0;
-    for (DWORD i = 0; i < cHeaps && i < 64; i++)
-    {
-        PROCESS_HEAP_ENTRY entry;
-        entry.lpData = NULL;
-        if (!HeapLock(heaps[i]))
-            continue;
-        while (HeapWalk(heaps[i], &entry))
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-                cb += entry.cbData;
-        HeapUnlock(heaps[i]);
-    }
-    return cb;
 }
 
 // Four references: the extension object's own and one per interface

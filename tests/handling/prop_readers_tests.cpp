@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "heap_usage.h"
 #include "host_doubles.h"
 #include "prop_readers.h"
 #include <mapiutil.h>
@@ -166,24 +167,6 @@ TEST(GetPropBinaryAsString, LongEntryIdentifierIsConvertedWhole)
 }
 
 // Both readers free the value array on every exit: many reads, no growth.
-static SIZE_T BusyHeapBytes()
-{
-    SIZE_T cb = 0;
-    PROCESS_HEAP_ENTRY e;
-    HANDLE heaps[64];
-    DWORD n = GetProcessHeaps(64, heaps);
-    for (DWORD i = 0; i < n && i < 64; i++)
-    {
-        e.lpData = NULL;
-        HeapLock(heaps[i]);
-        while (HeapWalk(heaps[i], &e))
-            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-                cb += e.cbData;
-        HeapUnlock(heaps[i]);
-    }
-    return cb;
-}
-
 TEST(PropReaders, FreeTheValueArrayOnEveryExit)
 {
     FakeMessage found;
@@ -204,10 +187,10 @@ TEST(PropReaders, FreeTheValueArrayOnEveryExit)
         GetPropString(&failing, PR_TEST_BINARY, &cb, &pv);
     };
     readAll();
-    SIZE_T before = BusyHeapBytes();
+    SIZE_T before = HeapBytesInUse();
     for (int i = 0; i < 2000; i++)
         readAll();
-    SIZE_T after = BusyHeapBytes();
+    SIZE_T after = HeapBytesInUse();
     // A leak of even one array a call would be over 2 MB.
     EXPECT_LT(after, before + 64 * 1024);
 }
