@@ -1,7 +1,9 @@
 // Cost of the message check when no handler matches, against the least the
 // store's layout allows: for every handler key, one open by full path, one
-// read of "SenderEmailAddress" and one close. Both run in this process,
-// alternating, over several rounds; the medians and their ratio are printed.
+// read of "SenderEmailAddress" and one close. A second floor adds what the
+// search must also do to learn the names: one enumeration call per key. All
+// run in this process, alternating, over several rounds; the medians and
+// the ratios are printed.
 #include "handler_store.h"
 #include "host_doubles.h"
 #include "message_check.h"
@@ -64,6 +66,31 @@ static void Floor(const std::vector<std::string>& paths)
     }
 }
 
+// The same, learning each name by enumeration first, as the search must.
+static void FloorWithEnumeration(size_t cKeys)
+{
+    HKEY hkRoot;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, szRootKey, 0, KEY_READ, &hkRoot) != ERROR_SUCCESS)
+        return;
+    for (DWORD i = (DWORD)cKeys; i-- > 0;)
+    {
+        char szName[CCH_KEY_NAME];
+        char szPath[CCH_HANDLER_KEY];
+        HKEY hk;
+        char szAddress[CCH_SENDER_EMAIL];
+        DWORD cb = sizeof(szAddress);
+        if (RegEnumKeyA(hkRoot, i, szName, CCH_KEY_NAME) != ERROR_SUCCESS)
+            break;
+        RegistryHandlerKeyPath(szPath, CCH_HANDLER_KEY, szName);
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_QUERY_VALUE, &hk) == ERROR_SUCCESS)
+        {
+            RegQueryValueExA(hk, REGVAL_SENDER_EMAIL, NULL, NULL, (LPBYTE)szAddress, &cb);
+            RegCloseKey(hk);
+        }
+    }
+    RegCloseKey(hkRoot);
+}
+
 int main()
 {
     const int counts[] = {0, 10, 100, 1000};
@@ -77,14 +104,14 @@ int main()
     callback.m_pStore = &store;
     callback.m_pMessage = &message;
 
-    printf("%6s %14s %14s %8s\n", "N", "check (us)", "floor (us)", "ratio");
+    printf("%6s %12s %12s %7s %16s %7s\n", "N", "check (us)", "floor (us)", "ratio", "floor+enum (us)", "ratio");
     bool fOk = true;
     for (int n : counts)
     {
         std::vector<std::string> paths = StoreHandlers(n);
         // Enough calls per sample that each lasts a few tens of milliseconds.
         int reps = n == 0 ? 2000 : std::max(1, 2000 / n);
-        std::vector<double> check, floor;
+        std::vector<double> check, floor, floorEnum;
         CheckMessage(&callback);
         Floor(paths);
         for (int r = 0; r < kRounds; r++)
@@ -97,14 +124,18 @@ int main()
             for (int i = 0; i < reps; i++)
                 Floor(paths);
             double t2 = Now();
+            for (int i = 0; i < reps; i++)
+                FloorWithEnumeration(paths.size());
+            double t3 = Now();
             check.push_back((t1 - t0) / reps * 1e6);
             floor.push_back((t2 - t1) / reps * 1e6);
+            floorEnum.push_back((t3 - t2) / reps * 1e6);
         }
-        double mc = Median(check), mf = Median(floor);
+        double mc = Median(check), mf = Median(floor), me = Median(floorEnum);
         if (n == 0)
-            printf("%6d %14.1f %14.1f %8s\n", n, mc, mf, "-");
+            printf("%6d %12.1f %12.1f %7s %16.1f %7s\n", n, mc, mf, "-", me, "-");
         else
-            printf("%6d %14.1f %14.1f %8.2f\n", n, mc, mf, mc / mf);
+            printf("%6d %12.1f %12.1f %7.2f %16.1f %7.2f\n", n, mc, mf, mc / mf, me, mc / me);
         fflush(stdout);
     }
     ResetStore();
