@@ -114,18 +114,6 @@ STDMETHODIMP FakeMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags
 #define NOT_USED(call) \
     STDMETHODIMP call { return E_NOTIMPL; }
 
-NOT_USED(FakeMessage::GetLastError(HRESULT, ULONG, LPMAPIERROR*))
-NOT_USED(FakeMessage::SaveChanges(ULONG))
-NOT_USED(FakeMessage::GetPropList(ULONG, LPSPropTagArray*))
-NOT_USED(FakeMessage::OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*))
-NOT_USED(FakeMessage::SetProps(ULONG, LPSPropValue, LPSPropProblemArray*))
-NOT_USED(FakeMessage::DeleteProps(LPSPropTagArray, LPSPropProblemArray*))
-NOT_USED(FakeMessage::CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                             LPSPropProblemArray*))
-NOT_USED(FakeMessage::CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                                LPSPropProblemArray*))
-NOT_USED(FakeMessage::GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**))
-NOT_USED(FakeMessage::GetIDsFromNames(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*))
 NOT_USED(FakeMessage::GetAttachmentTable(ULONG, LPMAPITABLE*))
 NOT_USED(FakeMessage::OpenAttach(ULONG, LPCIID, ULONG, LPATTACH*))
 NOT_USED(FakeMessage::CreateAttach(LPCIID, ULONG, ULONG*, LPATTACH*))
@@ -248,19 +236,6 @@ STDMETHODIMP FakeAddrBook::Address(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParms,
     return S_OK;
 }
 
-NOT_USED(FakeAddrBook::GetLastError(HRESULT, ULONG, LPMAPIERROR*))
-NOT_USED(FakeAddrBook::SaveChanges(ULONG))
-NOT_USED(FakeAddrBook::GetProps(LPSPropTagArray, ULONG, ULONG*, LPSPropValue*))
-NOT_USED(FakeAddrBook::GetPropList(ULONG, LPSPropTagArray*))
-NOT_USED(FakeAddrBook::OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*))
-NOT_USED(FakeAddrBook::SetProps(ULONG, LPSPropValue, LPSPropProblemArray*))
-NOT_USED(FakeAddrBook::DeleteProps(LPSPropTagArray, LPSPropProblemArray*))
-NOT_USED(FakeAddrBook::CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                              LPSPropProblemArray*))
-NOT_USED(FakeAddrBook::CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                                 LPSPropProblemArray*))
-NOT_USED(FakeAddrBook::GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**))
-NOT_USED(FakeAddrBook::GetIDsFromNames(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*))
 NOT_USED(FakeAddrBook::OpenEntry(ULONG, LPENTRYID, LPCIID, ULONG, ULONG*, LPUNKNOWN*))
 NOT_USED(FakeAddrBook::CompareEntryIDs(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*))
 NOT_USED(FakeAddrBook::Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*))

@@ -34,6 +34,35 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }
 };
 
+// IMAPIProp with every method refused; a double overrides what it answers.
+template <class Base>
+class MapiPropObject : public CountedObject<Base>
+{
+public:
+    STDMETHODIMP GetLastError(HRESULT, ULONG, LPMAPIERROR*) override { return E_NOTIMPL; }
+    STDMETHODIMP SaveChanges(ULONG) override { return E_NOTIMPL; }
+    STDMETHODIMP GetProps(LPSPropTagArray, ULONG, ULONG*, LPSPropValue*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetPropList(ULONG, LPSPropTagArray*) override { return E_NOTIMPL; }
+    STDMETHODIMP OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetProps(ULONG, LPSPropValue, LPSPropProblemArray*) override { return E_NOTIMPL; }
+    STDMETHODIMP DeleteProps(LPSPropTagArray, LPSPropProblemArray*) override { return E_NOTIMPL; }
+    STDMETHODIMP CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                        LPSPropProblemArray*) override
+    {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+                           LPSPropProblemArray*) override
+    {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**) override
+    {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetIDsFromNames(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*) override { return E_NOTIMPL; }
+};
+
 // The message store: the check only takes it and releases it.
 typedef CountedObject<IUnknown> FakeMsgStore;
 
@@ -57,7 +86,7 @@ struct FakeProp
 
 // A message whose GetProps answers from a table, with values allocated by
 // the real MAPIAllocateBuffer as the client's would be.
-class FakeMessage : public CountedObject<IMessage>
+class FakeMessage : public MapiPropObject<IMessage>
 {
 public:
     std::vector<FakeProp> m_props;
@@ -69,20 +98,8 @@ public:
     void SetSender(const std::string& sender);
     void SetEntryId(const std::vector<BYTE>& id);
 
-    STDMETHODIMP GetLastError(HRESULT, ULONG, LPMAPIERROR*) override;
-    STDMETHODIMP SaveChanges(ULONG) override;
     STDMETHODIMP GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
                           LPSPropValue* lppPropArray) override;
-    STDMETHODIMP GetPropList(ULONG, LPSPropTagArray*) override;
-    STDMETHODIMP OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*) override;
-    STDMETHODIMP SetProps(ULONG, LPSPropValue, LPSPropProblemArray*) override;
-    STDMETHODIMP DeleteProps(LPSPropTagArray, LPSPropProblemArray*) override;
-    STDMETHODIMP CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                        LPSPropProblemArray*) override;
-    STDMETHODIMP CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                           LPSPropProblemArray*) override;
-    STDMETHODIMP GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**) override;
-    STDMETHODIMP GetIDsFromNames(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*) override;
     STDMETHODIMP GetAttachmentTable(ULONG, LPMAPITABLE*) override;
     STDMETHODIMP OpenAttach(ULONG, LPCIID, ULONG, LPATTACH*) override;
     STDMETHODIMP CreateAttach(LPCIID, ULONG, ULONG*, LPATTACH*) override;
@@ -136,7 +153,7 @@ public:
 // hands one out, with the real MAPIAllocateBuffer: the list in one buffer,
 // each row's property values in a buffer of their own, so the caller's
 // row-by-row free is the real one.
-class FakeAddrBook : public CountedObject<IAddrBook>
+class FakeAddrBook : public MapiPropObject<IAddrBook>
 {
 public:
     enum Answer { Fail, Cancel, Entries, EmptyList, NullList };
@@ -161,20 +178,6 @@ public:
     // Adds a row holding these properties (string values only need a tag
     // and text).
     void AddRow(const std::vector<FakeProp>& props) { m_rows.push_back(props); }
-
-    STDMETHODIMP GetLastError(HRESULT, ULONG, LPMAPIERROR*) override;
-    STDMETHODIMP SaveChanges(ULONG) override;
-    STDMETHODIMP GetProps(LPSPropTagArray, ULONG, ULONG*, LPSPropValue*) override;
-    STDMETHODIMP GetPropList(ULONG, LPSPropTagArray*) override;
-    STDMETHODIMP OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*) override;
-    STDMETHODIMP SetProps(ULONG, LPSPropValue, LPSPropProblemArray*) override;
-    STDMETHODIMP DeleteProps(LPSPropTagArray, LPSPropProblemArray*) override;
-    STDMETHODIMP CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                        LPSPropProblemArray*) override;
-    STDMETHODIMP CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
-                           LPSPropProblemArray*) override;
-    STDMETHODIMP GetNamesFromIDs(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**) override;
-    STDMETHODIMP GetIDsFromNames(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*) override;
 
     STDMETHODIMP OpenEntry(ULONG, LPENTRYID, LPCIID, ULONG, ULONG*, LPUNKNOWN*) override;
     STDMETHODIMP CompareEntryIDs(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*) override;
