@@ -1,52 +1,40 @@
 #include "my_exch_ext_message_events.h"
 
-STDMETHODIMP MyExchExtMessageEvents::OnRead(LPEXCHEXTCALLBACK lpeecb)
+STDMETHODIMP MyExchExtMessageEvents::OnRead(LPEXCHEXTCALLBACK)
 {
-    (void)lpeecb;
     return S_FALSE;
 }
 
-STDMETHODIMP MyExchExtMessageEvents::OnReadComplete(LPEXCHEXTCALLBACK lpeecb, ULONG ulFlags)
+STDMETHODIMP MyExchExtMessageEvents::OnReadComplete(LPEXCHEXTCALLBACK, ULONG)
 {
-    (void)lpeecb;
-    (void)ulFlags;
     return S_FALSE;
 }
 
-STDMETHODIMP MyExchExtMessageEvents::OnWrite(LPEXCHEXTCALLBACK lpeecb)
+STDMETHODIMP MyExchExtMessageEvents::OnWrite(LPEXCHEXTCALLBACK)
 {
-    (void)lpeecb;
     return S_FALSE;
 }
 
-STDMETHODIMP MyExchExtMessageEvents::OnWriteComplete(LPEXCHEXTCALLBACK lpeecb, ULONG ulFlags)
+STDMETHODIMP MyExchExtMessageEvents::OnWriteComplete(LPEXCHEXTCALLBACK, ULONG)
 {
-    (void)lpeecb;
-    (void)ulFlags;
     return S_FALSE;
 }
 
-STDMETHODIMP MyExchExtMessageEvents::OnCheckNames(LPEXCHEXTCALLBACK lpeecb)
+STDMETHODIMP MyExchExtMessageEvents::OnCheckNames(LPEXCHEXTCALLBACK)
 {
-    (void)lpeecb;
     return S_FALSE;
 }
 
-STDMETHODIMP MyExchExtMessageEvents::OnCheckNamesComplete(LPEXCHEXTCALLBACK lpeecb, ULONG ulFlags)
+STDMETHODIMP MyExchExtMessageEvents::OnCheckNamesComplete(LPEXCHEXTCALLBACK, ULONG)
 {
-    (void)lpeecb;
-    (void)ulFlags;
     return S_FALSE;
 }
 
-STDMETHODIMP MyExchExtMessageEvents::OnSubmit(LPEXCHEXTCALLBACK lpeecb)
+STDMETHODIMP MyExchExtMessageEvents::OnSubmit(LPEXCHEXTCALLBACK)
 {
-    (void)lpeecb;
     return S_FALSE;
 }
 
-STDMETHODIMP_(void) MyExchExtMessageEvents::OnSubmitComplete(LPEXCHEXTCALLBACK lpeecb, ULONG ulFlags)
+STDMETHODIMP_(void) MyExchExtMessageEvents::OnSubmitComplete(LPEXCHEXTCALLBACK, ULONG)
 {
-    (void)lpeecb;
-    (void)ulFlags;
 }

@@ -8,23 +8,17 @@ STDMETHODIMP MyOutlookExtItemEvents::OnOpen(LPEXCHEXTCALLBACK lpeecb)
     return CheckMessage(lpeecb);
 }
 
-STDMETHODIMP MyOutlookExtItemEvents::OnOpenComplete(LPEXCHEXTCALLBACK lpeecb, ULONG ulFlags)
+STDMETHODIMP MyOutlookExtItemEvents::OnOpenComplete(LPEXCHEXTCALLBACK, ULONG)
 {
-    (void)lpeecb;
-    (void)ulFlags;
     return S_FALSE;
 }
 
-STDMETHODIMP MyOutlookExtItemEvents::OnClose(LPEXCHEXTCALLBACK lpeecb, ULONG ulSaveOptions)
+STDMETHODIMP MyOutlookExtItemEvents::OnClose(LPEXCHEXTCALLBACK, ULONG)
 {
-    (void)lpeecb;
-    (void)ulSaveOptions;
     return S_FALSE;
 }
 
-STDMETHODIMP MyOutlookExtItemEvents::OnCloseComplete(LPEXCHEXTCALLBACK lpeecb, ULONG ulFlags)
+STDMETHODIMP MyOutlookExtItemEvents::OnCloseComplete(LPEXCHEXTCALLBACK, ULONG)
 {
-    (void)lpeecb;
-    (void)ulFlags;
     return S_FALSE;
 }
