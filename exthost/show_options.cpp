@@ -100,6 +100,14 @@ int ShowOptions(LoadedExtension* pLoaded, const HostOptions* pOptions)
     {
         cMaxPages = pSheets->GetMaxPageCount(EEPS_TOOLSOPTIONS);
         printf("  GetMaxPageCount(EEPS_TOOLSOPTIONS) -> %lu\n", cMaxPages);
+        // A property sheet holds MAXPROPPAGES pages, the client's own among
+        // them; a larger count is none the client can honour (and 1 plus
+        // 0xFFFFFFFF would wrap to an empty array).
+        if (cMaxPages > MAXPROPPAGES - 1)
+        {
+            printf("  more pages than an options dialog can hold: none of them is asked for\n");
+            cMaxPages = 0;
+        }
     }
 
     // The client's own page first, then room for the extension's.

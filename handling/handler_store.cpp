@@ -1,7 +1,7 @@
 // Handler store over the Windows registry.
 #include "handler_store.h"
 #include "message_check.h"
-#include "resource.h"
+#include "store_ids.h"
 
 char  szHandlerName[CCH_HANDLER_NAME] = "";
 char  szSenderEmailAddress[CCH_SENDER_EMAIL] = "sender@example.com";
@@ -20,6 +20,7 @@ static char szHandlerEmailAddress[CCH_SENDER_EMAIL];
 static char szEmptyClass[] = "";
 
 REGCREATEKEYEXA pfnRegCreateKeyExA = RegCreateKeyExA;
+REGDELETEKEYA pfnRegDeleteKeyA = RegDeleteKeyA;
 
 // Reads a REG_DWORD (or up to 4 bytes of anything) into *pdwField.
 static void RegistryReadDword(HKEY hk, const char* szValue, DWORD* pdwField)
@@ -52,14 +53,21 @@ static BOOL RegistryReadString(HKEY hk, const char* szValue, char* szField, DWOR
     return TRUE;
 }
 
-static void RegistryWriteDword(HKEY hk, const char* szValue, DWORD dwValue)
+static LONG RegistryWriteDword(HKEY hk, const char* szValue, DWORD dwValue)
 {
-    RegSetValueExA(hk, szValue, 0, REG_DWORD, (const BYTE*)&dwValue, sizeof(dwValue));
+    return RegSetValueExA(hk, szValue, 0, REG_DWORD, (const BYTE*)&dwValue, sizeof(dwValue));
 }
 
-static void RegistryWriteString(HKEY hk, const char* szValue, const char* szText)
+static LONG RegistryWriteString(HKEY hk, const char* szValue, const char* szText)
 {
-    RegSetValueExA(hk, szValue, 0, REG_SZ, (const BYTE*)szText, lstrlenA(szText) + 1);
+    return RegSetValueExA(hk, szValue, 0, REG_SZ, (const BYTE*)szText, lstrlenA(szText) + 1);
+}
+
+// Keeps the first failure of a sequence of registry calls in *plResult.
+static void FirstFailure(LONG* plResult, LONG lResult)
+{
+    if (*plResult == ERROR_SUCCESS)
+        *plResult = lResult;
 }
 
 BOOL RegistryHandlerKeyPath(char* szKey, int cchKey, const char* szHandler)
@@ -75,25 +83,45 @@ BOOL RegistryHandlerKeyPath(char* szKey, int cchKey, const char* szHandler)
     return TRUE;
 }
 
-DWORD RegistryOpen(const char* szName, HKEY* phkHandle)
+LONG RegistryOpenForWriting(const char* szName, HKEY* phkHandle, DWORD* pdwDisposition)
 {
     HKEY hk = NULL;
     DWORD dwDisposition = 0;
+    LONG lResult = pfnRegCreateKeyExA(HKEY_LOCAL_MACHINE, szName, 0, szEmptyClass, REG_OPTION_NON_VOLATILE,
+                                      KEY_ALL_ACCESS, NULL, &hk, &dwDisposition);
 
-    if (pfnRegCreateKeyExA(HKEY_LOCAL_MACHINE, szName, 0, szEmptyClass, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, NULL, &hk, &dwDisposition) != ERROR_SUCCESS)
+    if (lResult != ERROR_SUCCESS)
     {
-        // Without administrator rights HKLM\SOFTWARE refuses full access;
-        // the existing key can still be read, so the search and the list
-        // keep working. Writes through this handle then fail harmlessly.
+        hk = NULL;
         dwDisposition = 0;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, szName, 0, KEY_READ, &hk) == ERROR_SUCCESS)
-            dwDisposition = REG_OPENED_EXISTING_KEY;
-        else
-            hk = NULL;
     }
     *phkHandle = hk;
-    return dwDisposition;
+    if (pdwDisposition != NULL)
+        *pdwDisposition = dwDisposition;
+    return lResult;
+}
+
+LONG RegistryOpenForReading(const char* szName, HKEY* phkHandle)
+{
+    HKEY hk = NULL;
+    LONG lResult = RegOpenKeyExA(HKEY_LOCAL_MACHINE, szName, 0, KEY_READ, &hk);
+
+    *phkHandle = lResult == ERROR_SUCCESS ? hk : NULL;
+    return lResult;
+}
+
+DWORD RegistryOpen(const char* szName, HKEY* phkHandle)
+{
+    DWORD dwDisposition = 0;
+
+    if (RegistryOpenForWriting(szName, phkHandle, &dwDisposition) == ERROR_SUCCESS)
+        return dwDisposition;
+    // Without administrator rights HKLM\SOFTWARE refuses full access; the
+    // existing key can still be read, so the search and the list keep
+    // working. Writes through this handle then fail, and say so.
+    if (RegistryOpenForReading(szName, phkHandle) == ERROR_SUCCESS)
+        return REG_OPENED_EXISTING_KEY;
+    return 0;
 }
 
 void RegistryGet(HKEY hkHandle)
@@ -107,15 +135,20 @@ void RegistryGet(HKEY hkHandle)
     RegistryReadDword(hkHandle, REGVAL_DEBUG, &dwDebug);
 }
 
-void RegistrySet(HKEY hkHandle)
+LONG RegistrySet(HKEY hkHandle)
 {
+    LONG lResult;
+
     if (hkHandle == NULL)
-        return;
-    RegistryWriteDword(hkHandle, REGVAL_CONFIRM_DIALOG, dwConfirmDialog);
-    RegistryWriteDword(hkHandle, REGVAL_PREVENT_OPEN, dwPreventOpen);
-    RegistryWriteString(hkHandle, REGVAL_SENDER_EMAIL, szSenderEmailAddress);
-    RegistryWriteString(hkHandle, REGVAL_FILE_PATH, szFilePath);
-    RegistryWriteDword(hkHandle, REGVAL_DEBUG, dwDebug);
+        return ERROR_INVALID_HANDLE;
+    // All five are written even after a failure, as a caller that ignores
+    // the result has always had them written.
+    lResult = RegistryWriteDword(hkHandle, REGVAL_CONFIRM_DIALOG, dwConfirmDialog);
+    FirstFailure(&lResult, RegistryWriteDword(hkHandle, REGVAL_PREVENT_OPEN, dwPreventOpen));
+    FirstFailure(&lResult, RegistryWriteString(hkHandle, REGVAL_SENDER_EMAIL, szSenderEmailAddress));
+    FirstFailure(&lResult, RegistryWriteString(hkHandle, REGVAL_FILE_PATH, szFilePath));
+    FirstFailure(&lResult, RegistryWriteDword(hkHandle, REGVAL_DEBUG, dwDebug));
+    return lResult;
 }
 
 void RegistryClose(HKEY hkHandle)
@@ -124,11 +157,41 @@ void RegistryClose(HKEY hkHandle)
         RegCloseKey(hkHandle);
 }
 
-void RegistryDelete(HKEY hkHandle, const char* lpSubKey)
+// Deletes szSubKey of hkParent and everything below it, deepest first.
+// RegDeleteTreeA would do this, but Windows XP has none. Each key is opened
+// with the right to delete it, so a key the user may not delete is refused
+// here, before anything below it is touched. The registry nests at most 512
+// levels deep, which bounds the recursion.
+static LONG RegistryDeleteTree(HKEY hkParent, const char* szSubKey)
 {
+    // Key names have at most 255 characters.
+    char szChild[256];
+    HKEY hk = NULL;
+    LONG lResult = RegOpenKeyExA(hkParent, szSubKey, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE, &hk);
+
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    // Index 0 every time: each pass removes the child it found.
+    while ((lResult = RegEnumKeyA(hk, 0, szChild, sizeof(szChild))) == ERROR_SUCCESS)
+    {
+        lResult = RegistryDeleteTree(hk, szChild);
+        if (lResult != ERROR_SUCCESS)
+            break;
+    }
+    RegCloseKey(hk);
+    if (lResult != ERROR_NO_MORE_ITEMS)
+        return lResult;
+    return pfnRegDeleteKeyA(hkParent, szSubKey);
+}
+
+LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey)
+{
+    if (hkHandle == NULL)
+        return ERROR_INVALID_HANDLE;
     // An empty name would name the parent itself.
-    if (hkHandle != NULL && lpSubKey != NULL && lpSubKey[0] != '\0')
-        RegDeleteKeyA(hkHandle, lpSubKey);
+    if (lpSubKey == NULL || lpSubKey[0] == '\0')
+        return ERROR_INVALID_NAME;
+    return RegistryDeleteTree(hkHandle, lpSubKey);
 }
 
 void RegistryEnumKeys(HWND HDlg, HKEY hkHandle)
@@ -161,7 +224,7 @@ HRESULT RegistryFindHandler(void)
     szHandlerKey[0] = '\0';
     szHandlerEmailAddress[0] = '\0';
 
-    RegistryOpen(szRootKey, &hkRoot);
+    RegistryOpenForReading(szRootKey, &hkRoot);
     if (hkRoot == NULL || lpszSenderEmail == NULL)
         goto Cleanup;
     if (RegQueryInfoKeyA(hkRoot, NULL, NULL, NULL, &cSubKeys, NULL, NULL, NULL, NULL, NULL, NULL,
@@ -178,7 +241,9 @@ HRESULT RegistryFindHandler(void)
         if (!RegistryHandlerKeyPath(szHandlerKey, CCH_HANDLER_KEY, szName))
             continue;
 
-        RegistryOpen(szHandlerKey, &hkHandler);
+        // A key deleted since the enumeration, or whose name does not come
+        // back through the code page, is not made anew here.
+        RegistryOpenForReading(szHandlerKey, &hkHandler);
         // A key whose address cannot be read matches nothing.
         if (RegistryReadString(hkHandler, REGVAL_SENDER_EMAIL, szHandlerEmailAddress, CCH_SENDER_EMAIL) &&
             lstrcmpiA(lpszSenderEmail, szHandlerEmailAddress) == 0)

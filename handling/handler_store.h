@@ -32,11 +32,14 @@ extern DWORD dwDebug;
 // "SOFTWARE\Quorbit\Message Handlers", below HKEY_LOCAL_MACHINE.
 extern char szRootKey[CCH_ROOT_KEY];
 
-// The create-or-open call of RegistryOpen. Tests replace it to play a user
-// whom HKLM refuses full access.
+// The store's create-or-open and delete calls. Tests replace them to play
+// a user whom HKLM refuses: Wine checks a key's rights when it is opened,
+// but not when a key is created below it or deleted.
 typedef LONG(WINAPI* REGCREATEKEYEXA)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
                                       LPDWORD);
+typedef LONG(WINAPI* REGDELETEKEYA)(HKEY, LPCSTR);
 extern REGCREATEKEYEXA pfnRegCreateKeyExA;
+extern REGDELETEKEYA pfnRegDeleteKeyA;
 
 // Builds "<root>\<name>" into szKey (cchKey characters). Returns FALSE and
 // leaves szKey empty when the path would not fit.
@@ -49,16 +52,33 @@ BOOL RegistryHandlerKeyPath(char* szKey, int cchKey, const char* szHandler);
 // other store function does nothing with a NULL handle.
 DWORD RegistryOpen(const char* szName, HKEY* phkHandle);
 
+// Opens szName below HKLM for reading; never creates it. Returns the
+// registry's status (ERROR_FILE_NOT_FOUND when there is no such key), with
+// *phkHandle NULL on failure.
+LONG RegistryOpenForReading(const char* szName, HKEY* phkHandle);
+
+// Creates or opens szName below HKLM with full access, and nothing less:
+// returns the registry's status (ERROR_ACCESS_DENIED for a user who may not
+// change HKLM), with *phkHandle NULL on failure. *pdwDisposition, when
+// given, tells whether the key was created.
+LONG RegistryOpenForWriting(const char* szName, HKEY* phkHandle, DWORD* pdwDisposition);
+
 // Loads the five stored values into the record. A value that is missing,
 // or too long for its field, leaves the field as it was. szHandlerName is
 // not touched.
 void RegistryGet(HKEY hkHandle);
 
-// Writes the five values of the record, all of them, every time.
-void RegistrySet(HKEY hkHandle);
+// Writes the five values of the record, all of them, every time. Returns
+// ERROR_SUCCESS, or the registry's reason for the first value it could not
+// write (ERROR_INVALID_HANDLE for a NULL handle).
+LONG RegistrySet(HKEY hkHandle);
 
 void RegistryClose(HKEY hkHandle);
-void RegistryDelete(HKEY hkHandle, const char* lpSubKey);
+
+// Deletes the sub-key lpSubKey of hkHandle with its values and all the keys
+// below it. Returns ERROR_SUCCESS or the registry's reason; keys below it
+// may be gone when a deeper one was refused.
+LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey);
 
 // Appends the names of hkHandle's sub-keys to list box 1011 of HDlg, in
 // enumeration order, and selects item 0.
@@ -71,6 +91,7 @@ void RegistryList(HWND HDlg);
 // Finds the handler whose "SenderEmailAddress" equals lpszSenderEmail
 // (ignoring case), searching from the last sub-key to the first, and loads
 // it into the record. S_OK when found, S_FALSE when not (record unchanged).
+// Every key is opened for reading: the search creates none.
 HRESULT RegistryFindHandler(void);
 
 #endif

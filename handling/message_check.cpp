@@ -1,6 +1,7 @@
 // The message check and the launch of a handler's program.
 #include "message_check.h"
 #include "handler_store.h"
+#include "program_path.h"
 #include "prop_readers.h"
 #include <mapiutil.h>
 #include <mapitags.h>
@@ -11,6 +12,14 @@ LPSTR lpszSenderEmail = NULL;
 static char szQuote[2] = "\"";
 static char szSpace[2] = " ";
 static char szError[256];
+
+// The sender's address as 8-bit text, whatever UNICODE says:
+// PR_SENDER_EMAIL_ADDRESS turns into the wide-string tag with it.
+#define PR_SENDER_EMAIL_ADDRESS_STRING8 PROP_TAG(PT_STRING8, 0x0C1F)
+static_assert(PR_SENDER_EMAIL_ADDRESS_STRING8 == 0x0C1F001E, "sender address tag");
+
+// Put between the command line and the program in the Debug box.
+static const char szProgramLabel[] = "\n\nProgram: ";
 
 // The longest command line CreateProcessA accepts, terminator included.
 #define CCH_MAX_CMDLINE 32767
@@ -74,33 +83,75 @@ static void ShowLaunchFailure(DWORD dwError)
     LocalFree(lpszSystemText);
 }
 
-void RunApp(const char* szCmdArgs)
+void CopyCurrentHandler(HANDLERCOPY* lpHandler)
 {
+    lstrcpynA(lpHandler->szFilePath, szFilePath, CCH_FILE_PATH);
+    lpHandler->dwPreventOpen = dwPreventOpen;
+    lpHandler->dwConfirmDialog = dwConfirmDialog;
+    lpHandler->dwDebug = dwDebug;
+}
+
+// The Debug box: the command line and, when the program was settled here
+// rather than left to the system, the program that is started.
+static void ShowDebugBox(LPCSTR lpszCmdLine, LPCSTR lpszApplication)
+{
+    LPSTR lpszText = NULL;
+
+    if (lpszApplication != NULL)
+    {
+        lpszText = (LPSTR)LocalAlloc(LPTR, lstrlenA(lpszCmdLine) + sizeof(szProgramLabel) + lstrlenA(lpszApplication));
+        if (lpszText != NULL)
+        {
+            lstrcpyA(lpszText, lpszCmdLine);
+            lstrcatA(lpszText, szProgramLabel);
+            lstrcatA(lpszText, lpszApplication);
+        }
+    }
+    MessageBoxA(NULL, lpszText != NULL ? lpszText : lpszCmdLine, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
+    LocalFree(lpszText);
+}
+
+void RunApp(const char* szCmdArgs, const HANDLERCOPY* lpHandler)
+{
+    HANDLERCOPY handler;
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
+    char szApplication[MAX_PATH];
+    LPCSTR lpszApplication = NULL;
     LPSTR lpszCmdLine;
-    int cchCmdLine = lstrlenA(szFilePath) + lstrlenA(szSpace) + lstrlenA(szCmdArgs) + 1;
+    int cchCmdLine;
 
+    if (lpHandler == NULL)
+    {
+        CopyCurrentHandler(&handler);
+        lpHandler = &handler;
+    }
     // Sized to what it holds, so any entry identifier that CreateProcessA
     // can take fits.
+    cchCmdLine = lstrlenA(lpHandler->szFilePath) + lstrlenA(szSpace) + lstrlenA(szCmdArgs) + 1;
     lpszCmdLine = (LPSTR)LocalAlloc(LPTR, cchCmdLine);
     if (lpszCmdLine == NULL)
     {
         ShowLaunchFailure(ERROR_NOT_ENOUGH_MEMORY);
         return;
     }
-    lstrcpyA(lpszCmdLine, szFilePath);
+    lstrcpyA(lpszCmdLine, lpHandler->szFilePath);
     lstrcatA(lpszCmdLine, szSpace);
     lstrcatA(lpszCmdLine, szCmdArgs);
 
-    if (dwDebug == 1)
-        MessageBoxA(NULL, lpszCmdLine, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
+    // The command line keeps its bytes, as the program may rely on them;
+    // only the choice of the program is taken from the system.
+    if (FindUnquotedProgram(lpHandler->szFilePath, szApplication, MAX_PATH))
+        lpszApplication = szApplication;
+
+    if (lpHandler->dwDebug == 1)
+        ShowDebugBox(lpszCmdLine, lpszApplication);
 
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     ZeroMemory(&pi, sizeof(pi));
-    if (CreateProcessA(NULL, lpszCmdLine, NULL, NULL, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, NULL,
-                       NULL, &si, &pi))
+    if (CreateProcessA(lpszApplication, lpszCmdLine, NULL, NULL, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
+                       NULL, NULL, &si, &pi))
     {
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
@@ -111,8 +162,9 @@ void RunApp(const char* szCmdArgs)
     LocalFree(lpszCmdLine);
 }
 
-HRESULT ProcessMessage(LPMAPIPROP pMessage)
+HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLERCOPY* lpHandler)
 {
+    HANDLERCOPY handler;
     char szArgName[40];
     LPSTR lpszEntryId = NULL;
     LPSTR lpszArgs = NULL;
@@ -125,6 +177,11 @@ HRESULT ProcessMessage(LPMAPIPROP pMessage)
 
     if (pMessage == NULL)
         return E_INVALIDARG;
+    if (lpHandler == NULL)
+    {
+        CopyCurrentHandler(&handler);
+        lpHandler = &handler;
+    }
 
     hr = GetPropBinaryAsString(pMessage, PR_ENTRYID, &cbEntryId, (void**)&lpszEntryId);
     if (FAILED(hr))
@@ -132,7 +189,7 @@ HRESULT ProcessMessage(LPMAPIPROP pMessage)
 
     // "MessageID" "<hex>": four quotes, one blank and the terminator.
     cchArgs = lstrlenA(szArgName) + lstrlenA(lpszEntryId) + 6;
-    if (lstrlenA(szFilePath) + 1 + cchArgs > CCH_MAX_CMDLINE)
+    if (lstrlenA(lpHandler->szFilePath) + 1 + cchArgs > CCH_MAX_CMDLINE)
     {
         hr = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
         goto Cleanup;
@@ -151,7 +208,7 @@ HRESULT ProcessMessage(LPMAPIPROP pMessage)
     lstrcatA(lpszArgs, lpszEntryId);
     lstrcatA(lpszArgs, szQuote);
 
-    RunApp(lpszArgs);
+    RunApp(lpszArgs, lpHandler);
     hr = S_OK;
 
 Cleanup:
@@ -162,6 +219,7 @@ Cleanup:
 
 HRESULT CheckMessage(IExchExtCallback* lpeecb)
 {
+    HANDLERCOPY handler;
     HRESULT hr = S_FALSE;
     LPMDB lpMdb = NULL;
     LPMAPIPROP lpMessage = NULL;
@@ -189,15 +247,18 @@ HRESULT CheckMessage(IExchExtCallback* lpeecb)
         goto Cleanup;
     }
 
-    hr = GetPropString(lpMessage, PR_SENDER_EMAIL_ADDRESS, &cbSender, (void**)&lpszSenderEmail);
+    hr = GetPropString(lpMessage, PR_SENDER_EMAIL_ADDRESS_STRING8, &cbSender, (void**)&lpszSenderEmail);
     if (FAILED(hr))
         goto Cleanup;
 
     hr = RegistryFindHandler();
     if (FAILED(hr) || hr == S_FALSE)
         goto Cleanup;
+    // From here on the check's own copy: while a box is up the user may
+    // open another handler in the Options dialog, which reloads the record.
+    CopyCurrentHandler(&handler);
 
-    if (dwConfirmDialog == 1 &&
+    if (handler.dwConfirmDialog == 1 &&
         MessageBoxA(hWnd, "Do you want to process this document?", szMessageBoxTitle, MB_YESNO) == IDNO)
     {
         hr = S_FALSE;
@@ -207,7 +268,7 @@ HRESULT CheckMessage(IExchExtCallback* lpeecb)
     hOldCursor = SetCursor(LoadCursorA(NULL, (LPCSTR)IDC_WAIT));
     fCursorSet = TRUE;
 
-    hr = ProcessMessage(lpMessage);
+    hr = ProcessMessage(lpMessage, &handler);
     if (FAILED(hr))
     {
         ErrorMessageBox(hWnd, hr, szMessageBoxTitle, "An error occured while processing the message.");
@@ -215,7 +276,7 @@ HRESULT CheckMessage(IExchExtCallback* lpeecb)
         goto Cleanup;
     }
 
-    hr = (dwPreventOpen == 1) ? E_ABORT : S_FALSE;
+    hr = (handler.dwPreventOpen == 1) ? E_ABORT : S_FALSE;
 
 Cleanup:
     UlRelease(lpMdb);

@@ -5,7 +5,10 @@
 #include <mapicode.h>
 
 // Asks the message for one property and sorts the outcome: S_OK with the
-// value array (which the caller frees), MAPI_E_NOT_FOUND, or E_FAIL.
+// value array (which the caller frees), MAPI_E_NOT_FOUND, or E_FAIL. A value
+// of another tag than the one asked for (a store may answer a number where
+// a string was asked) is as unreadable as a missing one: read as the type
+// asked for, its bytes would be taken for a pointer.
 static HRESULT GetOneProp(LPMAPIPROP pMessage, ULONG ulPropTag, LPSPropValue* lppValues)
 {
     SizedSPropTagArray(1, sptTag) = {1, {ulPropTag}};
@@ -32,6 +35,8 @@ static HRESULT GetOneProp(LPMAPIPROP pMessage, ULONG ulPropTag, LPSPropValue* lp
         // never read as the property itself.
         hr = lpValues[0].Value.err == (SCODE)MAPI_E_NOT_FOUND ? MAPI_E_NOT_FOUND : E_FAIL;
     }
+    else if (lpValues[0].ulPropTag != ulPropTag)
+        hr = E_FAIL;
     else
     {
         *lppValues = lpValues;
@@ -51,12 +56,13 @@ HRESULT GetPropString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, voi
 
     *lpcbProp = 0;
     *lppvProp = NULL;
+    if (PROP_TYPE(ulPropTag) != PT_STRING8 && PROP_TYPE(ulPropTag) != PT_UNICODE)
+        return E_FAIL;
 
     hr = GetOneProp(pMessage, ulPropTag, &lpValues);
     if (FAILED(hr))
         goto Cleanup;
 
-    // The size follows the type asked for, not the type returned.
     if (PROP_TYPE(ulPropTag) == PT_STRING8)
     {
         pvText = lpValues[0].Value.lpszA;
@@ -94,6 +100,8 @@ HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbP
     ULONG cb;
     HRESULT hr;
 
+    if (PROP_TYPE(ulPropTag) != PT_BINARY)
+        return E_FAIL;
     hr = GetOneProp(pMessage, ulPropTag, &lpValues);
     if (FAILED(hr))
         goto Cleanup;

@@ -7,13 +7,14 @@
 #include <mapidefs.h>
 
 // A string property as a copy of its text, terminator included. PT_STRING8
-// tags give 8-bit text, any other tag is taken as wide text. Results: S_OK,
+// tags give 8-bit text, PT_UNICODE tags wide text; a value of another tag
+// than asked for, or a tag of no string type, is E_FAIL. Results: S_OK,
 // MAPI_E_NOT_FOUND, E_FAIL, E_OUTOFMEMORY. On failure *lpcbProp is 0 and
 // *lppvProp NULL.
 HRESULT GetPropString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp);
 
 // A binary property as upper-case hexadecimal text in a buffer of
-// 2 * cb + 2 bytes. Results: S_OK, MAPI_E_NOT_FOUND, E_FAIL, or the
+// 2 * cb + 2 bytes; the tag and the value must be PT_BINARY. Results: S_OK, MAPI_E_NOT_FOUND, E_FAIL, or the
 // allocator's failure. On failure *lpcbProp and *lppvProp are unchanged.
 HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp);
 

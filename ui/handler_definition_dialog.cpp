@@ -3,7 +3,9 @@
 #include "handler_store.h"
 #include "host_handles.h"
 #include "message_check.h"
+#include "program_path.h"
 #include "resource.h"
+#include "store_failure.h"
 #include <commdlg.h>
 #include <string.h>
 #include <mapix.h>
@@ -37,10 +39,11 @@ static void OnInitDialog(HWND hDlg)
     ZeroMemory(szHandlerKey, sizeof(szHandlerKey));
     // A new handler has no key yet. The path "<root>\" would open the root
     // key itself, whose values are not a handler's, so nothing is loaded
-    // and the record keeps what it holds.
+    // and the record keeps what it holds. Loading creates nothing: a
+    // handler removed meanwhile is not made anew by looking at it.
     if (szHandlerName[0] != '\0' && RegistryHandlerKeyPath(szHandlerKey, CCH_HANDLER_KEY, szHandlerName))
     {
-        RegistryOpen(szHandlerKey, &hkHandler);
+        RegistryOpenForReading(szHandlerKey, &hkHandler);
         RegistryGet(hkHandler);
         RegistryClose(hkHandler);
     }
@@ -54,13 +57,43 @@ static void OnInitDialog(HWND hDlg)
     SetFocus(hDlg);
 }
 
+// Writes the record as the handler whose key is szHandlerKey. Returns
+// ERROR_SUCCESS or the registry's reason; a key made for a handler that
+// could not be written is taken away again, so that it is not listed.
+static LONG SaveRecord(const char* szHandlerKey)
+{
+    HKEY hkHandler = NULL;
+    DWORD dwDisposition = 0;
+    LONG lResult = RegistryOpenForWriting(szHandlerKey, &hkHandler, &dwDisposition);
+
+    if (lResult == ERROR_SUCCESS)
+        lResult = RegistrySet(hkHandler);
+    RegistryClose(hkHandler);
+    if (lResult != ERROR_SUCCESS && dwDisposition == REG_CREATED_NEW_KEY)
+        RegistryDelete(HKEY_LOCAL_MACHINE, szHandlerKey);
+    return lResult;
+}
+
+// Whether szName holds a backslash. Walked by characters: in a double-byte
+// code page the second byte of a character may be 0x5C ("\x83\x5C" is one
+// Japanese character).
+static BOOL HasBackslash(const char* szName)
+{
+    for (const char* p = szName; *p != '\0'; p = CharNextA(p))
+    {
+        if (*p == '\\')
+            return TRUE;
+    }
+    return FALSE;
+}
+
 // Reads the fields back into the record and writes it to the store under
-// the name typed. A name the store cannot hold is refused and the dialog
-// stays open.
+// the name typed. A name the store cannot hold, or a handler the store
+// refuses, is reported and the dialog stays open.
 static void OnOk(HWND hDlg)
 {
     char szHandlerKey[CCH_HANDLER_KEY];
-    HKEY hkHandler = NULL;
+    LONG lResult = ERROR_INVALID_NAME;
     LRESULT uLen;
 
     ZeroMemory(szHandlerKey, sizeof(szHandlerKey));
@@ -72,7 +105,7 @@ static void OnOk(HWND hDlg)
     }
     // The name is a key name: a backslash would make it a path, and the
     // values would land in a nested key that is never listed or searched.
-    if (strchr(szHandlerName, '\\') != NULL)
+    if (HasBackslash(szHandlerName))
     {
         MessageBoxA(hDlg, "A handler name cannot contain a backslash (\\).", szMessageBoxTitle,
                     MB_OK | MB_ICONEXCLAMATION);
@@ -84,12 +117,16 @@ static void OnOk(HWND hDlg)
     SendDlgItemMessageA(hDlg, IDC_SENDER_EMAIL_ADDRESS, WM_GETTEXT, CCH_SENDER_EMAIL, (LPARAM)szSenderEmailAddress);
     SendDlgItemMessageA(hDlg, IDC_FILE_PATH, WM_GETTEXT, CCH_FILE_PATH, (LPARAM)szFilePath);
     dwDebug = ReadOption(hDlg, IDC_DEBUG);
+    // A typed path with a blank is quoted as Browse quotes it; a program
+    // followed by arguments names no file as a whole and stays as typed.
+    QuoteProgramPath(szFilePath, CCH_FILE_PATH);
 
     if (RegistryHandlerKeyPath(szHandlerKey, CCH_HANDLER_KEY, szHandlerName))
+        lResult = SaveRecord(szHandlerKey);
+    if (lResult != ERROR_SUCCESS)
     {
-        RegistryOpen(szHandlerKey, &hkHandler);
-        RegistrySet(hkHandler);
-        RegistryClose(hkHandler);
+        ShowStoreFailure(hDlg, szHandlerName, "saved", lResult);
+        return;
     }
     EndDialog(hDlg, 1);
 }

@@ -5,6 +5,7 @@
 #include "host_handles.h"
 #include "message_check.h"
 #include "resource.h"
+#include "store_failure.h"
 #include <commctrl.h>
 
 COLORREF GrayColor = 0;
@@ -85,12 +86,23 @@ static void OnAdd(HWND hDlg)
         ShowSavedHandler(GetDlgItem(hDlg, IDC_HANDLER_LIST));
 }
 
+// The list is filled afresh at every activation, and whenever it turns out
+// to show what the store no longer holds.
+static void ListHandlers(HWND hDlg)
+{
+    SendDlgItemMessageA(hDlg, IDC_HANDLER_LIST, LB_RESETCONTENT, 0, 0);
+    RegistryList(hDlg);
+}
+
+// The entry goes only once the handler is out of the store: a handler the
+// user may not remove stays listed, since it still runs.
 static void OnRemove(HWND hDlg)
 {
     HWND hList = GetDlgItem(hDlg, IDC_HANDLER_LIST);
     // Key names made outside the page may be longer than szHandlerName.
     char szName[CCH_KEY_NAME];
     HKEY hkRoot = NULL;
+    LONG lResult;
     LRESULT i;
     LRESULT n;
 
@@ -100,21 +112,43 @@ static void OnRemove(HWND hDlg)
     if (lstrlenA(szName) < CCH_HANDLER_NAME)
         lstrcpyA(szHandlerName, szName);
 
-    n = SendMessageA(hList, LB_DELETESTRING, (WPARAM)i, 0);
-
     RegistryOpen(szRootKey, &hkRoot);
-    RegistryDelete(hkRoot, szName);
+    lResult = RegistryDelete(hkRoot, szName);
     RegistryClose(hkRoot);
+    // Removed by someone else meanwhile: gone all the same.
+    if (lResult != ERROR_SUCCESS && lResult != ERROR_FILE_NOT_FOUND)
+    {
+        ShowStoreFailure(hDlg, szName, "removed", lResult);
+        return;
+    }
 
+    n = SendMessageA(hList, LB_DELETESTRING, (WPARAM)i, 0);
     // The entry that followed the removed one, or the new last entry.
     if (n != LB_ERR && n > 0)
         SendMessageA(hList, LB_SETCURSEL, (WPARAM)(i < n ? i : n - 1), 0);
+}
+
+// Whether the handler szName is still stored. Another Options dialog or an
+// administrator's script may have removed it since the list was filled.
+static BOOL HandlerIsStored(const char* szName)
+{
+    char szHandlerKey[CCH_HANDLER_KEY];
+    HKEY hk = NULL;
+    LONG lResult = ERROR_SUCCESS;
+
+    if (RegistryHandlerKeyPath(szHandlerKey, CCH_HANDLER_KEY, szName))
+    {
+        lResult = RegistryOpenForReading(szHandlerKey, &hk);
+        RegistryClose(hk);
+    }
+    return lResult != ERROR_FILE_NOT_FOUND;
 }
 
 static void OnProperties(HWND hDlg)
 {
     HWND hList = GetDlgItem(hDlg, IDC_HANDLER_LIST);
     char szName[CCH_KEY_NAME];
+    char szText[CCH_KEY_NAME + 120];
     LRESULT i;
 
     i = SendMessageA(hList, LB_GETCURSEL, 0, 0);
@@ -128,6 +162,15 @@ static void OnProperties(HWND hDlg)
                     "This handler's name is longer than 39 characters and cannot be edited here. "
                     "It can still be removed.",
                     szMessageBoxTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    // Editing it would store it anew, under the old name, without a word.
+    if (!HandlerIsStored(szName))
+    {
+        wsprintfA(szText, "The message handler \"%s\" no longer exists. Another user or program has removed it.",
+                  szName);
+        MessageBoxA(hDlg, szText, szMessageBoxTitle, MB_OK | MB_ICONINFORMATION);
+        ListHandlers(hDlg);
         return;
     }
     lstrcpyA(szHandlerName, szName);
@@ -153,14 +196,6 @@ static void OnCommand(HWND hDlg, WORD wId)
     }
 }
 
-// The list is filled afresh at every activation; the store may have
-// changed while another page was in front.
-static void OnSetActive(HWND hDlg)
-{
-    SendDlgItemMessageA(hDlg, IDC_HANDLER_LIST, LB_RESETCONTENT, 0, 0);
-    RegistryList(hDlg);
-}
-
 static INT_PTR OnNotify(HWND hDlg, const NMHDR* lpnmh)
 {
     LONG lResult = 0;
@@ -168,7 +203,8 @@ static INT_PTR OnNotify(HWND hDlg, const NMHDR* lpnmh)
     switch (lpnmh->code)
     {
     case PSN_SETACTIVE:
-        OnSetActive(hDlg);
+        // The store may have changed while another page was in front.
+        ListHandlers(hDlg);
         break;
     case PSN_HELP:
         lResult = WinHelpA(hDlg, QUORBIT_HELP_FILE, HELP_CONTENTS, 0);

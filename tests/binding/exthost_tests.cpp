@@ -57,14 +57,18 @@ TEST(RegistrationLine, TheMapNamesContextsOneToFourteen)
         EXPECT_EQ(ContextInMap(&loaded, ctx) != FALSE, ctx >= 6 && ctx <= 12) << ctx;
 }
 
-// Runs exthost with szArgs; its output and exit code.
-bool RunExthost(const std::string& args, std::string* pOutput, DWORD* pdwExit)
+std::string BinDir()
 {
     char szDir[MAX_PATH];
     GetModuleFileNameA(NULL, szDir, MAX_PATH);
     std::string dir = szDir;
-    dir = dir.substr(0, dir.find_last_of('\\'));
-    std::string cmd = "\"" + dir + "\\exthost.exe\" --dll \"" + QuorbitPath() + "\" " + args;
+    return dir.substr(0, dir.find_last_of('\\'));
+}
+
+// Runs exthost with args against the DLL dll; its output and exit code.
+bool RunExthost(const std::string& args, std::string* pOutput, DWORD* pdwExit, const std::string& dll = QuorbitPath())
+{
+    std::string cmd = "\"" + BinDir() + "\\exthost.exe\" --dll \"" + dll + "\" " + args;
 
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     HANDLE hRead = NULL, hWrite = NULL;
@@ -199,6 +203,18 @@ TEST_F(Exthost, OptionsShowsTheClientsPageAndTheExtensionsPage)
     EXPECT_TRUE(Has(output, "GetMaxPageCount(EEPS_TOOLSOPTIONS) -> 1\n  GetPages -> S_OK, 1 page(s)\n")) << output;
     EXPECT_TRUE(Has(output, "  tab 1: \"General\"\n  tab 2: \"Message Handlers\"\n")) << output;
     EXPECT_TRUE(Has(output, "release IExchExtPropertySheets -> 0\n  release IExchExt -> 0\n")) << output;
+}
+
+TEST_F(Exthost, SurvivesAnExtensionAskingForMorePagesThanADialogHolds)
+{
+    std::string output;
+    DWORD dwExit = 99;
+    ASSERT_TRUE(RunExthost("options --close-after 700", &output, &dwExit, BinDir() + "\\greedy_extension.dll"));
+    EXPECT_EQ(dwExit, 0u) << output;
+    EXPECT_TRUE(Has(output, "GetMaxPageCount(EEPS_TOOLSOPTIONS) -> 4294967295\n"
+                            "  more pages than an options dialog can hold: none of them is asked for\n"))
+        << output;
+    EXPECT_TRUE(Has(output, "  tab 1: \"General\"\n  the options dialog closed")) << output;
 }
 
 }  // namespace

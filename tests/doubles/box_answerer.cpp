@@ -21,6 +21,31 @@ LRESULT CALLBACK BoxAnswerer::CbtProc(int nCode, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(NULL, nCode, wParam, lParam);
 }
 
+void CALLBACK BoxAnswerer::TimerProc(HWND, UINT, UINT_PTR idEvent, DWORD)
+{
+    KillTimer(NULL, idEvent);
+    BoxAnswerer* pThis = s_pCurrent;
+    if (pThis == nullptr || !pThis->m_whileUp)
+        return;
+    std::function<void()> fn = pThis->m_whileUp;
+    pThis->m_whileUp = nullptr;
+    fn();
+    PostMessageA(pThis->m_hwndUp, WM_COMMAND, MAKEWPARAM(pThis->m_idUp, BN_CLICKED),
+                 (LPARAM)GetDlgItem(pThis->m_hwndUp, pThis->m_idUp));
+}
+
+std::string SystemText(DWORD dwError)
+{
+    LPSTR lpsz = NULL;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+                   NULL, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&lpsz, 0, NULL);
+    std::string s = lpsz ? lpsz : "";
+    LocalFree(lpsz);
+    while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' '))
+        s.pop_back();
+    return s;
+}
+
 static std::string WindowText(HWND hwnd)
 {
     char sz[2048] = "";
@@ -65,6 +90,9 @@ void BoxAnswerer::OnActivate(HWND hwnd)
     GetClassNameA(GetDlgItem(hwnd, 0xFFFF), szTextClass, sizeof(szTextClass));
     if (lstrcmpiA(szTextClass, "Static") != 0)
         return;
+    // Activated again when the windows used while it waited have gone.
+    if (hwnd == m_hwndUp && IsWindow(hwnd))
+        return;
 
     BoxSeen box;
     box.caption = WindowText(hwnd);
@@ -72,6 +100,7 @@ void BoxAnswerer::OnActivate(HWND hwnd)
     box.icon = IconOf(hwnd);
     box.owner = GetWindow(hwnd, GW_OWNER);
     box.cursor = GetCursor();
+    box.hwnd = hwnd;
 
     static const struct { int id; const char* name; } buttons[] = {
         {IDOK, "OK"}, {IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"},
@@ -102,6 +131,13 @@ void BoxAnswerer::OnActivate(HWND hwnd)
     {
         id = m_answers.front();
         m_answers.pop_front();
+    }
+    if (m_whileUp)
+    {
+        m_hwndUp = hwnd;
+        m_idUp = id;
+        SetTimer(NULL, 0, 0, TimerProc);
+        return;
     }
     PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(hwnd, id));
 }

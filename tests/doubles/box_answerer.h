@@ -21,7 +21,11 @@ struct BoxSeen
     std::string icon;     // "none", "exclamation", "information", "question", "stop"
     HWND owner;
     HCURSOR cursor;       // the thread's cursor while the box was up
+    HWND hwnd;
 };
+
+// The system's words for an error code, without the line break they end in.
+std::string SystemText(DWORD dwError);
 
 class BoxAnswerer
 {
@@ -33,16 +37,23 @@ public:
     void Answer(int id) { m_answers.push_back(id); }
     // Runs once while the next box is up, before it is answered.
     void WhileShown(std::function<void()> fn) { m_whileShown = fn; }
+    // The same, but from the box's own message loop, as a person's clicks
+    // elsewhere in the client would run while the box waits.
+    void WhileUp(std::function<void()> fn) { m_whileUp = fn; }
 
     std::vector<BoxSeen> boxes;
 
 private:
     static LRESULT CALLBACK CbtProc(int nCode, WPARAM wParam, LPARAM lParam);
+    static void CALLBACK TimerProc(HWND, UINT, UINT_PTR idEvent, DWORD);
     void OnActivate(HWND hwnd);
 
     HHOOK m_hHook;
     std::deque<int> m_answers;
     std::function<void()> m_whileShown;
+    std::function<void()> m_whileUp;
+    HWND m_hwndUp = NULL;   // the box m_whileUp runs in, and its answer
+    int m_idUp = 0;
     static BoxAnswerer* s_pCurrent;
 };
 

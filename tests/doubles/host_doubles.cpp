@@ -33,6 +33,12 @@ FakeProp FakeProp::Err(ULONG tag, SCODE sc)
     return p;
 }
 
+FakeProp FakeProp::Long(ULONG tag, LONG l)
+{
+    FakeProp p{Number, tag, "", L"", {}, l, false};
+    return p;
+}
+
 void FakeMessage::SetSender(const std::string& sender)
 {
     m_props.push_back(FakeProp::Str(PR_SENDER_EMAIL_ADDRESS, sender));
@@ -101,6 +107,9 @@ STDMETHODIMP FakeMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags
             v.Value.bin.cb = (ULONG)p->bin.size();
             v.Value.bin.lpb = pData;
             pData += p->bin.size();
+            break;
+        case FakeProp::Number:
+            v.Value.l = p->err;
             break;
         default:
             break;

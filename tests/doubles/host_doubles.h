@@ -69,12 +69,12 @@ typedef CountedObject<IUnknown> FakeMsgStore;
 // One entry of the message's property table.
 struct FakeProp
 {
-    enum Kind { String8, Unicode, Binary, Error } kind;
+    enum Kind { String8, Unicode, Binary, Error, Number } kind;
     ULONG ulPropTag;
     std::string strA;
     std::wstring strW;
     std::vector<BYTE> bin;
-    SCODE err;
+    SCODE err;          // the error of an Error, the number of a Long
     bool fNullPointer;  // string or binary value whose pointer is null
 
     static FakeProp Str(ULONG tag, const std::string& s);
@@ -82,6 +82,8 @@ struct FakeProp
     static FakeProp WStr(ULONG tag, const std::wstring& s);
     static FakeProp Bin(ULONG tag, const std::vector<BYTE>& b);
     static FakeProp Err(ULONG tag, SCODE sc);
+    // A 32-bit number: tag's type should be PT_LONG, whatever is asked for.
+    static FakeProp Long(ULONG tag, LONG l);
 };
 
 // A message whose GetProps answers from a table, with values allocated by

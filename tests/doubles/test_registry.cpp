@@ -1,24 +1,68 @@
 #include "test_registry.h"
 #include "handler_store.h"
+#include <sddl.h>
 
-static void DeleteTree(HKEY hkParent, const char* szName)
+// Wide names, so that keys named outside the code page go too.
+static void DeleteTree(HKEY hkParent, const wchar_t* szName)
 {
     HKEY hk;
-    if (RegOpenKeyExA(hkParent, szName, 0, KEY_ALL_ACCESS, &hk) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(hkParent, szName, 0, KEY_ALL_ACCESS, &hk) != ERROR_SUCCESS)
         return;
-    char sz[260];
-    while (RegEnumKeyA(hk, 0, sz, sizeof(sz)) == ERROR_SUCCESS)
+    wchar_t sz[260];
+    while (RegEnumKeyW(hk, 0, sz, 260) == ERROR_SUCCESS)
     {
         DeleteTree(hk, sz);
-        if (RegDeleteKeyA(hk, sz) != ERROR_SUCCESS)
+        if (RegDeleteKeyW(hk, sz) != ERROR_SUCCESS)
             break;
     }
     RegCloseKey(hk);
 }
 
+static void SetTreeSecurity(HKEY hkParent, const char* szName, PSECURITY_DESCRIPTOR psd)
+{
+    HKEY hk;
+    // The owner may always change the DACL, even one that grants it nothing.
+    if (RegOpenKeyExA(hkParent, szName, 0, KEY_READ | WRITE_DAC, &hk) != ERROR_SUCCESS)
+        return;
+    RegSetKeySecurity(hk, DACL_SECURITY_INFORMATION, psd);
+    char sz[260];
+    for (DWORD i = 0; RegEnumKeyA(hk, i, sz, sizeof(sz)) == ERROR_SUCCESS; i++)
+        SetTreeSecurity(hk, sz, psd);
+    RegCloseKey(hk);
+}
+
+void SetStoreReadOnly(bool fReadOnly)
+{
+    PSECURITY_DESCRIPTOR psd = NULL;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(fReadOnly ? "D:P(A;OICI;KR;;;WD)" : "D:P(A;OICI;KA;;;WD)",
+                                                              SDDL_REVISION_1, &psd, NULL))
+        return;
+    SetTreeSecurity(HKEY_LOCAL_MACHINE, TEST_ROOT_KEY, psd);
+    LocalFree(psd);
+}
+
+static LONG WINAPI RefuseCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY phk, LPDWORD)
+{
+    *phk = NULL;
+    return ERROR_ACCESS_DENIED;
+}
+
+static LONG WINAPI RefuseDelete(HKEY, LPCSTR)
+{
+    return ERROR_ACCESS_DENIED;
+}
+
+void RefuseCreateAndDelete(bool fRefuse)
+{
+    pfnRegCreateKeyExA = fRefuse ? RefuseCreate : RegCreateKeyExA;
+    pfnRegDeleteKeyA = fRefuse ? RefuseDelete : RegDeleteKeyA;
+}
+
 void ResetStore()
 {
-    DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorbit");
+    RefuseCreateAndDelete(false);
+    SetStoreReadOnly(false);
+    DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorbit");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorbit");
 }
 

@@ -12,6 +12,16 @@
 // Removes HKLM\SOFTWARE\Quorbit with everything below it.
 void ResetStore();
 
+// Gives the root key and every key below it a DACL that lets everyone read
+// and nobody change them, as HKLM is for a standard user; false restores
+// full access. Wine enforces it when a key is opened, not when a sub-key is
+// created or a key deleted.
+void SetStoreReadOnly(bool fReadOnly);
+// Makes the store's create and delete calls answer ERROR_ACCESS_DENIED, as
+// Windows does below HKLM keys a standard user may not change; false puts
+// the registry's own calls back.
+void RefuseCreateAndDelete(bool fRefuse);
+
 bool KeyExists(const std::string& path);  // below HKLM
 std::vector<std::string> SubKeys(const std::string& path);
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include "handler_store.h"
 #include "message_check.h"
-#include "resource.h"
+#include "store_ids.h"
 #include "test_registry.h"
 #include <string>
 
@@ -241,21 +241,25 @@ TEST_F(HandlerStore, OpenCreatesAMissingHandlerKeyThatLoadsNothing)
     RegistryClose(hk);
 }
 
-TEST_F(HandlerStore, DeleteRemovesTheHandlerWithItsValuesAndIgnoresUnknownNames)
+TEST_F(HandlerStore, DeleteRemovesTheHandlerWithItsValuesAndKeysAndIgnoresUnknownNames)
 {
     StoreHandler("Orders", "orders@example.com", "a.exe");
     StoreHandler("Reports", "reports@example.com", "b.exe");
+    // Made by hand, or by a name once saved with a backslash.
+    WriteDword(HandlerPath("Orders\\Nested\\Deeper"), "Debug", 1);
+    WriteDword(HandlerPath("Orders\\Second"), "Debug", 1);
     HKEY hkRoot = NULL;
     RegistryOpen(szRootKey, &hkRoot);
 
-    RegistryDelete(hkRoot, "Nobody");
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegistryDelete(hkRoot, "Nobody"));
     EXPECT_EQ(2u, SubKeys(kRoot).size());
-    RegistryDelete(hkRoot, "");
+    EXPECT_NE(ERROR_SUCCESS, RegistryDelete(hkRoot, ""));
     EXPECT_TRUE(KeyExists(kRoot));
 
-    RegistryDelete(hkRoot, "Orders");
+    EXPECT_EQ(ERROR_SUCCESS, RegistryDelete(hkRoot, "Orders"));
     RegistryClose(hkRoot);
     EXPECT_EQ(std::vector<std::string>{"Reports"}, SubKeys(kRoot));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegistryDelete(NULL, "Reports"));
 }
 
 TEST_F(HandlerStore, FindMatchesWithoutRegardToCaseAndKeepsTheHandlerName)
@@ -279,10 +283,21 @@ TEST_F(HandlerStore, FindWithoutAMatchLeavesTheRecordAlone)
     EXPECT_EQ(0u, dwDebug);
 }
 
-TEST_F(HandlerStore, FindCreatesAMissingRootAndFindsNothing)
+TEST_F(HandlerStore, FindCreatesNoKey)
 {
     EXPECT_EQ(S_FALSE, Find("orders@example.com"));
-    EXPECT_TRUE(KeyExists(kRoot));
+    EXPECT_FALSE(KeyExists(kRoot));
+
+    // A name outside the code page comes back from the enumeration as
+    // another name ("?"), which opening must not make into a key.
+    StoreHandler("Orders", "orders@example.com", "orders.exe");
+    HKEY hk = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorbit\\Message Handlers\\\u0416\u0429",
+                                             0, NULL, 0, KEY_ALL_ACCESS, NULL, &hk, NULL));
+    RegCloseKey(hk);
+    std::vector<std::string> before = SubKeys(kRoot);
+    EXPECT_EQ(S_FALSE, Find("nobody@example.com"));
+    EXPECT_EQ(before, SubKeys(kRoot));
 }
 
 TEST_F(HandlerStore, OfTwoHandlersForOneAddressTheHigherIndexWins)
@@ -334,13 +349,6 @@ TEST_F(HandlerStore, FindSkipsKeysWhoseAddressCannotBeRead)
 
 namespace {
 
-LONG WINAPI RefuseFullAccess(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY phk,
-                             LPDWORD)
-{
-    *phk = NULL;
-    return ERROR_ACCESS_DENIED;
-}
-
 // A user without administrator rights: HKLM\SOFTWARE refuses KEY_ALL_ACCESS.
 class StandardUser : public HandlerStore
 {
@@ -348,12 +356,7 @@ protected:
     void SetUp() override
     {
         HandlerStore::SetUp();
-        pfnRegCreateKeyExA = RefuseFullAccess;
-    }
-    void TearDown() override
-    {
-        pfnRegCreateKeyExA = RegCreateKeyExA;
-        HandlerStore::TearDown();
+        RefuseCreateAndDelete(true);
     }
 };
 
@@ -375,7 +378,7 @@ TEST_F(StandardUser, WritesNothingAndCreatesNoKey)
 
     EXPECT_EQ((DWORD)REG_OPENED_EXISTING_KEY, RegistryOpen(HandlerPath("Orders").c_str(), &hk));
     lstrcpyA(szFilePath, "changed.exe");
-    RegistrySet(hk);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySet(hk));
     RegistryClose(hk);
     EXPECT_EQ(std::string("orders.exe"), std::string((char*)ReadStored(HandlerPath("Orders"), "FilePath").data.data()));
 
@@ -383,8 +386,10 @@ TEST_F(StandardUser, WritesNothingAndCreatesNoKey)
     EXPECT_EQ(0u, RegistryOpen(HandlerPath("Missing").c_str(), &hk));
     EXPECT_EQ((HKEY)NULL, hk);
     RegistryGet(hk);
-    RegistrySet(hk);
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegistrySet(hk));
     RegistryClose(hk);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistryOpenForWriting(HandlerPath("Missing").c_str(), &hk, NULL));
+    EXPECT_EQ((HKEY)NULL, hk);
     EXPECT_FALSE(KeyExists(HandlerPath("Missing")));
 }
 

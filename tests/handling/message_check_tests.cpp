@@ -13,16 +13,6 @@ namespace {
 const char* const kSender = "orders@example.com";
 const char* const kQuestion = "Do you want to process this document?";
 
-std::string SystemText(DWORD dwError)
-{
-    LPSTR lpsz = NULL;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-                   NULL, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&lpsz, 0, NULL);
-    std::string s = lpsz ? lpsz : "";
-    LocalFree(lpsz);
-    return s;
-}
-
 // One opened item from kSender, through the client's callback.
 class MessageCheck : public ::testing::Test
 {
@@ -95,11 +85,20 @@ TEST_F(MessageCheck, MessageWithoutSenderIsNotLookedUp)
 
 TEST_F(MessageCheck, UnreadableSenderIsAFailureWithoutABox)
 {
+    StoreOrders(RecorderPath(), 0, 1, 0);
     m_message.m_hrGetProps = MAPI_E_NO_ACCESS;
     BoxAnswerer boxes;
 
     EXPECT_EQ(E_FAIL, CheckMessage(&m_callback));
+
+    // A sender answered as a number is unreadable too.
+    m_message.m_hrGetProps = S_OK;
+    m_message.m_props.clear();
+    m_message.m_props.push_back(FakeProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_SENDER_EMAIL_ADDRESS)), 0x1234));
+    m_message.SetEntryId({0x00});
+    EXPECT_EQ(E_FAIL, CheckMessage(&m_callback));
     EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ("<nothing started>", Recorded(1000));
 }
 
 TEST_F(MessageCheck, FailingGetObjectIsReportedAndReturned)
@@ -207,12 +206,9 @@ TEST_F(MessageCheck, ProgramThatCannotStartIsReportedInTheSystemsWords)
     EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
 
     ASSERT_EQ(1u, boxes.boxes.size());
-    std::string expected = SystemText(ERROR_FILE_NOT_FOUND);
-    ASSERT_FALSE(expected.empty());
-    // The static control drops the trailing line break of the system text.
-    std::string shown = boxes.boxes[0].text;
-    EXPECT_EQ(expected.substr(0, shown.size()), shown);
-    EXPECT_GE(shown.size() + 2, expected.size());
+    ASSERT_FALSE(SystemText(ERROR_FILE_NOT_FOUND).empty());
+    // The system's text as it comes, with the line break it ends in.
+    EXPECT_EQ(SystemText(ERROR_FILE_NOT_FOUND) + "\r\n", boxes.boxes[0].text);
     EXPECT_EQ("Message Handling", boxes.boxes[0].caption);
     EXPECT_EQ("OK", boxes.boxes[0].buttons);
     EXPECT_EQ("information", boxes.boxes[0].icon);
@@ -222,17 +218,28 @@ TEST_F(MessageCheck, ProgramThatCannotStartIsReportedInTheSystemsWords)
 TEST_F(MessageCheck, UnreadableEntryIdIsReportedAndTheItemOpens)
 {
     StoreOrders(RecorderPath(), 0, 1, 0);
-    m_message.m_props.clear();
-    m_message.SetSender(kSender);
-    BoxAnswerer boxes;
+    struct
+    {
+        bool fAsNumber;
+        const char* szCode;
+    } cases[] = {{false, "8004010F"}, {true, "80004005"}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.fAsNumber ? "entry id as a number" : "no entry id");
+        m_message.m_props.clear();
+        m_message.SetSender(kSender);
+        if (c.fAsNumber)
+            m_message.m_props.push_back(FakeProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_ENTRYID)), 0x40));
+        BoxAnswerer boxes;
 
-    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+        EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
 
-    ASSERT_EQ(1u, boxes.boxes.size());
-    EXPECT_EQ("Error 8004010F in Message Handling\nAn error occured while processing the message.",
-              boxes.boxes[0].text);
-    EXPECT_EQ("exclamation", boxes.boxes[0].icon);
-    EXPECT_EQ(m_hwndHost, boxes.boxes[0].owner);
+        ASSERT_EQ(1u, boxes.boxes.size());
+        EXPECT_EQ(std::string("Error ") + c.szCode + " in Message Handling\nAn error occured while processing the message.",
+                  boxes.boxes[0].text);
+        EXPECT_EQ("exclamation", boxes.boxes[0].icon);
+        EXPECT_EQ(m_hwndHost, boxes.boxes[0].owner);
+    }
     EXPECT_EQ("<nothing started>", Recorded(1000));
 }
 
@@ -247,6 +254,28 @@ TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
 
     EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
     EXPECT_EQ("\"" + RecorderPath() + "\" /import   \"MessageID\" \"\"", Recorded());
+}
+
+TEST_F(MessageCheck, AnUnquotedPathWithABlankStartsTheProgramItNamesNotOneAtAnEarlierBlank)
+{
+    // Where the system, cutting at the first blank, would find a program.
+    const std::string program = "C:\\Program Files\\Quorbit Tests\\recorder.exe";
+    CreateDirectoryA("C:\\Program Files\\Quorbit Tests", NULL);
+    ASSERT_TRUE(CopyFileA(RecorderPath().c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA("C:\\windows\\system32\\hostname.exe", "C:\\Program.exe", FALSE));
+    StoreOrders(program + " /quiet", 0, 0, 1);
+    BoxAnswerer boxes;
+
+    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+
+    // The command line keeps its bytes; the Debug box also says what runs.
+    std::string cmdLine = program + " /quiet \"MessageID\" \"001FA0\"";
+    EXPECT_EQ(cmdLine, Recorded());
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(cmdLine + "\n\nProgram: " + program, boxes.boxes[0].text);
+    DeleteFileA("C:\\Program.exe");
+    DeleteFileA(program.c_str());
+    RemoveDirectoryA("C:\\Program Files\\Quorbit Tests");
 }
 
 TEST_F(MessageCheck, LongEntryIdentifiersReachTheProgramWhole)

@@ -120,6 +120,34 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"OtherErrorValueWithSuccess", S_OK, MAPI_E_CALL_FAILED, S_OK, E_FAIL}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
+// A store that answers another type than asked: the value is never read as
+// the type asked for (a number read as text or bytes is a wild pointer).
+TEST(PropReaders, ValuesOfAnotherTypeThanAskedAreUnreadable)
+{
+    FakeMessage msg;
+    msg.m_props.push_back(FakeProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_TEST_STRING)), 0x1234));
+    msg.m_props.push_back(FakeProp::WStr(PROP_TAG(PT_UNICODE, 0x6703), L"wide"));
+    msg.m_props.push_back(FakeProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_TEST_BINARY)), 0x40));
+    msg.m_props.push_back(FakeProp::Str(PROP_TAG(PT_STRING8, 0x6704), "text"));
+
+    for (ULONG tag : {PR_TEST_STRING, PROP_TAG(PT_STRING8, 0x6703), PROP_TAG(PT_LONG, 0x6700)})
+    {
+        ULONG cb = 0xdeadbeef;
+        void* pv = SENTINEL;
+        EXPECT_EQ(E_FAIL, GetPropString(&msg, tag, &cb, &pv)) << std::hex << tag;
+        EXPECT_EQ(0u, cb);
+        EXPECT_EQ(nullptr, pv);
+    }
+    for (ULONG tag : {PR_TEST_BINARY, PROP_TAG(PT_BINARY, 0x6704), PROP_TAG(PT_LONG, 0x6702)})
+    {
+        ULONG cb = 0xdeadbeef;
+        void* pv = SENTINEL;
+        EXPECT_EQ(E_FAIL, GetPropBinaryAsString(&msg, tag, &cb, &pv)) << std::hex << tag;
+        EXPECT_EQ(0xdeadbeefu, cb);
+        EXPECT_EQ(SENTINEL, pv);
+    }
+}
+
 TEST(GetPropBinaryAsString, WritesUpperCaseHexInByteOrder)
 {
     FakeMessage msg;

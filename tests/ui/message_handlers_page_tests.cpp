@@ -2,7 +2,9 @@
 #include "ui_test.h"
 #include "handler_store.h"
 #include "host_doubles.h"
+#include "message_check.h"
 #include "message_handlers_page.h"
+#include "recorder_client.h"
 #include "resource.h"
 #include <commctrl.h>
 #include <prsht.h>
@@ -163,6 +165,78 @@ TEST_F(MessageHandlersPage, NamesTooLongForTheRecordCanBeRemovedButNotEdited)
     EXPECT_EQ(Names{"Short"}, SubKeys(TEST_ROOT_KEY));
     EXPECT_EQ(Names{"Short"}, s.Listed());
     EXPECT_STREQ("Short", szHandlerName);
+}
+
+TEST_F(MessageHandlersPage, PropertiesOrRemoveOnAHandlerRemovedMeanwhileListAfreshAndCreateNothing)
+{
+    StoreHandler("Gone", "gone@example.com", "gone.exe");
+    StoreHandler("Kept", "kept@example.com", "kept.exe");
+    OptionsSheet& s = Sheet();
+    // Another Options dialog, or an administrator's script.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, TEST_ROOT_KEY "\\Gone");
+    s.Select(s.Listed()[0] == "Gone" ? 0 : 1);
+
+    s.ClickPage(IDC_HANDLER_PROPERTIES);
+
+    ASSERT_EQ(1u, answerer.boxes.size());
+    EXPECT_EQ("The message handler \"Gone\" no longer exists. Another user or program has removed it.",
+              answerer.boxes[0].text);
+    EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
+    EXPECT_EQ("OK", answerer.boxes[0].buttons);
+    EXPECT_EQ("information", answerer.boxes[0].icon);
+    EXPECT_EQ(s.hSheet, answerer.boxes[0].owner);
+    EXPECT_EQ(Names{"Kept"}, s.Listed());
+    EXPECT_EQ(Names{"Kept"}, SubKeys(TEST_ROOT_KEY));
+
+    // Removing one that is gone already takes it off the list without a word.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, TEST_ROOT_KEY "\\Kept");
+    s.ClickPage(IDC_REMOVE_HANDLER);
+    EXPECT_EQ(Names(), s.Listed());
+    EXPECT_EQ(1u, answerer.boxes.size());
+    EXPECT_EQ(Names(), SubKeys(TEST_ROOT_KEY));
+}
+
+// A check's box left up while the user looks at another handler in the
+// Options dialog: the check starts and answers what it matched.
+TEST_F(MessageHandlersPage, ACheckWaitingInItsBoxKeepsItsHandlerWhileTheUserOpensAnother)
+{
+    for (DWORD dwDebug : {0u, 1u})
+    {
+        SCOPED_TRACE(dwDebug ? "Debug box" : "confirmation box");
+        ResetStore();
+        StoreHandler("Orders", "orders@example.com", RecorderPath(), !dwDebug, 1, dwDebug);
+        StoreHandler("Other", "other@example.com", "Z:\\nowhere\\other.exe", 0, 0, 0);
+        FakeCallback callback;
+        FakeMsgStore store;
+        FakeMessage message;
+        callback.m_pStore = &store;
+        callback.m_pMessage = &message;
+        message.SetSender("orders@example.com");
+        message.SetEntryId({0x00, 0x1F, 0xA0});
+        std::string recording = PrepareRecording();
+
+        answerer.Answer(dwDebug ? IDOK : IDYES);
+        answerer.WhileUp([&] {
+            OptionsSheet& s = Sheet();
+            s.Select(s.Listed()[0] == "Other" ? 0 : 1);
+            driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+                EXPECT_EQ("Z:\\nowhere\\other.exe", ItemText(hDlg, IDC_FILE_PATH));
+                Click(hDlg, IDC_DEFINITION_CANCEL);
+            });
+            s.ClickPage(IDC_HANDLER_PROPERTIES);
+            sheet.reset();
+        });
+
+        EXPECT_EQ(E_ABORT, CheckMessage(&callback));
+
+        std::string cmdLine;
+        EXPECT_TRUE(WaitForRecording(recording, &cmdLine));
+        EXPECT_EQ(RecorderPath() + " \"MessageID\" \"001FA0\"", cmdLine);
+        EXPECT_EQ(1u, answerer.boxes.size()) << "no launch failure";
+        // The record itself shows the handler loaded last, for the next Add.
+        EXPECT_STREQ("Z:\\nowhere\\other.exe", szFilePath);
+        answerer.boxes.clear();
+    }
 }
 
 TEST_F(MessageHandlersPage, NotificationsAnswerZeroAndHelpOpensTheHelpFileAtItsContents)

@@ -1,4 +1,5 @@
-// Handles the module keeps from the client for its whole life.
+// Handles the module keeps from the client for its whole life. The binding
+// sets them (DllMain, Install); the dialogs read them.
 #ifndef QUORBIT_HOST_HANDLES_H
 #define QUORBIT_HOST_HANDLES_H
 

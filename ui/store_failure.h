@@ -1,0 +1,12 @@
+// Telling the user that a change to the stored handlers did not happen.
+#ifndef QUORBIT_STORE_FAILURE_H
+#define QUORBIT_STORE_FAILURE_H
+
+#include <windows.h>
+
+// Shows, in a box owned by hOwner: the message handler "<szName>" could not
+// be <szAction>, the system's reason for lResult, and for a refusal of
+// access that only an administrator can change message handlers.
+void ShowStoreFailure(HWND hOwner, const char* szName, const char* szAction, LONG lResult);
+
+#endif
