@@ -99,7 +99,8 @@ static void ShowDebugBox(LPCSTR lpszCmdLine, LPCSTR lpszApplication)
 
     if (lpszApplication != NULL)
     {
-        lpszText = (LPSTR)LocalAlloc(LPTR, lstrlenA(lpszCmdLine) + sizeof(szProgramLabel) + lstrlenA(lpszApplication));
+        lpszText =
+            (LPSTR)LocalAlloc(LPTR, lstrlenA(lpszCmdLine) + sizeof(szProgramLabel) + lstrlenA(lpszApplication));
         if (lpszText != NULL)
         {
             lstrcpyA(lpszText, lpszCmdLine);

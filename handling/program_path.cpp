@@ -1,5 +1,6 @@
 // Program texts: finding the program an unquoted text means.
 #include "program_path.h"
+#include "ansi_text.h"
 
 BOOL FindProgramFile(const char* szName, char* szFound, DWORD cchFound)
 {
@@ -24,18 +25,6 @@ BOOL FindProgramFile(const char* szName, char* szFound, DWORD cchFound)
     return TRUE;
 }
 
-// Whether szText holds a blank. Walked by characters: in a double-byte code
-// page a byte of the value of a blank or quote may be half of a character.
-static BOOL HasBlank(const char* szText)
-{
-    for (const char* p = szText; *p != '\0'; p = CharNextA(p))
-    {
-        if (*p == ' ')
-            return TRUE;
-    }
-    return FALSE;
-}
-
 BOOL FindUnquotedProgram(const char* szText, char* szProgram, DWORD cchProgram)
 {
     char szPart[MAX_PATH];
@@ -44,12 +33,12 @@ BOOL FindUnquotedProgram(const char* szText, char* szProgram, DWORD cchProgram)
     BOOL fFound = FALSE;
 
     szProgram[0] = '\0';
-    if (szText[0] == '"' || !HasBlank(szText) || cchText >= MAX_PATH)
+    if (szText[0] == '"' || !HasCharacter(szText, ' ') || cchText >= MAX_PATH)
         return FALSE;
     if (FindProgramFile(szText, szProgram, cchProgram))
         return TRUE;
     // Each part that ends at a blank, shortest first: the last one found is
-    // the longest.
+    // the longest. Walked by characters, as a double-byte code page asks.
     for (const char* p = szText; *p != '\0'; p = CharNextA(p))
     {
         if (*p != ' ' || p == szText)
@@ -69,7 +58,7 @@ BOOL QuoteProgramPath(char* szText, int cchText)
     char szFound[MAX_PATH];
     int cch = lstrlenA(szText);
 
-    if (szText[0] == '"' || !HasBlank(szText) || cch + 2 >= cchText)
+    if (szText[0] == '"' || !HasCharacter(szText, ' ') || cch + 2 >= cchText)
         return FALSE;
     if (!FindProgramFile(szText, szFound, MAX_PATH))
         return FALSE;

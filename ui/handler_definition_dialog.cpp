@@ -1,5 +1,6 @@
 // The "Message Handler Definition" dialog.
 #include "handler_definition_dialog.h"
+#include "ansi_text.h"
 #include "handler_store.h"
 #include "host_handles.h"
 #include "message_check.h"
@@ -7,7 +8,6 @@
 #include "resource.h"
 #include "store_failure.h"
 #include <commdlg.h>
-#include <string.h>
 #include <mapix.h>
 #include <mapiutil.h>
 #include <mapitags.h>
@@ -74,19 +74,6 @@ static LONG SaveRecord(const char* szHandlerKey)
     return lResult;
 }
 
-// Whether szName holds a backslash. Walked by characters: in a double-byte
-// code page the second byte of a character may be 0x5C ("\x83\x5C" is one
-// Japanese character).
-static BOOL HasBackslash(const char* szName)
-{
-    for (const char* p = szName; *p != '\0'; p = CharNextA(p))
-    {
-        if (*p == '\\')
-            return TRUE;
-    }
-    return FALSE;
-}
-
 // Reads the fields back into the record and writes it to the store under
 // the name typed. A name the store cannot hold, or a handler the store
 // refuses, is reported and the dialog stays open.
@@ -105,7 +92,8 @@ static void OnOk(HWND hDlg)
     }
     // The name is a key name: a backslash would make it a path, and the
     // values would land in a nested key that is never listed or searched.
-    if (HasBackslash(szHandlerName))
+    // "\x83\x5C" is no backslash but one Japanese character.
+    if (HasCharacter(szHandlerName, '\\'))
     {
         MessageBoxA(hDlg, "A handler name cannot contain a backslash (\\).", szMessageBoxTitle,
                     MB_OK | MB_ICONEXCLAMATION);
@@ -214,7 +202,7 @@ static void OnBrowseProgram(HWND hDlg)
     // The field becomes the start of a command line. Unquoted, a path with
     // a blank is cut there by the system, and "C:\Program Files\x.exe"
     // could start "C:\Program.exe".
-    if (strchr(szInitialFileName, ' ') != NULL)
+    if (HasCharacter(szInitialFileName, ' '))
     {
         lstrcpyA(szProgram, "\"");
         lstrcatA(szProgram, szInitialFileName);

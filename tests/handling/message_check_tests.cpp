@@ -235,7 +235,8 @@ TEST_F(MessageCheck, UnreadableEntryIdIsReportedAndTheItemOpens)
         EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
 
         ASSERT_EQ(1u, boxes.boxes.size());
-        EXPECT_EQ(std::string("Error ") + c.szCode + " in Message Handling\nAn error occured while processing the message.",
+        EXPECT_EQ(std::string("Error ") + c.szCode +
+                      " in Message Handling\nAn error occured while processing the message.",
                   boxes.boxes[0].text);
         EXPECT_EQ("exclamation", boxes.boxes[0].icon);
         EXPECT_EQ(m_hwndHost, boxes.boxes[0].owner);
