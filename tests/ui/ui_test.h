@@ -42,6 +42,18 @@ protected:
         return *sheet;
     }
 
+    // Box i: its text, icon and owner, with the caption and the one OK
+    // button of the extension's boxes.
+    void ExpectBox(size_t i, const std::string& text, const char* icon, HWND owner)
+    {
+        ASSERT_LT(i, answerer.boxes.size());
+        EXPECT_EQ(text, answerer.boxes[i].text);
+        EXPECT_EQ("Message Handling", answerer.boxes[i].caption);
+        EXPECT_EQ("OK", answerer.boxes[i].buttons);
+        EXPECT_EQ(icon, answerer.boxes[i].icon);
+        EXPECT_EQ(owner, answerer.boxes[i].owner);
+    }
+
     BoxAnswerer answerer;
     DialogDriver driver;
     std::unique_ptr<OptionsSheet> sheet;
