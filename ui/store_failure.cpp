@@ -4,8 +4,9 @@
 
 void ShowStoreFailure(HWND hOwner, const char* szName, const char* szAction, LONG lResult)
 {
-    // Names of keys made by hand run to 255 characters; reasons are cut at
-    // 255 below. wsprintfA writes at most 1,024 characters.
+    // Names of keys made by hand run to 255 characters, and a reason that
+    // does not fit in its buffer gives way to the error's number: the text
+    // stays within the 1,024 characters wsprintfA writes at most.
     char szText[1024];
     char szReason[256];
     int cch;

@@ -74,7 +74,7 @@ struct FakeProp
     std::string strA;
     std::wstring strW;
     std::vector<BYTE> bin;
-    SCODE err;          // the error of an Error, the number of a Long
+    SCODE err;          // an Error's code, or the number FakeProp::Long made
     bool fNullPointer;  // string or binary value whose pointer is null
 
     static FakeProp Str(ULONG tag, const std::string& s);
