@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
-# The extension end to end, as a user would meet it, under Wine:
+# The extension end to end, as an administrator and a user would meet it,
+# under Wine:
 #   tools/demo.sh BUILD_DIR      (./dev demo runs it inside a Wine session)
-# installs Quorbit.dll with install/install.cmd, stores a sample handler
-# that runs print_args.exe, then has exthost (our stand-in for the mail
-# client) open one message from that sender and one from another.
+# installs Quorbit-<version>.msi silently, imports a sample handler that
+# runs print_args.exe with import-handlers.cmd, then has exthost (our
+# stand-in for the mail client) open one message from that sender and one
+# from another, and uninstalls the package.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$build/bin
 start=$(date +%s)
+version=$(sed -n 's/^project(Quorbit VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+msi=$build/Quorbit-$version.msi
+[ -f "$msi" ] || { echo "demo: no $msi; build first" >&2; exit 1; }
 
 drive_c=${WINEPREFIX:?run inside tools/wine-session.sh}/drive_c
-dest=$drive_c/Quorbit
-handler_key='HKLM\SOFTWARE\Quorbit\Message Handlers\Demo orders'
+demo=$drive_c/QuorbitDemo
 ext_key='HKLM\Software\Microsoft\Exchange\Client\Extensions'
 # print_args runs in a console of its own; it also writes here.
 out=$(mktemp /tmp/quorbit-demo-out.XXXXXX)
@@ -24,20 +28,31 @@ trap 'rm -f "$out"' EXIT
 step() { printf '\n== %s\n' "$*"; }
 wine_quiet() { wine "$@" 2>/dev/null | tr -d '\r'; }
 
-step "1. Install: Quorbit.dll and the install files into C:\\Quorbit, then install.cmd"
-mkdir -p "$dest"
-cp "$bin/Quorbit.dll" "$bin/print_args.exe" "$root"/install/*.cmd "$root"/install/*.reg "$dest/"
-[ -f "$bin/Quorbit.HLP" ] && cp "$bin/Quorbit.HLP" "$dest/"
-wine_quiet cmd /c 'C:\Quorbit\install.cmd'
+step "1. Install: msiexec /i $(basename "$msi") /qn, as Group Policy or a deployment tool would"
+if wine msiexec /i "$(winepath -w "$msi" 2>/dev/null)" /qn 2>/dev/null; then
+    echo "  msiexec exited with 0"
+else
+    echo "  msiexec failed" >&2
+    exit 1
+fi
 wine_quiet reg query "$ext_key" /v Quorbit /reg:32 | grep Quorbit
+folder=$(wine_quiet cmd /c 'echo %ProgramFiles(x86)%')
+[ "$folder" = '%ProgramFiles(x86)%' ] && folder='C:\Program Files'
+folder="$folder\Quorbit"
+echo "  installed in $folder:"
+ls "$(winepath -u "$folder" 2>/dev/null)" | sed 's/^/    /'
 
-step "2. Store a sample handler: messages from orders@example.com go to print_args.exe, after a question, and are not opened"
-wine_quiet reg add "$handler_key" /v ConfirmDialog /t REG_DWORD /d 1 /f >/dev/null
-wine_quiet reg add "$handler_key" /v PreventOpen /t REG_DWORD /d 1 /f >/dev/null
-wine_quiet reg add "$handler_key" /v SenderEmailAddress /t REG_SZ /d orders@example.com /f >/dev/null
-wine_quiet reg add "$handler_key" /v FilePath /t REG_SZ /d 'C:\Quorbit\print_args.exe' /f >/dev/null
-wine_quiet reg add "$handler_key" /v Debug /t REG_DWORD /d 0 /f >/dev/null
-wine_quiet reg query "$handler_key" | sed -n 's/^ \{4\}/    /p'
+step "2. Import a sample handler with import-handlers.cmd: messages from orders@example.com go to print_args.exe, after a question, and are not opened"
+mkdir -p "$demo"
+cp "$bin/print_args.exe" "$demo/"
+printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+    '[HKEY_LOCAL_MACHINE\SOFTWARE\Quorbit\Message Handlers\Demo orders]' \
+    '"ConfirmDialog"=dword:00000001' '"PreventOpen"=dword:00000001' \
+    '"SenderEmailAddress"="orders@example.com"' \
+    '"FilePath"="C:\\QuorbitDemo\\print_args.exe"' '"Debug"=dword:00000000' >"$demo/demo-handler.reg"
+# From the folder it was installed in: cmd /c takes no quoted path with brackets.
+(cd "$(winepath -u "$folder" 2>/dev/null)" && wine_quiet cmd /c import-handlers.cmd 'C:\QuorbitDemo\demo-handler.reg')
+wine_quiet reg query 'HKLM\SOFTWARE\Quorbit\Message Handlers\Demo orders' /reg:32 | sed -n 's/^ \{4\}/    /p'
 
 step "3. The client opens a message from orders@example.com; the question is answered Yes"
 wine_quiet "$bin/exthost.exe" --registry Quorbit open --from orders@example.com \
@@ -64,12 +79,13 @@ if [ -s "$out" ]; then
 fi
 echo "  no handler program was started"
 
-step "5. Uninstall: uninstall.cmd"
-wine_quiet cmd /c 'C:\Quorbit\uninstall.cmd'
-if wine reg query "$ext_key" /v Quorbit /reg:32 >/dev/null 2>&1; then
-    echo "  the registration is still there" >&2
+step "5. Uninstall: msiexec /x /qn; the handlers stay, as the administrator's data"
+wine msiexec /x "$(winepath -w "$msi" 2>/dev/null)" /qn 2>/dev/null || { echo "  msiexec /x failed" >&2; exit 1; }
+if wine reg query "$ext_key" /v Quorbit /reg:32 >/dev/null 2>&1 || [ -e "$(winepath -u "$folder" 2>/dev/null)" ]; then
+    echo "  the registration or $folder is still there" >&2
     exit 1
 fi
-echo "  the registration is gone"
+echo "  the registration and $folder are gone"
+wine_quiet reg query 'HKLM\SOFTWARE\Quorbit\Message Handlers' /reg:32 | grep -c 'Demo orders' | sed 's/^/  handlers kept: /'
 
 printf '\ndemo finished in %d s\n' $(( $(date +%s) - start ))

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Builds the release zip from a finished build:
+# Builds the release zip from a finished build, beside the MSI package the
+# build made:
 #   tools/package.sh BUILD_DIR   ->  BUILD_DIR/Quorbit-<version>.zip
-# with Quorbit.dll, the install files, the README and, when the build made
-# it, Quorbit.HLP, all in one folder "Quorbit".
+#                                    BUILD_DIR/Quorbit-<version>.msi
+# The zip holds Quorbit.dll, the install files, the README and, when the
+# build made it, Quorbit.HLP, all in one folder "Quorbit".
 set -euo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
 version=$(sed -n 's/^project(Quorbit VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 zip=$build/Quorbit-$version.zip
 
+msi=$build/Quorbit-$version.msi
+
 [ -f "$build/bin/Quorbit.dll" ] || { echo "package: no $build/bin/Quorbit.dll; build first" >&2; exit 1; }
+[ -f "$msi" ] || { echo "package: no $msi; the build makes it with wixl (./dev installs it)" >&2; exit 1; }
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/Quorbit"
@@ -25,3 +30,4 @@ rm -f "$zip"
 (cd "$stage" && zip -q -X -r "$zip" Quorbit)
 echo "package: $zip"
 unzip -l "$zip" | sed -n '4,$p'
+echo "package: $msi ($(stat -c %s "$msi") bytes)"

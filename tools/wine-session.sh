@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command inside a throwaway Wine prefix with its own X display:
-#   tools/wine-session.sh COMMAND...
+#   [QUORBIT_WINEARCH=win64] tools/wine-session.sh COMMAND...
+# The prefix plays 32-bit Windows, or 64-bit Windows with win64.
 # The display comes first, then one persistent Wine server for the whole
 # run, so every window can be created and each program starts quickly.
 set -euo pipefail
@@ -14,7 +15,7 @@ prefix=$(mktemp -d /tmp/quorbit-wine.XXXXXX)
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
-export WINEARCH=win32
+export WINEARCH=${QUORBIT_WINEARCH:-win32}
 
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true

@@ -30,8 +30,8 @@
 // The help file, opened at its contents from the page and from the dialog.
 #define QUORBIT_HELP_FILE           "Quorbit.HLP"
 
-// Version, defined once for the version resource.
-#define QUORBIT_VERSION_BINARY      1,2,0,0
-#define QUORBIT_VERSION_TEXT        "1.2.0.0"
+// Version: QUORBIT_VERSION_BINARY and QUORBIT_VERSION_TEXT, generated
+// from the project's version.
+#include "quorbit_version.h"
 
 #endif

@@ -57,58 +57,10 @@ TEST(RegistrationLine, TheMapNamesContextsOneToFourteen)
         EXPECT_EQ(ContextInMap(&loaded, ctx) != FALSE, ctx >= 6 && ctx <= 12) << ctx;
 }
 
-std::string BinDir()
-{
-    char szDir[MAX_PATH];
-    GetModuleFileNameA(NULL, szDir, MAX_PATH);
-    std::string dir = szDir;
-    return dir.substr(0, dir.find_last_of('\\'));
-}
-
 // Runs exthost with args against the DLL dll; its output and exit code.
 bool RunExthost(const std::string& args, std::string* pOutput, DWORD* pdwExit, const std::string& dll = QuorbitPath())
 {
-    std::string cmd = "\"" + BinDir() + "\\exthost.exe\" --dll \"" + dll + "\" " + args;
-
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
-    HANDLE hRead = NULL, hWrite = NULL;
-    if (!CreatePipe(&hRead, &hWrite, &sa, 0))
-        return false;
-    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si;
-    ZeroMemory(&si, sizeof(si));
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = hWrite;
-    si.hStdError = hWrite;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi;
-    std::vector<char> buf(cmd.begin(), cmd.end());
-    buf.push_back('\0');
-    BOOL fStarted = CreateProcessA(NULL, buf.data(), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
-    CloseHandle(hWrite);
-    if (!fStarted)
-    {
-        CloseHandle(hRead);
-        return false;
-    }
-    char chunk[4096];
-    DWORD cb = 0;
-    pOutput->clear();
-    while (ReadFile(hRead, chunk, sizeof(chunk), &cb, NULL) && cb > 0)
-        pOutput->append(chunk, cb);
-    WaitForSingleObject(pi.hProcess, 60000);
-    GetExitCodeProcess(pi.hProcess, pdwExit);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CloseHandle(hRead);
-    // One newline style for the comparisons.
-    std::string text;
-    for (char ch : *pOutput)
-        if (ch != '\r')
-            text += ch;
-    *pOutput = text;
-    return true;
+    return RunCommand("\"" + BinDir() + "\\exthost.exe\" --dll \"" + dll + "\" " + args, "", pOutput, pdwExit);
 }
 
 bool Has(const std::string& output, const char* sz)

@@ -6,6 +6,7 @@
 #include "exchext.h"
 #include <string>
 
+std::string BinDir();               // the folder of the test programs and the DLL
 std::string QuorbitPath();
 HMODULE QuorbitModule();           // loaded once per test program
 LPEXCHEXT NewExtension();          // ExchEntryPoint()
@@ -19,5 +20,9 @@ IUnknown* Ask(IUnknown* pUnk, REFIID riid, HRESULT* phr = NULL);
 
 // The object's count as it stands, read with an AddRef/Release pair.
 ULONG CountOf(IUnknown* pUnk);
+
+// Runs cmdLine in dir (the current folder when empty) and waits for it;
+// what it wrote to its output, with "\r" dropped, and its exit code.
+bool RunCommand(const std::string& cmdLine, const std::string& dir, std::string* pOutput, DWORD* pdwExit);
 
 #endif

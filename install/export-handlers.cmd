@@ -1,0 +1,30 @@
+@echo off
+rem Writes the message handlers, from the registry view the 32-bit mail
+rem client reads, to a registry export for import-handlers.cmd on this or
+rem another computer:
+rem   export-handlers.cmd FILE.reg
+rem An existing FILE.reg is left as it is.
+setlocal
+set "KEY=HKLM\SOFTWARE\Quorbit\Message Handlers"
+if "%~1"=="" (
+    echo usage: export-handlers.cmd FILE.reg
+    exit /b 2
+)
+if exist "%~1" (
+    echo export-handlers: "%~1" exists already; give the name of a new file
+    exit /b 1
+)
+reg query "%KEY%" /reg:32 >nul 2>nul
+if errorlevel 1 (
+    echo export-handlers: no message handlers are stored on this computer
+    exit /b 1
+)
+reg export "%KEY%" "%~1" /y /reg:32 >nul 2>nul
+rem Not a bracketed block: a ")" in the file name would end it.
+if errorlevel 1 goto NotWritten
+echo export-handlers: wrote "%~1"
+exit /b 0
+
+:NotWritten
+echo export-handlers: could not write "%~1"
+exit /b 1
