@@ -2,10 +2,8 @@
 // the platform's viewer on Quorbit.HLP at its contents topic.
 #include <gtest/gtest.h>
 #include "help_source.h"
+#include "help_source_text.h"
 #include "help_viewer.h"
-
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -61,12 +59,9 @@ TEST_F(HelpViewer, ViewerQuitsWhenAsked)
 // in the viewer with its own title first.
 TEST_F(HelpViewer, EveryContextOpensItsTopic)
 {
-    std::ifstream in(QUORBIT_HELP_SOURCE, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
     HelpSource source;
     std::string error;
-    ASSERT_TRUE(ParseHelpSource(text.str(), source, error)) << error;
+    ASSERT_TRUE(ParseHelpSource(HelpSourceText(), source, error)) << error;
     ASSERT_GE(source.topics.size(), 6u);
 
     ForeignBoxWatch boxes;
