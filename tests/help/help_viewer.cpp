@@ -1,6 +1,7 @@
 #include "help_viewer.h"
 #include "help_reader.h"
 
+#include <prsht.h>
 #include <fstream>
 #include <iterator>
 
@@ -43,13 +44,50 @@ BOOL CALLBACK LongestText(HWND child, LPARAM lParam)
     return TRUE;
 }
 
+struct ChildSearch
+{
+    const char* cls;
+    const char* text;  // or null for any
+    HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND child, LPARAM lParam)
+{
+    ChildSearch* search = reinterpret_cast<ChildSearch*>(lParam);
+    char cls[32] = "";
+    GetClassNameA(child, cls, sizeof(cls));
+    if (lstrcmpiA(cls, search->cls) != 0 || (search->text && TextOf(child) != search->text))
+        return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+// A window of that class and text anywhere below parent.
+HWND Descendant(HWND parent, const char* cls, const char* text)
+{
+    ChildSearch search = {cls, text, NULL};
+    EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL CALLBACK FindIndexSheet(HWND hwnd, LPARAM lParam)
+{
+    char cls[32] = "";
+    GetClassNameA(hwnd, cls, sizeof(cls));
+    if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(hwnd) || !Descendant(hwnd, "ListBox", NULL))
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hwnd;
+    return FALSE;
+}
+
 BOOL CALLBACK AnswerForeignBox(HWND hwnd, LPARAM lParam)
 {
     char cls[32] = "";
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     GetClassNameA(hwnd, cls, sizeof(cls));
-    if (pid == GetCurrentProcessId() || lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(hwnd))
+    if (pid == GetCurrentProcessId() || lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(hwnd) ||
+        Descendant(hwnd, "ListBox", NULL))
         return TRUE;
     HWND text = GetDlgItem(hwnd, 0xFFFF);
     reinterpret_cast<std::vector<std::string>*>(lParam)->push_back(text ? TextOf(text) : "(box)");
@@ -68,12 +106,17 @@ std::string BuiltHelpPath()
     return s.substr(0, s.find_last_of('\\') + 1) + "Quorbit.HLP";
 }
 
-bool ContentsOfBuiltFile(std::string& title, std::string& firstText)
+bool ReadBuiltFile(ReadHelp& help)
 {
     std::ifstream in(BuiltHelpPath(), std::ios::binary);
     std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ReadHelpFile(file, help).empty();
+}
+
+bool ContentsOfBuiltFile(std::string& title, std::string& firstText)
+{
     ReadHelp help;
-    if (!ReadHelpFile(file, help).empty() || !help.Contents() || help.Contents()->paragraphs.size() < 2)
+    if (!ReadBuiltFile(help) || !help.Contents() || help.Contents()->paragraphs.size() < 2)
         return false;
     title = help.Contents()->title;
     firstText = help.Contents()->paragraphs[1].text.substr(0, 40);
@@ -136,6 +179,38 @@ bool CloseViewer(HWND owner)
         PumpFor(100);
     }
     return !IsWindow(viewer);
+}
+
+IndexShown OpenIndex(HWND viewer, DWORD ms)
+{
+    IndexShown index;
+    // Posted: the Index is modal, so a sent click would return only after it.
+    PostMessageA(Descendant(viewer, "Button", "&Index"), BM_CLICK, 0, 0);
+    for (DWORD waited = 0; !index.sheet && waited < ms; waited += 100)
+    {
+        PumpFor(100);
+        EnumWindows(FindIndexSheet, reinterpret_cast<LPARAM>(&index.sheet));
+    }
+    index.list = index.sheet ? Descendant(index.sheet, "ListBox", NULL) : NULL;
+    LRESULT count = index.list ? SendMessageA(index.list, LB_GETCOUNT, 0, 0) : 0;
+    for (LRESULT i = 0; i < count; i++)
+    {
+        // The list is a Unicode window: an ANSI request crossing into the
+        // viewer's process would bring back only the first character.
+        WCHAR text[256] = L"";
+        char narrow[256] = "";
+        if (SendMessageW(index.list, LB_GETTEXTLEN, i, 0) < 256)
+            SendMessageW(index.list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof(narrow), NULL, NULL);
+        index.keywords.push_back(narrow);
+    }
+    return index;
+}
+
+void ChooseFromIndex(const IndexShown& index, int n)
+{
+    SendMessageA(index.list, LB_SETCURSEL, n, 0);
+    PostMessageA(index.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
 }
 
 ForeignBoxWatch::ForeignBoxWatch() : m_stop(false), m_thread(&ForeignBoxWatch::Run, this) {}
