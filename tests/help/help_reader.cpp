@@ -163,7 +163,7 @@ void ReadDirectory(const Bytes& file, ReadHelp& out)
         last = name;
         out.files[name] = internal(Le32(e.second), name);
     }
-    for (const char* required : {"|SYSTEM", "|TOPIC", "|FONT", "|CONTEXT"})
+    for (const char* required : {"|SYSTEM", "|TOPIC", "|FONT", "|CONTEXT", "|TTLBTREE"})
         Need(out.files.count(required) == 1, std::string("missing internal file ") + required);
 }
 
@@ -407,48 +407,34 @@ void ReadContexts(ReadHelp& out)
                 Need(out.Find(jump.second) != nullptr, "jump \"" + jump.first + "\" leads nowhere");
 }
 
-// |TTLBTREE, when there is one: each topic's title, in offset order.
+// |TTLBTREE: every topic's title, in offset order.
 void ReadTitles(ReadHelp& out)
 {
-    if (!out.files.count("|TTLBTREE"))
-        return;
+    std::vector<std::pair<uint32_t, std::string>> titles, expected;
     for (const auto& e : TreeEntries(out.files["|TTLBTREE"], "|TTLBTREE", 4, 0))
-    {
-        uint32_t offset = Le32(e.first);
-        const ReadTopic* topic = out.AtOffset(offset);
-        Need(out.titles.empty() || offset > out.titles.rbegin()->first, "|TTLBTREE: offsets not in order");
-        Need(topic && topic->title == std::string(e.second.begin(), e.second.end()),
-             "|TTLBTREE: a title is not its topic's");
-        out.titles[offset] = topic->title;
-    }
-    Need(out.titles.size() == out.topics.size(), "|TTLBTREE: not one title per topic");
+        titles.push_back({Le32(e.first), std::string(e.second.begin(), e.second.end())});
+    for (const ReadTopic& t : out.topics)
+        expected.push_back({t.offset, t.title});
+    Need(titles == expected, "|TTLBTREE: titles are not the topics'");
 }
 
-std::string Folded(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-// The keyword index: |KWBTREE in order without regard to case, runs of
-// |KWDATA one after another that name topics, and |KWMAP describing the
-// leaves of |KWBTREE.
+// The keyword index: |KWBTREE in order without regard to case, its runs of
+// |KWDATA one after another and naming topics, |KWMAP its leaves.
 void ReadKeywords(ReadHelp& out)
 {
     const char* const kFiles[] = {"|KWBTREE", "|KWDATA", "|KWMAP"};
-    if (!out.files.count(kFiles[0]) && !out.files.count(kFiles[1]) && !out.files.count(kFiles[2]))
-        return;
+    size_t present = out.files.count(kFiles[0]) + out.files.count(kFiles[1]) + out.files.count(kFiles[2]);
     for (const char* name : kFiles)
-        Need(out.files.count(name) == 1, std::string("missing internal file ") + name);
+        Need(present == 0 || out.files.count(name) == 1, std::string("missing internal file ") + name);
+    if (present == 0)
+        return;
     const Bytes& data = out.files["|KWDATA"];
     std::vector<std::pair<unsigned, size_t>> leaves;
     uint32_t next = 0;
     for (const auto& e : TreeEntries(out.files["|KWBTREE"], "|KWBTREE", 0, 6, &leaves))
     {
         ReadKeyword k{std::string(e.first.begin(), e.first.end()), {}};
-        Need(out.keywords.empty() || Folded(out.keywords.back().text) < Folded(k.text),
+        Need(out.keywords.empty() || _stricmp(out.keywords.back().text.c_str(), k.text.c_str()) < 0,
              "|KWBTREE: keywords not in order");
         unsigned count = e.second[0] | (e.second[1] << 8);
         Need(count >= 1 && Le32(e.second, 2) == next && next + 4 * count <= data.size(),

@@ -40,7 +40,6 @@ struct ReadHelp
     std::map<int32_t, uint32_t> contexts;          // hash -> TOPICOFFSET
     std::vector<ReadTopic> topics;
     std::vector<ReadKeyword> keywords;             // in the Index's order
-    std::map<uint32_t, std::string> titles;        // |TTLBTREE: TOPICOFFSET -> title
 
     // The topic a context hash, or a TOPICOFFSET, leads to, or null.
     const ReadTopic* Find(uint32_t hash) const;

@@ -1,5 +1,4 @@
-// The text of help/Quorbit.txt, which names the topics, their contexts and
-// their keywords; the tests compare what the built file holds with it.
+// The text of help/Quorbit.txt, the source the built file was made from.
 #ifndef QUORBIT_TEST_HELP_SOURCE_TEXT_H
 #define QUORBIT_TEST_HELP_SOURCE_TEXT_H
 

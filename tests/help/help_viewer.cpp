@@ -1,7 +1,6 @@
 #include "help_viewer.h"
 #include "help_reader.h"
 
-#include <prsht.h>
 #include <fstream>
 #include <iterator>
 
@@ -44,42 +43,6 @@ BOOL CALLBACK LongestText(HWND child, LPARAM lParam)
     return TRUE;
 }
 
-struct ChildSearch
-{
-    const char* cls;
-    const char* text;  // or null for any
-    HWND found;
-};
-
-BOOL CALLBACK MatchChild(HWND child, LPARAM lParam)
-{
-    ChildSearch* search = reinterpret_cast<ChildSearch*>(lParam);
-    char cls[32] = "";
-    GetClassNameA(child, cls, sizeof(cls));
-    if (lstrcmpiA(cls, search->cls) != 0 || (search->text && TextOf(child) != search->text))
-        return TRUE;
-    search->found = child;
-    return FALSE;
-}
-
-// A window of that class and text anywhere below parent.
-HWND Descendant(HWND parent, const char* cls, const char* text)
-{
-    ChildSearch search = {cls, text, NULL};
-    EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-BOOL CALLBACK FindIndexSheet(HWND hwnd, LPARAM lParam)
-{
-    char cls[32] = "";
-    GetClassNameA(hwnd, cls, sizeof(cls));
-    if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(hwnd) || !Descendant(hwnd, "ListBox", NULL))
-        return TRUE;
-    *reinterpret_cast<HWND*>(lParam) = hwnd;
-    return FALSE;
-}
-
 BOOL CALLBACK AnswerForeignBox(HWND hwnd, LPARAM lParam)
 {
     char cls[32] = "";
@@ -87,7 +50,7 @@ BOOL CALLBACK AnswerForeignBox(HWND hwnd, LPARAM lParam)
     GetWindowThreadProcessId(hwnd, &pid);
     GetClassNameA(hwnd, cls, sizeof(cls));
     if (pid == GetCurrentProcessId() || lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(hwnd) ||
-        Descendant(hwnd, "ListBox", NULL))
+        FindWindowExA(hwnd, NULL, "SysTabControl32", NULL))  // the Index sheet
         return TRUE;
     HWND text = GetDlgItem(hwnd, 0xFFFF);
     reinterpret_cast<std::vector<std::string>*>(lParam)->push_back(text ? TextOf(text) : "(box)");
@@ -181,22 +144,23 @@ bool CloseViewer(HWND owner)
     return !IsWindow(viewer);
 }
 
-IndexShown OpenIndex(HWND viewer, DWORD ms)
+IndexShown OpenIndex(const ViewerShown& viewer, DWORD ms)
 {
     IndexShown index;
     // Posted: the Index is modal, so a sent click would return only after it.
-    PostMessageA(Descendant(viewer, "Button", "&Index"), BM_CLICK, 0, 0);
+    HWND buttons = FindWindowExA(viewer.hwnd, NULL, "WHButtonBox", NULL);
+    PostMessageA(FindWindowExA(buttons, NULL, "Button", "&Index"), BM_CLICK, 0, 0);
     for (DWORD waited = 0; !index.sheet && waited < ms; waited += 100)
     {
         PumpFor(100);
-        EnumWindows(FindIndexSheet, reinterpret_cast<LPARAM>(&index.sheet));
+        index.sheet = FindWindowA("#32770", ("Help topics: " + viewer.caption).c_str());
     }
-    index.list = index.sheet ? Descendant(index.sheet, "ListBox", NULL) : NULL;
-    LRESULT count = index.list ? SendMessageA(index.list, LB_GETCOUNT, 0, 0) : 0;
+    index.list = FindWindowExA(FindWindowExA(index.sheet, NULL, "#32770", NULL), NULL, "ListBox", NULL);
+    LRESULT count = index.sheet && index.list ? SendMessageA(index.list, LB_GETCOUNT, 0, 0) : 0;
     for (LRESULT i = 0; i < count; i++)
     {
-        // The list is a Unicode window: an ANSI request crossing into the
-        // viewer's process would bring back only the first character.
+        // A Unicode list answers an ANSI request from another process with
+        // only the first character.
         WCHAR text[256] = L"";
         char narrow[256] = "";
         if (SendMessageW(index.list, LB_GETTEXTLEN, i, 0) < 256)
@@ -205,12 +169,6 @@ IndexShown OpenIndex(HWND viewer, DWORD ms)
         index.keywords.push_back(narrow);
     }
     return index;
-}
-
-void ChooseFromIndex(const IndexShown& index, int n)
-{
-    SendMessageA(index.list, LB_SETCURSEL, n, 0);
-    PostMessageA(index.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
 }
 
 ForeignBoxWatch::ForeignBoxWatch() : m_stop(false), m_thread(&ForeignBoxWatch::Run, this) {}

@@ -61,10 +61,7 @@ struct IndexShown
 };
 
 // Clicks the viewer's Index button and waits up to ms for its list.
-IndexShown OpenIndex(HWND viewer, DWORD ms);
-
-// Selects entry n of the list and presses the sheet's OK.
-void ChooseFromIndex(const IndexShown& index, int n);
+IndexShown OpenIndex(const ViewerShown& viewer, DWORD ms);
 
 // Answers, from a thread of its own, every message box that another
 // process (the viewer) shows while it lives, and records the box texts;

@@ -29,7 +29,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         return 1;
     shown = WaitForViewer(firstText, 20000);
     if (shown.hwnd)
-        index = OpenIndex(shown.hwnd, 20000);
+        index = OpenIndex(shown, 20000);
     if (index.sheet)
     {
         // A keyword picked, as a reader about to open its topic would.
