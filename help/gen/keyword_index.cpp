@@ -17,7 +17,7 @@ std::string Folded(const std::string& s)
 struct Keyword
 {
     std::string text;
-    std::set<uint32_t> topics;  // ascending, as the viewer lists them
+    std::set<uint32_t> topics;  // ascending, the order of a run in |KWDATA
 };
 
 }

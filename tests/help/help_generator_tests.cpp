@@ -144,7 +144,7 @@ TEST(HelpFileBuild, ManyBlocksReadBackWhole)
     EXPECT_EQ(&help.topics[0], help.Find(back.jumps[0].second));
     EXPECT_EQ(&help.topics[0], help.Contents());
 
-    // Keywords equal but for case are one, and lead to all their topics.
+    // Several keyword leaves; keywords equal but for case are one, leading to both topics.
     ASSERT_EQ(300u, help.keywords.size());
     EXPECT_GT(help.files["|KWMAP"][0], 1u);
     EXPECT_EQ("keyword 299", help.keywords[299].text);

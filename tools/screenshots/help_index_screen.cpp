@@ -3,7 +3,6 @@
 // As ui_screens does, writes the screen rectangle ("x y width height") of
 // the viewer and its Index to the file READY once drawn, and ends when the
 // file QUIT appears, or after a minute.
-#include "help_reader.h"
 #include "help_viewer.h"
 #include <prsht.h>
 #include <stdio.h>
