@@ -1,6 +1,8 @@
 #include "help_file.h"
+#include "btree.h"
 #include "context_hash.h"
 #include "font_table.h"
+#include "keyword_index.h"
 #include "topic_file.h"
 
 #include <algorithm>
@@ -12,42 +14,6 @@
 namespace {
 
 const uint32_t kNone = 0xFFFFFFFF;
-
-// A B+ tree of one leaf page, enough for a few hundred small entries.
-// Entries are already encoded and sorted.
-bool SingleLeafTree(unsigned flags, unsigned pageSize, const char* structure,
-                    const std::vector<Bytes>& entries, Bytes& out)
-{
-    size_t used = 8;
-    for (const Bytes& e : entries)
-        used += e.size();
-    if (used > pageSize || entries.empty())
-        return false;
-
-    ByteWriter w(out);
-    w.U16(0x293B);
-    w.U16(flags);
-    w.U16(pageSize);
-    std::string s(structure);
-    w.Text(s, false);
-    w.Zeros(16 - s.size());
-    w.U16(0);       // must be zero
-    w.U16(0);       // page splits
-    w.U16(0);       // root page
-    w.U16(0xFFFF);  // must be -1
-    w.U16(1);       // total pages
-    w.U16(1);       // levels
-    w.U32(static_cast<uint32_t>(entries.size()));
-
-    w.U16(static_cast<unsigned>(pageSize - used));  // free bytes at the page end
-    w.U16(static_cast<unsigned>(entries.size()));
-    w.U16(0xFFFF);  // no previous page
-    w.U16(0xFFFF);  // no next page
-    for (const Bytes& e : entries)
-        w.Append(e);
-    w.Zeros(pageSize - used);
-    return true;
-}
 
 bool ContextFile(const HelpSource& source, const std::vector<uint32_t>& offsets, Bytes& out,
                  std::string& error)
@@ -71,18 +37,32 @@ bool ContextFile(const HelpSource& source, const std::vector<uint32_t>& offsets,
         }
         byHash[key] = {offsets[i], name};
     }
-    std::vector<Bytes> entries;
+    std::vector<BTreeEntry> entries;
     for (const auto& item : byHash)
     {
-        Bytes e;
-        ByteWriter w(e);
-        w.U32(static_cast<uint32_t>(item.first));
-        w.U32(item.second.first);
+        BTreeEntry e;
+        ByteWriter(e.key).U32(static_cast<uint32_t>(item.first));
+        ByteWriter(e.value).U32(item.second.first);
         entries.push_back(e);
     }
-    if (!SingleLeafTree(0x0002, 0x0800, "L4", entries, out))
+    return BuildBTree({0x0002, 0x0800, "L4"}, entries, out);
+}
+
+// Each topic's title by its offset, for the viewer's lists of topics. The
+// offsets grow in source order, which is the order the tree needs.
+bool TitleFile(const HelpSource& source, const std::vector<uint32_t>& offsets, Bytes& out, std::string& error)
+{
+    std::vector<BTreeEntry> entries;
+    for (size_t i = 0; i < source.topics.size(); i++)
     {
-        error = "too many topics for one context page";
+        BTreeEntry e;
+        ByteWriter(e.key).U32(offsets[i]);
+        ByteWriter(e.value).Text(source.topics[i].title, true);
+        entries.push_back(e);
+    }
+    if (!BuildBTree({0x0002, 0x0800, "Lz"}, entries, out))
+    {
+        error = "a topic title is too long for a title page";
         return false;
     }
     return true;
@@ -129,7 +109,9 @@ bool BuildHelpFile(const HelpSource& source, Bytes& out, std::string& error)
 
     // Sorted by name, byte by byte, as the directory must be.
     std::map<std::string, Bytes> files;
-    if (!ContextFile(source, topics.topicOffsets, files["|CONTEXT"], error))
+    if (!ContextFile(source, topics.topicOffsets, files["|CONTEXT"], error) ||
+        !TitleFile(source, topics.topicOffsets, files["|TTLBTREE"], error) ||
+        !AddKeywordIndex(source, topics.topicOffsets, files, error))
         return false;
     files["|CTXOMAP"] = Bytes{0, 0};  // no numeric context ids
     files["|FONT"] = FontFile();
@@ -143,24 +125,19 @@ bool BuildHelpFile(const HelpSource& source, Bytes& out, std::string& error)
     w.U32(kNone);
     w.U32(0);  // file size, patched below
 
-    std::vector<Bytes> entries;
+    std::vector<BTreeEntry> entries;
     for (const auto& file : files)
     {
-        Bytes e;
-        ByteWriter ew(e);
-        ew.Text(file.first, true);
-        ew.U32(static_cast<uint32_t>(out.size()));
+        BTreeEntry e;
+        ByteWriter(e.key).Text(file.first, true);
+        ByteWriter(e.value).U32(static_cast<uint32_t>(out.size()));
         entries.push_back(e);
         FileHeader(w, file.second.size());
         w.Append(file.second);
     }
 
-    Bytes directory;
-    if (!SingleLeafTree(0x0402, 0x0400, "z4", entries, directory))
-    {
-        error = "directory does not fit one page";
-        return false;
-    }
+    Bytes directory;  // a handful of short names: it always builds
+    BuildBTree({0x0402, 0x0400, "z4"}, entries, directory);
     PatchU32(out, 4, static_cast<uint32_t>(out.size()));
     FileHeader(w, directory.size());
     w.Append(directory);

@@ -1,5 +1,6 @@
 // A whole WinHelp 3.1 file: the internal files |CONTEXT, |CTXOMAP, |FONT,
-// |SYSTEM and |TOPIC, and the internal directory that finds them.
+// |SYSTEM, |TOPIC and |TTLBTREE, the keyword index when the topics have
+// keywords, and the internal directory that finds them.
 #ifndef QUORBIT_HELP_FILE_H
 #define QUORBIT_HELP_FILE_H
 
@@ -9,8 +10,8 @@
 #include <string>
 
 // Builds the file for a parsed source; its first topic is the contents.
-// Fails with a reason on a context name the hash cannot take or on two
-// names with one hash.
+// Fails with a reason on a context name the hash cannot take, on two
+// names with one hash, or on a title or keyword too long for a tree page.
 bool BuildHelpFile(const HelpSource& source, Bytes& out, std::string& error);
 
 #endif

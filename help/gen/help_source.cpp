@@ -1,6 +1,8 @@
 #include "help_source.h"
 #include "context_hash.h"
+#include "keyword_index.h"
 
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -31,6 +33,27 @@ bool StartsWith(const std::string& s, const char* prefix)
 std::string At(int line, const std::string& why)
 {
     return "line " + std::to_string(line) + ": " + why;
+}
+
+// The keywords of "K: one; two" after its "K:".
+bool ParseKeywords(const std::string& s, int line, std::vector<std::string>& keywords, std::string& error)
+{
+    for (size_t start = 0;;)
+    {
+        size_t end = s.find(';', start);
+        std::string keyword = Trim(s.substr(start, end == std::string::npos ? end : end - start));
+        if (!IsValidKeyword(keyword))
+        {
+            error = At(line, keyword.empty() ? "empty keyword"
+                                             : "keyword \"" + keyword + "\" may only use letters, digits, blanks"
+                                                                        " and ! \" # $ % & ' ( ) * + , - . /");
+            return false;
+        }
+        keywords.push_back(keyword);
+        if (end == std::string::npos)
+            return true;
+        start = end + 1;
+    }
 }
 
 // Splits inline markup into runs.
@@ -101,6 +124,8 @@ bool ParseHelpSource(const std::string& text, HelpSource& out, std::string& erro
     int lineNo = 0;
     Pending pending;
     std::vector<std::pair<std::string, int>> jumps;  // target, line
+    std::map<uint32_t, std::pair<std::string, int>> contexts;  // hash -> name, line
+    bool topicHasText = false;  // past the lines right under the heading
 
     auto flush = [&]() -> bool {
         if (!pending.open)
@@ -123,6 +148,7 @@ bool ParseHelpSource(const std::string& text, HelpSource& out, std::string& erro
             error = At(lineNo, "text before the first topic");
             return false;
         }
+        topicHasText = true;
         pending.open = true;
         pending.style = style;
         pending.text = s;
@@ -177,8 +203,29 @@ bool ParseHelpSource(const std::string& text, HelpSource& out, std::string& erro
                 error = At(lineNo, "context names use only A-Z, a-z, 0-9, '.' and '_'");
                 return false;
             }
+            // Jumps find topics by hash, so names must differ in hash.
+            auto taken = contexts.insert({ContextHash(topic.context), {topic.context, lineNo}});
+            if (!taken.second)
+            {
+                error = At(lineNo, "context " + topic.context + " clashes with {#" + taken.first->second.first +
+                                       "} on line " + std::to_string(taken.first->second.second));
+                return false;
+            }
+            topicHasText = false;
             topic.paragraphs.push_back({HelpParagraph::Title, {{HelpRun::Plain, topic.title, ""}}});
             out.topics.push_back(topic);
+            continue;
+        }
+        if (StartsWith(line, "K:"))
+        {
+            if (out.topics.empty() || topicHasText)
+            {
+                error = At(lineNo, out.topics.empty() ? "keywords outside a topic"
+                                                      : "keywords go right under the topic's heading");
+                return false;
+            }
+            if (!ParseKeywords(line.substr(2), lineNo, out.topics.back().keywords, error))
+                return false;
             continue;
         }
         if (StartsWith(line, "## "))

@@ -3,6 +3,8 @@
 //   // comment line
 //   .title Caption of the help window
 //   # Topic title {#context_name}      starts a topic; the first is the contents
+//   K: keyword; another keyword        the topic's keywords for the Index,
+//                                       on lines right under its heading
 //   ## Heading                          a bold heading line
 //   - item                              a list item; indented lines continue it
 //       literal line                    four blanks: a line in a fixed font
@@ -36,6 +38,7 @@ struct HelpTopic
     std::string context;
     std::string title;
     std::vector<HelpParagraph> paragraphs;  // the first one shows the title
+    std::vector<std::string> keywords;      // as written, blanks trimmed
 };
 
 struct HelpSource

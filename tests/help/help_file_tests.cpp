@@ -2,6 +2,8 @@
 // that notices the faults the viewer would stumble over.
 #include <gtest/gtest.h>
 #include "help_reader.h"
+#include "help_source.h"
+#include "help_source_text.h"
 
 #include <windows.h>
 #include <algorithm>
@@ -119,6 +121,28 @@ TEST_F(BuiltHelp, HeadingsAreBoldAndLargerThanText)
     EXPECT_GT(help.fonts[title.fonts[0]].second, help.fonts[body.fonts[0]].second);
 }
 
+// Each keyword of the source is listed once, whatever its case, and leads
+// to exactly the topics that give it.
+TEST_F(BuiltHelp, EveryKeywordLeadsToItsTopics)
+{
+    HelpSource source;
+    std::string error;
+    ASSERT_TRUE(ParseHelpSource(HelpSourceText(), source, error)) << error;
+    auto lower = [](std::string s) { return std::string(CharLowerA(&s[0])); };
+    std::map<std::string, std::set<std::string>> expected, listed;  // keyword -> titles
+    for (const HelpTopic& topic : source.topics)
+        for (const std::string& keyword : topic.keywords)
+            expected[lower(keyword)].insert(topic.title);
+    for (const ReadKeyword& k : help.keywords)
+        for (uint32_t offset : k.offsets)
+            listed[lower(k.text)].insert(help.AtOffset(offset)->title);
+    EXPECT_EQ(expected, listed);
+    EXPECT_EQ(listed.size(), help.keywords.size());
+    EXPECT_EQ(3u, listed["administrator"].size());
+    for (const char* k : {"preventopen", "quotes", "debug", "command line", "registry"})
+        EXPECT_FALSE(listed[k].empty()) << k;
+}
+
 // Each damage must be reported, with the fault it causes.
 struct Damage
 {
@@ -146,6 +170,13 @@ const Damage kDamages[] = {
      [](Bytes& b) { Put32(b, FileAt(b, "|TOPIC") + 9 + 12 + 21 + 20, 0x3000); }, "Scroll points nowhere"},
     {"context offset",
      [](Bytes& b) { Put32(b, FileAt(b, "|CONTEXT") + 9 + 38 + 8 + 4, 0x7FFF); }, "offset names no topic"},
+    {"missing |KWDATA", [](Bytes& b) { b[NameInDirectory(b, "|KWDATA") + 6] = 'B'; }, "missing internal file |KWDATA"},
+    {"|KWDATA cut short",
+     [](Bytes& b) { Put32(b, FileAt(b, "|KWDATA") + 4, Le32(b, FileAt(b, "|KWDATA") + 4) - 4); },
+     "points outside |KWDATA"},
+    {"keyword offset", [](Bytes& b) { Put32(b, FileAt(b, "|KWDATA") + 9, 0x7FFF); }, "|KWDATA: an offset names no topic"},
+    {"|KWMAP leaves", [](Bytes& b) { b[FileAt(b, "|KWMAP") + 9] = 9; }, "|KWMAP does not describe"},
+    {"title", [](Bytes& b) { b[FileAt(b, "|TTLBTREE") + 9 + 38 + 8 + 4] ^= 0x20; }, "titles are not the topics'"},
 };
 
 void PrintTo(const Damage& d, std::ostream* os)

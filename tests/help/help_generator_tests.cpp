@@ -1,5 +1,6 @@
 // The generator: context hashes, compressed numbers, the markup's errors,
-// and files larger than one topic block, read back by the tests' reader.
+// and files larger than one topic block and one keyword page, read back
+// by the tests' reader.
 #include <gtest/gtest.h>
 #include "byte_writer.h"
 #include "context_hash.h"
@@ -59,6 +60,12 @@ TEST(HelpSourceMarkup, ReportsMistakesWithTheirLine)
     EXPECT_EQ("line 1: a topic is written # Title {#context}", ParseError("# A\n"));
     EXPECT_EQ("line 1: context names use only A-Z, a-z, 0-9, '.' and '_'", ParseError("# A {#a-b}\n"));
     EXPECT_EQ("line 2: only printable ASCII characters are allowed", ParseError("# A {#a}\ncaf\xE9\n"));
+    EXPECT_EQ("line 3: context NAME clashes with {#name} on line 1", ParseError("# A {#name}\n\n# B {#NAME}\n"));
+    EXPECT_EQ("line 1: keywords outside a topic", ParseError("K: a\n# A {#a}\n"));
+    EXPECT_EQ("line 3: keywords go right under the topic's heading", ParseError("# A {#a}\ntext\nK: a\n"));
+    for (const char* empty : {"K:", "K: a;; b", "K: a;", "K:  ; a"})
+        EXPECT_EQ("line 2: empty keyword", ParseError(std::string("# A {#a}\n") + empty + "\n")) << empty;
+    EXPECT_EQ(0u, ParseError("# A {#a}\nK: a_b\n").find("line 2: keyword \"a_b\" may only use letters"));
 }
 
 TEST(HelpSourceMarkup, ReadsTopicsParagraphsAndRuns)
@@ -88,20 +95,24 @@ TEST(HelpFileBuild, RefusesTwoNamesWithOneHash)
 {
     HelpSource source;
     std::string error;
-    ASSERT_TRUE(ParseHelpSource("# A {#name}\n# B {#NAME}\n", source, error));
+    ASSERT_TRUE(ParseHelpSource("# A {#name}\n# B {#other}\n", source, error));
+    source.topics[1].context = "NAME";  // what the markup itself refuses
     Bytes file;
     EXPECT_FALSE(BuildHelpFile(source, file, error));
     EXPECT_EQ("context names name and NAME share one hash", error);
 }
 
 // A source whose topics fill several blocks, with a paragraph longer than
-// a block and links both ways.
+// a block, links both ways, and keywords for several index leaves.
 std::string LargeSource()
 {
-    std::string text = "# Start {#CONTENTS}\nGo to [the end](#finish).\n\n";
+    std::string text = "# Start {#CONTENTS}\nK: keyword 000";
+    for (int i = 1; i < 300; i++)
+        text += "; keyword " + std::to_string(1000 + i).substr(1);
+    text += "\nGo to [the end](#finish).\n\n";
     for (int i = 0; i < 300; i++)
         text += "Paragraph number " + std::to_string(i) + " of the first topic.\n\n";
-    text += "# Finish {#finish}\n";
+    text += "# Finish {#finish}\nK: Keyword 299\n";
     text += std::string(6000, 'x') + "\n\nBack to [the start](#CONTENTS).\n";
     return text;
 }
@@ -111,8 +122,10 @@ TEST(HelpFileBuild, ManyBlocksReadBackWhole)
     HelpSource source;
     std::string error;
     ASSERT_TRUE(ParseHelpSource(LargeSource(), source, error)) << error;
-    Bytes file;
+    Bytes file, again;
     ASSERT_TRUE(BuildHelpFile(source, file, error)) << error;
+    ASSERT_TRUE(BuildHelpFile(source, again, error));
+    EXPECT_EQ(file, again);
 
     ReadHelp help;
     ASSERT_EQ("", ReadHelpFile(file, help));
@@ -130,6 +143,12 @@ TEST(HelpFileBuild, ManyBlocksReadBackWhole)
     ASSERT_EQ(1u, back.jumps.size());
     EXPECT_EQ(&help.topics[0], help.Find(back.jumps[0].second));
     EXPECT_EQ(&help.topics[0], help.Contents());
+
+    // Several keyword leaves; keywords equal but for case are one, leading to both topics.
+    ASSERT_EQ(300u, help.keywords.size());
+    EXPECT_GT(help.files["|KWMAP"][0], 1u);
+    EXPECT_EQ("keyword 299", help.keywords[299].text);
+    EXPECT_EQ((std::vector<uint32_t>{help.topics[0].offset, help.topics[1].offset}), help.keywords[299].offsets);
 }
 
 }

@@ -67,10 +67,11 @@ struct Cursor
 
 const uint32_t kNone = 0xFFFFFFFF;
 
-// Every leaf entry of a B+ tree, in key order; the key ends where
-// keyLen says (0: NUL-terminated text), followed by valueLen bytes.
-std::vector<std::pair<Bytes, Bytes>> TreeEntries(const Bytes& f, const std::string& name,
-                                                 size_t keyLen, size_t valueLen)
+// Every leaf entry of a B+ tree, in key order: a key of keyLen bytes and
+// a value of valueLen bytes, either NUL-terminated text when its length is
+// 0. Each leaf's page and first entry go to leaves when it is given.
+std::vector<std::pair<Bytes, Bytes>> TreeEntries(const Bytes& f, const std::string& name, size_t keyLen,
+                                                 size_t valueLen, std::vector<std::pair<unsigned, size_t>>* leaves = nullptr)
 {
     Cursor c{f, 0, f.size(), name};
     Need(c.U16() == 0x293B, name + ": bad B+ tree magic");
@@ -89,18 +90,15 @@ std::vector<std::pair<Bytes, Bytes>> TreeEntries(const Bytes& f, const std::stri
         Need(n < pages, name + ": page number out of range");
         return Cursor{f, 38 + static_cast<size_t>(n) * pageSize, 38 + static_cast<size_t>(n + 1) * pageSize, name};
     };
-    auto key = [&](Cursor& p) {
+    auto field = [&](Cursor& p, size_t len) {
         Bytes k;
-        if (keyLen == 0)
+        if (len == 0)
         {
             std::string s = p.Str();
             k.assign(s.begin(), s.end());
         }
-        else
-        {
-            for (size_t i = 0; i < keyLen; i++)
-                k.push_back(static_cast<unsigned char>(p.U8()));
-        }
+        for (size_t i = 0; i < len; i++)
+            k.push_back(static_cast<unsigned char>(p.U8()));
         return k;
     };
     // Down the first child of each index page to the first leaf.
@@ -121,13 +119,12 @@ std::vector<std::pair<Bytes, Bytes>> TreeEntries(const Bytes& f, const std::stri
         unsigned count = p.U16();
         p.U16();
         unsigned next = p.U16();
+        if (leaves)
+            leaves->push_back({n, entries.size()});
         for (unsigned i = 0; i < count; i++)
         {
-            Bytes k = key(p);
-            Bytes v;
-            for (size_t j = 0; j < valueLen; j++)
-                v.push_back(static_cast<unsigned char>(p.U8()));
-            entries.push_back({k, v});
+            Bytes k = field(p, keyLen);
+            entries.push_back({k, field(p, valueLen)});
         }
         n = next;
     }
@@ -166,7 +163,7 @@ void ReadDirectory(const Bytes& file, ReadHelp& out)
         last = name;
         out.files[name] = internal(Le32(e.second), name);
     }
-    for (const char* required : {"|SYSTEM", "|TOPIC", "|FONT", "|CONTEXT"})
+    for (const char* required : {"|SYSTEM", "|TOPIC", "|FONT", "|CONTEXT", "|TTLBTREE"})
         Need(out.files.count(required) == 1, std::string("missing internal file ") + required);
 }
 
@@ -410,25 +407,73 @@ void ReadContexts(ReadHelp& out)
                 Need(out.Find(jump.second) != nullptr, "jump \"" + jump.first + "\" leads nowhere");
 }
 
+// |TTLBTREE: every topic's title, in offset order.
+void ReadTitles(ReadHelp& out)
+{
+    std::vector<std::pair<uint32_t, std::string>> titles, expected;
+    for (const auto& e : TreeEntries(out.files["|TTLBTREE"], "|TTLBTREE", 4, 0))
+        titles.push_back({Le32(e.first), std::string(e.second.begin(), e.second.end())});
+    for (const ReadTopic& t : out.topics)
+        expected.push_back({t.offset, t.title});
+    Need(titles == expected, "|TTLBTREE: titles are not the topics'");
+}
+
+// The keyword index: |KWBTREE in order without regard to case, its runs of
+// |KWDATA one after another and naming topics, |KWMAP its leaves.
+void ReadKeywords(ReadHelp& out)
+{
+    const char* const kFiles[] = {"|KWBTREE", "|KWDATA", "|KWMAP"};
+    size_t present = out.files.count(kFiles[0]) + out.files.count(kFiles[1]) + out.files.count(kFiles[2]);
+    for (const char* name : kFiles)
+        Need(present == 0 || out.files.count(name) == 1, std::string("missing internal file ") + name);
+    if (present == 0)
+        return;
+    const Bytes& data = out.files["|KWDATA"];
+    std::vector<std::pair<unsigned, size_t>> leaves;
+    uint32_t next = 0;
+    for (const auto& e : TreeEntries(out.files["|KWBTREE"], "|KWBTREE", 0, 6, &leaves))
+    {
+        ReadKeyword k{std::string(e.first.begin(), e.first.end()), {}};
+        Need(out.keywords.empty() || _stricmp(out.keywords.back().text.c_str(), k.text.c_str()) < 0,
+             "|KWBTREE: keywords not in order");
+        unsigned count = e.second[0] | (e.second[1] << 8);
+        Need(count >= 1 && Le32(e.second, 2) == next && next + 4 * count <= data.size(),
+             "|KWBTREE: \"" + k.text + "\" points outside |KWDATA");
+        for (; count > 0; count--, next += 4)
+        {
+            k.offsets.push_back(Le32(data, next));
+            Need(out.AtOffset(k.offsets.back()) != nullptr, "|KWDATA: an offset names no topic");
+        }
+        out.keywords.push_back(k);
+    }
+    Need(next == data.size(), "|KWDATA: offsets that no keyword uses");
+    const Bytes& map = out.files["|KWMAP"];
+    Cursor c{map, 0, map.size(), "|KWMAP"};
+    bool same = c.U16() == leaves.size();
+    for (const auto& leaf : leaves)
+        same = c.U32() == leaf.second && c.U16() == leaf.first && same;
+    Need(same && c.at == map.size(), "|KWMAP does not describe the leaves of |KWBTREE");
+}
+
 }
 
 const ReadTopic* ReadHelp::Find(uint32_t hash) const
 {
     auto found = contexts.find(static_cast<int32_t>(hash));
-    if (found == contexts.end())
-        return nullptr;
+    return found == contexts.end() ? nullptr : AtOffset(found->second);
+}
+
+const ReadTopic* ReadHelp::AtOffset(uint32_t offset) const
+{
     for (const ReadTopic& t : topics)
-        if (t.offset == found->second)
+        if (t.offset == offset)
             return &t;
     return nullptr;
 }
 
 const ReadTopic* ReadHelp::Contents() const
 {
-    for (const ReadTopic& t : topics)
-        if (t.offset == contentsOffset)
-            return &t;
-    return nullptr;
+    return AtOffset(contentsOffset);
 }
 
 std::string ReadHelpFile(const std::vector<unsigned char>& file, ReadHelp& out)
@@ -441,6 +486,8 @@ std::string ReadHelpFile(const std::vector<unsigned char>& file, ReadHelp& out)
         ReadFonts(out);
         ReadTopics(out);
         ReadContexts(out);
+        ReadTitles(out);
+        ReadKeywords(out);
     }
     catch (const Fault& fault)
     {

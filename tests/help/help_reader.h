@@ -24,6 +24,12 @@ struct ReadTopic
     std::vector<ReadParagraph> paragraphs;
 };
 
+struct ReadKeyword
+{
+    std::string text;
+    std::vector<uint32_t> offsets;  // TOPICOFFSETs of its topics
+};
+
 struct ReadHelp
 {
     std::map<std::string, std::vector<unsigned char>> files;  // internal files by name
@@ -33,9 +39,11 @@ struct ReadHelp
     std::vector<std::pair<bool, unsigned>> fonts;  // bold, half-points
     std::map<int32_t, uint32_t> contexts;          // hash -> TOPICOFFSET
     std::vector<ReadTopic> topics;
+    std::vector<ReadKeyword> keywords;             // in the Index's order
 
-    // The topic a context hash leads to, or null.
+    // The topic a context hash, or a TOPICOFFSET, leads to, or null.
     const ReadTopic* Find(uint32_t hash) const;
+    const ReadTopic* AtOffset(uint32_t offset) const;
     const ReadTopic* Contents() const;
 };
 

@@ -49,7 +49,8 @@ BOOL CALLBACK AnswerForeignBox(HWND hwnd, LPARAM lParam)
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     GetClassNameA(hwnd, cls, sizeof(cls));
-    if (pid == GetCurrentProcessId() || lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(hwnd))
+    if (pid == GetCurrentProcessId() || lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(hwnd) ||
+        FindWindowExA(hwnd, NULL, "SysTabControl32", NULL))  // the Index sheet
         return TRUE;
     HWND text = GetDlgItem(hwnd, 0xFFFF);
     reinterpret_cast<std::vector<std::string>*>(lParam)->push_back(text ? TextOf(text) : "(box)");
@@ -68,12 +69,17 @@ std::string BuiltHelpPath()
     return s.substr(0, s.find_last_of('\\') + 1) + "Quorbit.HLP";
 }
 
-bool ContentsOfBuiltFile(std::string& title, std::string& firstText)
+bool ReadBuiltFile(ReadHelp& help)
 {
     std::ifstream in(BuiltHelpPath(), std::ios::binary);
     std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ReadHelpFile(file, help).empty();
+}
+
+bool ContentsOfBuiltFile(std::string& title, std::string& firstText)
+{
     ReadHelp help;
-    if (!ReadHelpFile(file, help).empty() || !help.Contents() || help.Contents()->paragraphs.size() < 2)
+    if (!ReadBuiltFile(help) || !help.Contents() || help.Contents()->paragraphs.size() < 2)
         return false;
     title = help.Contents()->title;
     firstText = help.Contents()->paragraphs[1].text.substr(0, 40);
@@ -136,6 +142,33 @@ bool CloseViewer(HWND owner)
         PumpFor(100);
     }
     return !IsWindow(viewer);
+}
+
+IndexShown OpenIndex(const ViewerShown& viewer, DWORD ms)
+{
+    IndexShown index;
+    // Posted: the Index is modal, so a sent click would return only after it.
+    HWND buttons = FindWindowExA(viewer.hwnd, NULL, "WHButtonBox", NULL);
+    PostMessageA(FindWindowExA(buttons, NULL, "Button", "&Index"), BM_CLICK, 0, 0);
+    for (DWORD waited = 0; !index.sheet && waited < ms; waited += 100)
+    {
+        PumpFor(100);
+        index.sheet = FindWindowA("#32770", ("Help topics: " + viewer.caption).c_str());
+    }
+    index.list = FindWindowExA(FindWindowExA(index.sheet, NULL, "#32770", NULL), NULL, "ListBox", NULL);
+    LRESULT count = index.sheet && index.list ? SendMessageA(index.list, LB_GETCOUNT, 0, 0) : 0;
+    for (LRESULT i = 0; i < count; i++)
+    {
+        // A Unicode list answers an ANSI request from another process with
+        // only the first character.
+        WCHAR text[256] = L"";
+        char narrow[256] = "";
+        if (SendMessageW(index.list, LB_GETTEXTLEN, i, 0) < 256)
+            SendMessageW(index.list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof(narrow), NULL, NULL);
+        index.keywords.push_back(narrow);
+    }
+    return index;
 }
 
 ForeignBoxWatch::ForeignBoxWatch() : m_stop(false), m_thread(&ForeignBoxWatch::Run, this) {}

@@ -14,6 +14,11 @@
 // The built Quorbit.HLP beside the test program.
 std::string BuiltHelpPath();
 
+struct ReadHelp;
+
+// The built file as the tests' reader reads it; false on a fault.
+bool ReadBuiltFile(ReadHelp& help);
+
 // The contents topic's title and the start of its first paragraph, read
 // from the built file; false when it cannot be read.
 bool ContentsOfBuiltFile(std::string& title, std::string& firstText);
@@ -48,8 +53,19 @@ ViewerShown WaitForViewer(const std::string& expect, DWORD ms);
 // window itself if the request is not heard. True when it is gone.
 bool CloseViewer(HWND owner);
 
+struct IndexShown
+{
+    HWND sheet = NULL;  // the "Help topics" sheet; NULL if it never came up
+    HWND list = NULL;
+    std::vector<std::string> keywords;  // as listed
+};
+
+// Clicks the viewer's Index button and waits up to ms for its list.
+IndexShown OpenIndex(const ViewerShown& viewer, DWORD ms);
+
 // Answers, from a thread of its own, every message box that another
-// process (the viewer) shows while it lives, and records the box texts.
+// process (the viewer) shows while it lives, and records the box texts;
+// the viewer's Index, which the tests drive, is left alone.
 // The viewer's "cannot find the file" question would otherwise block
 // WinHelpA for good.
 class ForeignBoxWatch

@@ -1,11 +1,13 @@
 // WinHelpA with HELP_CONTENTS, as the page and the dialog call it, opens
-// the platform's viewer on Quorbit.HLP at its contents topic.
+// the platform's viewer on Quorbit.HLP at its contents topic; its Index
+// lists the keywords.
 #include <gtest/gtest.h>
+#include "help_reader.h"
 #include "help_source.h"
+#include "help_source_text.h"
 #include "help_viewer.h"
 
-#include <fstream>
-#include <sstream>
+#include <prsht.h>
 
 namespace {
 
@@ -57,16 +59,43 @@ TEST_F(HelpViewer, ViewerQuitsWhenAsked)
     EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0];
 }
 
+// The Index lists the file's keywords in its order, and a keyword of one
+// topic opens that topic (Wine's Index follows no keyword of several).
+TEST_F(HelpViewer, IndexListsTheKeywordsAndOpensATopic)
+{
+    ReadHelp help;
+    ASSERT_TRUE(ReadBuiltFile(help));
+    std::vector<std::string> keywords;
+    size_t chosen = help.keywords.size();
+    for (const ReadKeyword& k : help.keywords)
+    {
+        if (k.offsets.size() == 1 && k.offsets[0] != help.contentsOffset)
+            chosen = keywords.size();
+        keywords.push_back(k.text);
+    }
+    ASSERT_LT(chosen, keywords.size());
+    const ReadTopic* topic = help.AtOffset(help.keywords[chosen].offsets[0]);
+
+    ForeignBoxWatch boxes;
+    ASSERT_TRUE(WinHelpA(owner, "Quorbit.HLP", HELP_CONTENTS, 0));
+    IndexShown index = OpenIndex(WaitForViewer(firstText, 20000), 20000);
+    ASSERT_NE((HWND)NULL, index.sheet) << "no Index";
+    EXPECT_EQ(keywords, index.keywords);
+    SendMessageA(index.list, LB_SETCURSEL, chosen, 0);
+    PostMessageA(index.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    ViewerShown shown = WaitForViewer(topic->paragraphs[1].text.substr(0, 40), 20000);
+    EXPECT_EQ(0u, shown.text.find(topic->title)) << keywords[chosen] << ": " << shown.text;
+    EXPECT_FALSE(IsWindow(index.sheet));
+    EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0];
+}
+
 // Each topic, looked up by its context name as a jump looks it up, opens
 // in the viewer with its own title first.
 TEST_F(HelpViewer, EveryContextOpensItsTopic)
 {
-    std::ifstream in(QUORBIT_HELP_SOURCE, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
     HelpSource source;
     std::string error;
-    ASSERT_TRUE(ParseHelpSource(text.str(), source, error)) << error;
+    ASSERT_TRUE(ParseHelpSource(HelpSourceText(), source, error)) << error;
     ASSERT_GE(source.topics.size(), 6u);
 
     ForeignBoxWatch boxes;

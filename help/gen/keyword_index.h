@@ -1,0 +1,28 @@
+// The keyword index of a help file, which the viewer's Index lists:
+// |KWBTREE holds each keyword with the number of its topics and where
+// their list starts in |KWDATA, |KWDATA the topics' offsets, and |KWMAP the
+// first keyword of each leaf page of |KWBTREE.
+#ifndef QUORBIT_HELP_KEYWORD_INDEX_H
+#define QUORBIT_HELP_KEYWORD_INDEX_H
+
+#include "byte_writer.h"
+#include "help_source.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// True when the keyword is not empty and uses only letters, digits, blanks
+// and ! " # $ % & ' ( ) * + , - . /: on these, alphabetical order without
+// regard to case is also plain byte order once letters are folded.
+bool IsValidKeyword(const std::string& keyword);
+
+// Adds |KWBTREE, |KWDATA and |KWMAP to files when any topic has keywords,
+// and nothing otherwise. Keywords that differ only in case are one, spelled
+// as first met; it leads to each of its topics, given by their offsets.
+// Fails with a reason when a keyword does not fit an index page.
+bool AddKeywordIndex(const HelpSource& source, const std::vector<uint32_t>& topicOffsets,
+                     std::map<std::string, Bytes>& files, std::string& error);
+
+#endif
