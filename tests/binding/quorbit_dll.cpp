@@ -2,14 +2,6 @@
 #include "host_doubles.h"
 #include <vector>
 
-std::string BinDir()
-{
-    char sz[MAX_PATH];
-    GetModuleFileNameA(NULL, sz, MAX_PATH);
-    std::string s = sz;
-    return s.substr(0, s.find_last_of('\\'));
-}
-
 std::string QuorbitPath()
 {
     return BinDir() + "\\Quorbit.dll";

@@ -4,9 +4,9 @@
 #define QUORBIT_TEST_QUORBIT_DLL_H
 
 #include "exchext.h"
+#include "recorder_client.h"  // BinDir
 #include <string>
 
-std::string BinDir();               // the folder of the test programs and the DLL
 std::string QuorbitPath();
 HMODULE QuorbitModule();           // loaded once per test program
 LPEXCHEXT NewExtension();          // ExchEntryPoint()

@@ -1,7 +1,7 @@
 #include "recorder_client.h"
 #include <windows.h>
 
-static std::string ModuleDir()
+std::string BinDir()
 {
     char sz[MAX_PATH];
     GetModuleFileNameA(NULL, sz, MAX_PATH);
@@ -11,7 +11,7 @@ static std::string ModuleDir()
 
 std::string RecorderPath()
 {
-    return ModuleDir() + "\\recorder.exe";
+    return BinDir() + "\\recorder.exe";
 }
 
 std::string PrepareRecording()

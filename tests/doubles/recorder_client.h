@@ -5,6 +5,9 @@
 
 #include <string>
 
+// The folder of the test programs, recorder.exe and the DLL among them.
+std::string BinDir();
+
 // Full path of recorder.exe, built beside the test programs.
 std::string RecorderPath();
 

@@ -151,11 +151,7 @@ TEST_F(HandlerDefinitionDialog, AnEmptyNameIsRefusedWithABoxAndTheDialogStaysOpe
     driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
         Click(hDlg, IDC_DEFINITION_OK);
         ASSERT_EQ(1u, answerer.boxes.size());
-        EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
-        EXPECT_EQ("Error 00000000 in Message Handling\nThe handler must have a name.", answerer.boxes[0].text);
-        EXPECT_EQ("OK", answerer.boxes[0].buttons);
-        EXPECT_EQ("exclamation", answerer.boxes[0].icon);
-        EXPECT_EQ(hDlg, answerer.boxes[0].owner);
+        ExpectBox(0, "Error 00000000 in Message Handling\nThe handler must have a name.", "exclamation", hDlg);
         EXPECT_TRUE(IsOpen(hDlg));
         EXPECT_EQ(Names(), SubKeys(ROOT));
 
@@ -176,11 +172,7 @@ TEST_F(HandlerDefinitionDialog, ANameWithABackslashIsRefusedAndNothingIsSaved)
         TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), "Sales\\Orders");
         Click(hDlg, IDC_DEFINITION_OK);
         ASSERT_EQ(1u, answerer.boxes.size());
-        EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
-        EXPECT_EQ("A handler name cannot contain a backslash (\\).", answerer.boxes[0].text);
-        EXPECT_EQ("OK", answerer.boxes[0].buttons);
-        EXPECT_EQ("exclamation", answerer.boxes[0].icon);
-        EXPECT_EQ(hDlg, answerer.boxes[0].owner);
+        ExpectBox(0, "A handler name cannot contain a backslash (\\).", "exclamation", hDlg);
         EXPECT_TRUE(IsOpen(hDlg));
         Click(hDlg, IDC_DEFINITION_CANCEL);
     });
@@ -493,12 +485,8 @@ TEST_F(SenderBrowse, WithoutAnAddressBookABoxSaysSoAndTheDialogGoesOn)
         std::string before = ItemText(hDlg, IDC_SENDER_EMAIL_ADDRESS);
         Click(hDlg, IDC_BROWSE_SENDER);
         ASSERT_EQ(1u, answerer.boxes.size());
-        EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
-        EXPECT_EQ("The address book is not available. Type the sender's e-mail address instead.",
-                  answerer.boxes[0].text);
-        EXPECT_EQ("OK", answerer.boxes[0].buttons);
-        EXPECT_EQ("information", answerer.boxes[0].icon);
-        EXPECT_EQ(hDlg, answerer.boxes[0].owner);
+        ExpectBox(0, "The address book is not available. Type the sender's e-mail address instead.", "information",
+                  hDlg);
         EXPECT_TRUE(IsOpen(hDlg));
         EXPECT_EQ(before, ItemText(hDlg, IDC_SENDER_EMAIL_ADDRESS));
 
@@ -609,12 +597,10 @@ TEST_F(ProgramBrowse, APathTooLongForTheRecordIsRefusedWithABox)
 
     EXPECT_EQ("c:\\before.exe", Browse(chosen));
     ASSERT_EQ(1u, answerer.boxes.size());
-    EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
-    EXPECT_EQ("The path of this program is too long to be kept (at most 127 characters). "
+    ExpectBox(0,
+              "The path of this program is too long to be kept (at most 127 characters). "
               "Choose a program with a shorter path.",
-              answerer.boxes[0].text);
-    EXPECT_EQ("exclamation", answerer.boxes[0].icon);
-    EXPECT_EQ(hDlgSeen, answerer.boxes[0].owner);
+              "exclamation", hDlgSeen);
 }
 
 }  // namespace

@@ -152,13 +152,10 @@ TEST_F(MessageHandlersPage, NamesTooLongForTheRecordCanBeRemovedButNotEdited)
     s.Select(iLong);
     s.ClickPage(IDC_HANDLER_PROPERTIES);
     ASSERT_EQ(1u, answerer.boxes.size()) << "Properties must say why it does nothing";
-    EXPECT_EQ("Message Handling", answerer.boxes[0].caption);
-    EXPECT_EQ("This handler's name is longer than 39 characters and cannot be edited here. "
+    ExpectBox(0,
+              "This handler's name is longer than 39 characters and cannot be edited here. "
               "It can still be removed.",
-              answerer.boxes[0].text);
-    EXPECT_EQ("OK", answerer.boxes[0].buttons);
-    EXPECT_EQ("information", answerer.boxes[0].icon);
-    EXPECT_EQ(s.hSheet, answerer.boxes[0].owner);
+              "information", s.hSheet);
     EXPECT_STREQ("Short", szHandlerName) << "the record must not take a cut name";
 
     s.ClickPage(IDC_REMOVE_HANDLER);
