@@ -5,7 +5,11 @@
 // message loops in which the client may release it.
 STDMETHODIMP MyOutlookExtItemEvents::OnOpen(LPEXCHEXTCALLBACK lpeecb)
 {
-    return CheckMessage(lpeecb);
+    // The client takes any error from an event method as "stop the user's
+    // action", silently: a new message (no sender yet), an unreadable item
+    // or a store in trouble would then never open. Only a handler's
+    // PreventOpen keeps an item closed.
+    return CheckMessage(lpeecb) == E_ABORT ? E_ABORT : S_FALSE;
 }
 
 STDMETHODIMP MyOutlookExtItemEvents::OnOpenComplete(LPEXCHEXTCALLBACK, ULONG)

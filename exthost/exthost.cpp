@@ -12,6 +12,7 @@ static void Usage()
     fprintf(stderr,
             "usage: exthost [where] [--build-version HEX] open --from ADDRESS --entryid HEX\n"
             "                   [--context N] [--answer yes|no]\n"
+            "       exthost [where] [--build-version HEX] open --compose [--context N] [--answer yes|no]\n"
             "       exthost [where] [--build-version HEX] options [--context N] [--close-after MS]\n"
             "where the extension is, as the client finds it (default: Quorbit.dll beside exthost):\n"
             "       --dll PATH             a path; the context map is " DEFAULT_CONTEXT_MAP "\n"
@@ -51,6 +52,11 @@ int main(int argc, char** argv)
             szCommand = szArg;
             continue;
         }
+        if (strcmp(szArg, "--compose") == 0)
+        {
+            options.fCompose = true;
+            continue;
+        }
         if (szValue == NULL)
         {
             Usage();
@@ -79,7 +85,7 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    if (szCommand == NULL || (strcmp(szCommand, "open") == 0 && options.szFrom[0] == '\0'))
+    if (szCommand == NULL || (strcmp(szCommand, "open") == 0 && (options.szFrom[0] == '\0') == !options.fCompose))
     {
         Usage();
         return 2;

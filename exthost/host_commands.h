@@ -10,6 +10,7 @@ struct HostOptions
     ULONG ulBuildVersion;   // what GetVersion reports
     ULONG eecontext;        // 0: the command's usual context
     const char* szFrom;     // open: the item's sender address
+    bool fCompose;          // open: a new message, which has no sender yet
     const char* szEntryId;  // open: its entry identifier, hexadecimal
     int idAnswer;           // 0: boxes wait for the user; IDYES or IDNO
     int msCloseAfter;       // options: 0 waits for the user

@@ -80,7 +80,9 @@ int OpenItem(LoadedExtension* pLoaded, const HostOptions* pOptions)
     FakeMessage message;
     FakeCallback callback;
     std::vector<BYTE> entryId;
-    ULONG eecontext = pOptions->eecontext != 0 ? pOptions->eecontext : EECONTEXT_READNOTEMESSAGE;
+    ULONG eecontext = pOptions->eecontext != 0   ? pOptions->eecontext
+                      : pOptions->fCompose ? EECONTEXT_SENDNOTEMESSAGE
+                                           : EECONTEXT_READNOTEMESSAGE;
     IExchExt* pExt = NULL;
     IExchExtMessageEvents* pMessageEvents = NULL;
     IOutlookExtItemEvents* pItemEvents = NULL;
@@ -94,7 +96,9 @@ int OpenItem(LoadedExtension* pLoaded, const HostOptions* pOptions)
         fprintf(stderr, "exthost: --entryid wants hexadecimal digits in pairs\n");
         return 2;
     }
-    message.SetSender(pOptions->szFrom);
+    // A new message has no sender until it is sent.
+    if (!pOptions->fCompose)
+        message.SetSender(pOptions->szFrom);
     message.SetEntryId(entryId);
     hwndHost = CreateWindowA("STATIC", "exthost", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
     callback.m_hwnd = hwndHost;
@@ -102,8 +106,11 @@ int OpenItem(LoadedExtension* pLoaded, const HostOptions* pOptions)
     callback.m_pMessage = &message;
     callback.m_ulVersion = pOptions->ulBuildVersion;
 
-    printf("open: item from %s, entry identifier %s, context %lu\n", pOptions->szFrom, pOptions->szEntryId,
-           eecontext);
+    if (pOptions->fCompose)
+        printf("open: a new message, without a sender, context %lu\n", eecontext);
+    else
+        printf("open: item from %s, entry identifier %s, context %lu\n", pOptions->szFrom, pOptions->szEntryId,
+               eecontext);
     if (!ContextInMap(pLoaded, eecontext))
     {
         printf("  context %lu is not in the context map %s: the extension is not loaded\n", eecontext,
@@ -143,11 +150,21 @@ int OpenItem(LoadedExtension* pLoaded, const HostOptions* pOptions)
         delete pAnswerer;
         pAnswerer = NULL;
         printf("  OnOpen -> %s\n", ResultName(hrOpen));
+        // As OnRead is followed by OnReadComplete; EEME_FAILED when the
+        // opening stopped.
+        ULONG ulFlags = FAILED(hrOpen) ? EEME_FAILED : 0;
+        printf("  OnOpenComplete(%s) -> %s\n", ulFlags != 0 ? "EEME_FAILED" : "0",
+               ResultName(pItemEvents->OnOpenComplete(&callback, ulFlags)));
     }
 
 Opened:
-    printf("  the client %s the item\n", hrOpen == E_ABORT ? "does NOT open" : "opens");
-    if (hrOpen != E_ABORT)
+    // Any error from an event method stops the user's action: E_ABORT, and
+    // every failure code alike.
+    if (FAILED(hrOpen))
+        printf("  the client does NOT open the item: %s stopped it\n", ResultName(hrOpen));
+    else
+        printf("  the client opens the item\n");
+    if (SUCCEEDED(hrOpen))
     {
         // The item is read and shown, then closed.
         if (pMessageEvents != NULL)

@@ -45,6 +45,9 @@ struct _EXCHEXTCHOOSEFOLDER;
 #define EEPS_STORE                      0x00000003
 #define EEPS_TOOLSOPTIONS               0x00000004
 
+// Flag of the OnXxxComplete events: the action did not go through.
+#define EEME_FAILED                     0x00000001
+
 struct IExchExtCallback : public IUnknown
 {
     virtual HRESULT STDMETHODCALLTYPE GetVersion(ULONG* lpulVersion, ULONG ulFlags) = 0;

@@ -221,15 +221,24 @@ HRESULT RegistryFindHandler(void)
     HKEY hkHandler = NULL;
     DWORD cSubKeys = 0;
 
+    LONG lResult;
+
     szHandlerKey[0] = '\0';
     szHandlerEmailAddress[0] = '\0';
 
-    RegistryOpenForReading(szRootKey, &hkRoot);
-    if (hkRoot == NULL || lpszSenderEmail == NULL)
+    if (lpszSenderEmail == NULL)
         goto Cleanup;
-    if (RegQueryInfoKeyA(hkRoot, NULL, NULL, NULL, &cSubKeys, NULL, NULL, NULL, NULL, NULL, NULL,
-                         NULL) != ERROR_SUCCESS)
+    // No root: no handlers. A root that is there but cannot be read is the
+    // store's failure, not "no handler".
+    lResult = RegistryOpenForReading(szRootKey, &hkRoot);
+    if (lResult == ERROR_SUCCESS)
+        lResult = RegQueryInfoKeyA(hkRoot, NULL, NULL, NULL, &cSubKeys, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+    if (lResult != ERROR_SUCCESS)
+    {
+        if (lResult != ERROR_FILE_NOT_FOUND)
+            hr = HRESULT_FROM_WIN32(lResult);
         goto Cleanup;
+    }
 
     // Last index first: of several handlers for one address, the one at the
     // highest index wins.

@@ -90,8 +90,9 @@ void RegistryList(HWND HDlg);
 
 // Finds the handler whose "SenderEmailAddress" equals lpszSenderEmail
 // (ignoring case), searching from the last sub-key to the first, and loads
-// it into the record. S_OK when found, S_FALSE when not (record unchanged).
-// Every key is opened for reading: the search creates none.
+// it into the record. S_OK when found, S_FALSE when not (record unchanged),
+// or the registry's reason as an HRESULT when the root key is there but
+// cannot be read. Every key is opened for reading: the search creates none.
 HRESULT RegistryFindHandler(void);
 
 #endif

@@ -4,8 +4,8 @@
 #   tools/demo.sh BUILD_DIR      (./dev demo runs it inside a Wine session)
 # installs Quorbit-<version>.msi silently, imports a sample handler that
 # runs print_args.exe with import-handlers.cmd, then has exthost (our
-# stand-in for the mail client) open one message from that sender and one
-# from another, and uninstalls the package.
+# stand-in for the mail client) open one message from that sender, one
+# from another and a new message, and uninstalls the package.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -79,7 +79,12 @@ if [ -s "$out" ]; then
 fi
 echo "  no handler program was started"
 
-step "5. Uninstall: msiexec /x /qn; the handlers stay, as the administrator's data"
+step "5. The user starts a new message, which has no sender yet: it opens"
+opened=$(wine_quiet "$bin/exthost.exe" --registry Quorbit open --compose --answer yes)
+printf '%s\n' "$opened" | grep -E 'OnOpen|the client'
+printf '%s\n' "$opened" | grep -q 'the client opens the item' || { echo "  the new message did not open" >&2; exit 1; }
+
+step "6. Uninstall: msiexec /x /qn; the handlers stay, as the administrator's data"
 wine msiexec /x "$(winepath -w "$msi" 2>/dev/null)" /qn 2>/dev/null || { echo "  msiexec /x failed" >&2; exit 1; }
 if wine reg query "$ext_key" /v Quorbit /reg:32 >/dev/null 2>&1 || [ -e "$(winepath -u "$folder" 2>/dev/null)" ]; then
     echo "  the registration or $folder is still there" >&2

@@ -131,20 +131,39 @@ TEST_P(OnOpen, RunsTheCheckAndHandsBackItsResult)
 INSTANTIATE_TEST_SUITE_P(Handlers, OnOpen, ::testing::ValuesIn(openCases),
                          [](const ::testing::TestParamInfo<OpenCase>& info) { return std::string(info.param.name); });
 
-// Failures of the check reach the client unchanged, without a box of
-// OnOpen's own.
-TEST_F(Events, OnOpenPassesFailuresOnUnchanged)
+// The client stops the user's action at any error from OnOpen, without a
+// word: only a handler's PreventOpen may keep an item closed. Whatever else
+// goes wrong, the item opens.
+TEST_F(Events, OnOpenLetsTheItemOpenWhateverGoesWrong)
 {
     StoreHandler("Orders", SENDER, Program(), 0, 1, 0);
     BoxAnswerer answerer;
 
-    // No sender address on the message.
-    EXPECT_EQ(m_pItemEvents->OnOpen(&m_callback), MAPI_E_NOT_FOUND);
+    // A new message, a reply, a forward: no sender yet.
+    for (ULONG eecontext : {EECONTEXT_SENDNOTEMESSAGE, EECONTEXT_SENDPOSTMESSAGE, EECONTEXT_SENDRESENDMESSAGE})
+    {
+        LPEXCHEXT pExt = InstalledExtension(eecontext);
+        ASSERT_NE(pExt, nullptr);
+        IOutlookExtItemEvents* pItemEvents = (IOutlookExtItemEvents*)Ask(pExt, IID_IOutlookExtItemEvents);
+        ASSERT_NE(pItemEvents, nullptr);
+        EXPECT_EQ(pItemEvents->OnOpen(&m_callback), S_FALSE) << eecontext;
+        pItemEvents->Release();
+        pExt->Release();
+    }
+    // A received item without a sender, and one whose sender cannot be read.
+    EXPECT_EQ(m_pItemEvents->OnOpen(&m_callback), S_FALSE);
+    m_message.SetSender(SENDER);
+    m_message.m_hrGetProps = MAPI_E_NO_ACCESS;
+    EXPECT_EQ(m_pItemEvents->OnOpen(&m_callback), S_FALSE);
+    // Handlers that cannot be searched.
+    m_message.m_hrGetProps = S_OK;
+    SetStoreUnreadable();
+    EXPECT_EQ(m_pItemEvents->OnOpen(&m_callback), S_FALSE);
     EXPECT_TRUE(answerer.boxes.empty());
 
-    // The client cannot give the item: the check's own report, then its code.
+    // The client cannot give the item: the check's own report, then the item opens.
     m_callback.m_hrGetObject = E_FAIL;
-    EXPECT_EQ(m_pItemEvents->OnOpen(&m_callback), E_FAIL);
+    EXPECT_EQ(m_pItemEvents->OnOpen(&m_callback), S_FALSE);
     ASSERT_EQ(answerer.boxes.size(), 1u);
     EXPECT_EQ(answerer.boxes[0].text,
               "Error 80004005 in Message Handling\nAn error occured while getting a pointer to the message.");

@@ -98,7 +98,9 @@ TEST_F(Exthost, OpenWithYesRunsTheHandlerAndKeepsTheItemClosed)
                             "    owner   the client's window\n"
                             "    answer  Yes\n"))
         << output;
-    EXPECT_TRUE(Has(output, "OnOpen -> E_ABORT\n  the client does NOT open the item\n")) << output;
+    EXPECT_TRUE(Has(output, "OnOpen -> E_ABORT\n  OnOpenComplete(EEME_FAILED) -> S_FALSE\n"
+                            "  the client does NOT open the item: E_ABORT stopped it\n"))
+        << output;
     EXPECT_FALSE(Has(output, "OnRead")) << output;
     EXPECT_TRUE(Has(output, "release IOutlookExtItemEvents -> 0\n"
                             "  release IExchExtMessageEvents -> 0\n"
@@ -117,9 +119,44 @@ TEST_F(Exthost, OpenWithNoOpensTheItem)
     ASSERT_TRUE(RunExthost("open --from orders@example.com --entryid 001FA0 --answer no", &output, &dwExit));
     EXPECT_EQ(dwExit, 0u) << output;
     EXPECT_TRUE(Has(output, "    answer  No\n")) << output;
-    EXPECT_TRUE(Has(output, "OnOpen -> S_FALSE\n  the client opens the item\n  OnRead -> S_FALSE\n")) << output;
+    EXPECT_TRUE(Has(output, "OnOpen -> S_FALSE\n  OnOpenComplete(0) -> S_FALSE\n  the client opens the item\n"
+                            "  OnRead -> S_FALSE\n"))
+        << output;
     std::string cmdLine;
     EXPECT_FALSE(WaitForRecording(m_recording, &cmdLine, 1000)) << cmdLine;
+}
+
+// A new message, a reply or a forward has no sender yet: it opens, in every
+// compose context the extension is loaded in.
+TEST_F(Exthost, NewMessagesOpen)
+{
+    // No --context: a new message, context 6.
+    for (const char* szContext : {"", "8", "11"})
+    {
+        std::string args = szContext[0] ? std::string("--context ") + szContext + " " : "";
+        std::string install = std::string("Install(context ") + (szContext[0] ? szContext : "6") + ", ";
+        std::string output;
+        DWORD dwExit = 99;
+        ASSERT_TRUE(RunExthost("open --compose " + args + "--answer yes", &output, &dwExit));
+        EXPECT_EQ(dwExit, 0u) << output;
+        EXPECT_TRUE(Has(output, (install + "build version 0x000D0000) -> S_OK").c_str())) << output;
+        EXPECT_TRUE(Has(output, "OnOpen -> S_FALSE\n  OnOpenComplete(0) -> S_FALSE\n  the client opens the item\n"))
+            << output;
+        EXPECT_FALSE(Has(output, "message box")) << output;
+    }
+}
+
+// The client's rule for every event method: an error stops the action.
+TEST_F(Exthost, AnErrorFromOnOpenKeepsTheItemClosed)
+{
+    std::string output;
+    DWORD dwExit = 99;
+    ASSERT_TRUE(RunExthost("open --compose", &output, &dwExit, BinDir() + "\\greedy_extension.dll"));
+    EXPECT_EQ(dwExit, 0u) << output;
+    EXPECT_TRUE(Has(output, "OnOpen -> E_FAIL\n  OnOpenComplete(EEME_FAILED) -> S_FALSE\n"
+                            "  the client does NOT open the item: E_FAIL stopped it\n"))
+        << output;
+    EXPECT_FALSE(Has(output, "OnClose")) << output;
 }
 
 TEST_F(Exthost, ContextOutsideTheMapLoadsNothing)

@@ -1,5 +1,6 @@
-// greedy_extension.dll: an extension that asks for more option pages than
-// any options dialog holds (0xFFFFFFFF), for exthost to survive.
+// greedy_extension.dll: an extension that answers what ours never would,
+// for exthost to play the client's part: more option pages than any options
+// dialog holds (0xFFFFFFFF), and an error from OnOpen.
 #include "host_doubles.h"
 
 namespace {
@@ -15,13 +16,24 @@ struct GreedySheets : CountedObject<IExchExtPropertySheets>
     STDMETHODIMP_(void) FreePages(LPPROPSHEETPAGEA, ULONG, ULONG) override {}
 } sheets;
 
+struct FailingItemEvents : CountedObject<IOutlookExtItemEvents>
+{
+    STDMETHODIMP OnOpen(LPEXCHEXTCALLBACK) override { return E_FAIL; }
+    STDMETHODIMP OnOpenComplete(LPEXCHEXTCALLBACK, ULONG) override { return S_FALSE; }
+    STDMETHODIMP OnClose(LPEXCHEXTCALLBACK, ULONG) override { return S_FALSE; }
+    STDMETHODIMP OnCloseComplete(LPEXCHEXTCALLBACK, ULONG) override { return S_FALSE; }
+} itemEvents;
+
 struct GreedyExt : CountedObject<IExchExt>
 {
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
-        if (riid != IID_IExchExtPropertySheets)
+        if (riid == IID_IExchExtPropertySheets)
+            *ppv = &sheets;
+        else if (riid == IID_IOutlookExtItemEvents)
+            *ppv = &itemEvents;
+        else
             return CountedObject<IExchExt>::QueryInterface(riid, ppv);
-        *ppv = &sheets;
         return S_OK;
     }
     STDMETHODIMP Install(LPEXCHEXTCALLBACK, ULONG, ULONG) override { return S_OK; }

@@ -18,27 +18,41 @@ static void DeleteTree(HKEY hkParent, const wchar_t* szName)
     RegCloseKey(hk);
 }
 
-static void SetTreeSecurity(HKEY hkParent, const char* szName, PSECURITY_DESCRIPTOR psd)
+// Sets the DACL first, then reads the key to go below it: a DACL that
+// grants nothing leaves the keys below as they are.
+static void SetTreeSecurity(HKEY hkParent, const char* szName, PSECURITY_DESCRIPTOR psd, bool fTree)
 {
     HKEY hk;
     // The owner may always change the DACL, even one that grants it nothing.
-    if (RegOpenKeyExA(hkParent, szName, 0, KEY_READ | WRITE_DAC, &hk) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(hkParent, szName, 0, WRITE_DAC, &hk) != ERROR_SUCCESS)
         return;
     RegSetKeySecurity(hk, DACL_SECURITY_INFORMATION, psd);
+    RegCloseKey(hk);
+    if (!fTree || RegOpenKeyExA(hkParent, szName, 0, KEY_READ, &hk) != ERROR_SUCCESS)
+        return;
     char sz[260];
     for (DWORD i = 0; RegEnumKeyA(hk, i, sz, sizeof(sz)) == ERROR_SUCCESS; i++)
-        SetTreeSecurity(hk, sz, psd);
+        SetTreeSecurity(hk, sz, psd, true);
     RegCloseKey(hk);
+}
+
+static void SetStoreSecurity(const char* szSddl, bool fTree)
+{
+    PSECURITY_DESCRIPTOR psd = NULL;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(szSddl, SDDL_REVISION_1, &psd, NULL))
+        return;
+    SetTreeSecurity(HKEY_LOCAL_MACHINE, TEST_ROOT_KEY, psd, fTree);
+    LocalFree(psd);
 }
 
 void SetStoreReadOnly(bool fReadOnly)
 {
-    PSECURITY_DESCRIPTOR psd = NULL;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(fReadOnly ? "D:P(A;OICI;KR;;;WD)" : "D:P(A;OICI;KA;;;WD)",
-                                                              SDDL_REVISION_1, &psd, NULL))
-        return;
-    SetTreeSecurity(HKEY_LOCAL_MACHINE, TEST_ROOT_KEY, psd);
-    LocalFree(psd);
+    SetStoreSecurity(fReadOnly ? "D:P(A;OICI;KR;;;WD)" : "D:P(A;OICI;KA;;;WD)", true);
+}
+
+void SetStoreUnreadable()
+{
+    SetStoreSecurity("D:P", false);
 }
 
 static LONG WINAPI RefuseCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY phk, LPDWORD)

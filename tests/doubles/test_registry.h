@@ -17,6 +17,9 @@ void ResetStore();
 // full access. Wine enforces it when a key is opened, not when a sub-key is
 // created or a key deleted.
 void SetStoreReadOnly(bool fReadOnly);
+// Gives the root key a DACL that grants nobody anything, not even reading:
+// the store is there, but cannot be searched. ResetStore undoes it.
+void SetStoreUnreadable();
 // Makes the store's create and delete calls answer ERROR_ACCESS_DENIED, as
 // Windows does below HKLM keys a standard user may not change; false puts
 // the registry's own calls back.

@@ -83,7 +83,7 @@ TEST_F(MessageCheck, MessageWithoutSenderIsNotLookedUp)
     EXPECT_FALSE(KeyExists(TEST_ROOT_KEY));
 }
 
-TEST_F(MessageCheck, UnreadableSenderIsAFailureWithoutABox)
+TEST_F(MessageCheck, UnreadableSenderOrStoreIsAFailureWithoutABox)
 {
     StoreOrders(RecorderPath(), 0, 1, 0);
     m_message.m_hrGetProps = MAPI_E_NO_ACCESS;
@@ -97,6 +97,13 @@ TEST_F(MessageCheck, UnreadableSenderIsAFailureWithoutABox)
     m_message.m_props.push_back(FakeProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_SENDER_EMAIL_ADDRESS)), 0x1234));
     m_message.SetEntryId({0x00});
     EXPECT_EQ(E_FAIL, CheckMessage(&m_callback));
+
+    // Handlers stored where this user may not read them.
+    m_message.m_props.clear();
+    m_message.SetSender(kSender);
+    m_message.SetEntryId({0x00});
+    SetStoreUnreadable();
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), CheckMessage(&m_callback));
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ("<nothing started>", Recorded(1000));
 }
