@@ -66,7 +66,8 @@ static void Floor(const std::vector<std::string>& paths)
     }
 }
 
-// The same, learning each name by enumeration first, as the search must.
+// The same, learning each name by enumeration first, as the search must,
+// and opening each key by that name below the root, the cheaper open.
 static void FloorWithEnumeration(size_t cKeys)
 {
     HKEY hkRoot;
@@ -75,14 +76,12 @@ static void FloorWithEnumeration(size_t cKeys)
     for (DWORD i = (DWORD)cKeys; i-- > 0;)
     {
         char szName[CCH_KEY_NAME];
-        char szPath[CCH_HANDLER_KEY];
         HKEY hk;
         char szAddress[CCH_SENDER_EMAIL];
         DWORD cb = sizeof(szAddress);
         if (RegEnumKeyA(hkRoot, i, szName, CCH_KEY_NAME) != ERROR_SUCCESS)
             break;
-        RegistryHandlerKeyPath(szPath, CCH_HANDLER_KEY, szName);
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, szPath, 0, KEY_QUERY_VALUE, &hk) == ERROR_SUCCESS)
+        if (RegOpenKeyExA(hkRoot, szName, 0, KEY_QUERY_VALUE, &hk) == ERROR_SUCCESS)
         {
             RegQueryValueExA(hk, REGVAL_SENDER_EMAIL, NULL, NULL, (LPBYTE)szAddress, &cb);
             RegCloseKey(hk);

@@ -1,12 +1,19 @@
 // Text in the ANSI code page, which may be double-byte (932 and others):
 // there the second byte of a character may have the value of a backslash
-// or of another plain character, so text is searched by characters.
+// or of another plain character, so text is searched and cut by characters.
 #ifndef QUORBIT_ANSI_TEXT_H
 #define QUORBIT_ANSI_TEXT_H
 
 #include <windows.h>
 
+// The first single-byte character ch in szText, or its terminator.
+const char* FindCharacter(const char* szText, char ch);
+
 // Whether szText holds the single-byte character ch.
 BOOL HasCharacter(const char* szText, char ch);
+
+// Copies as many whole characters of szSrc as fit in cbDest bytes with the
+// terminator, which it always writes (cbDest > 0).
+void CopyCharacters(char* szDest, int cbDest, const char* szSrc);
 
 #endif

@@ -14,13 +14,21 @@ char szRootKey[CCH_ROOT_KEY] = "SOFTWARE\\Quorbit\\Message Handlers";
 
 // Working buffers of the enumeration and the search.
 static char szName[CCH_KEY_NAME];
-static char szHandlerKey[CCH_HANDLER_KEY];
 static char szHandlerEmailAddress[CCH_SENDER_EMAIL];
 
 static char szEmptyClass[] = "";
 
+// The five values, in the order they are read and written.
+static const char* const aszValueNames[] = {REGVAL_CONFIRM_DIALOG, REGVAL_PREVENT_OPEN, REGVAL_SENDER_EMAIL,
+                                            REGVAL_FILE_PATH, REGVAL_DEBUG};
+#define CVALUES (sizeof(aszValueNames) / sizeof(aszValueNames[0]))
+
+// Key names have at most 255 characters.
+#define CCH_KEY_NAME_MAX 256
+
 REGCREATEKEYEXA pfnRegCreateKeyExA = RegCreateKeyExA;
-REGDELETEKEYA pfnRegDeleteKeyA = RegDeleteKeyA;
+REGSETVALUEEXA pfnRegSetValueExA = RegSetValueExA;
+REGDELETEKEYW pfnRegDeleteKeyW = RegDeleteKeyW;
 
 // Reads a REG_DWORD (or up to 4 bytes of anything) into *pdwField.
 static void RegistryReadDword(HKEY hk, const char* szValue, DWORD* pdwField)
@@ -55,12 +63,12 @@ static BOOL RegistryReadString(HKEY hk, const char* szValue, char* szField, DWOR
 
 static LONG RegistryWriteDword(HKEY hk, const char* szValue, DWORD dwValue)
 {
-    return RegSetValueExA(hk, szValue, 0, REG_DWORD, (const BYTE*)&dwValue, sizeof(dwValue));
+    return pfnRegSetValueExA(hk, szValue, 0, REG_DWORD, (const BYTE*)&dwValue, sizeof(dwValue));
 }
 
 static LONG RegistryWriteString(HKEY hk, const char* szValue, const char* szText)
 {
-    return RegSetValueExA(hk, szValue, 0, REG_SZ, (const BYTE*)szText, lstrlenA(szText) + 1);
+    return pfnRegSetValueExA(hk, szValue, 0, REG_SZ, (const BYTE*)szText, lstrlenA(szText) + 1);
 }
 
 // Keeps the first failure of a sequence of registry calls in *plResult.
@@ -124,6 +132,26 @@ DWORD RegistryOpen(const char* szName, HKEY* phkHandle)
     return 0;
 }
 
+// Fills the zeroed *lpHandler from the key's values; what cannot be read
+// stays zeroed.
+static void RegistryGetHandler(HKEY hk, LPHANDLER lpHandler)
+{
+    RegistryReadDword(hk, REGVAL_CONFIRM_DIALOG, &lpHandler->dwConfirmDialog);
+    RegistryReadDword(hk, REGVAL_PREVENT_OPEN, &lpHandler->dwPreventOpen);
+    RegistryReadString(hk, REGVAL_SENDER_EMAIL, lpHandler->szSenderEmailAddress, CCH_SENDER_EMAIL);
+    RegistryReadString(hk, REGVAL_FILE_PATH, lpHandler->szFilePath, CCH_FILE_PATH);
+    RegistryReadDword(hk, REGVAL_DEBUG, &lpHandler->dwDebug);
+}
+
+void RegistryRecordFound(const HANDLER* lpHandler)
+{
+    lstrcpyA(szSenderEmailAddress, lpHandler->szSenderEmailAddress);
+    lstrcpyA(szFilePath, lpHandler->szFilePath);
+    dwPreventOpen = lpHandler->dwPreventOpen;
+    dwConfirmDialog = lpHandler->dwConfirmDialog;
+    dwDebug = lpHandler->dwDebug;
+}
+
 void RegistryGet(HKEY hkHandle)
 {
     if (hkHandle == NULL)
@@ -157,22 +185,128 @@ void RegistryClose(HKEY hkHandle)
         RegCloseKey(hkHandle);
 }
 
+// One value of a handler key as it stood before a save.
+typedef struct tagSAVEDVALUE
+{
+    BOOL  fPresent;
+    DWORD dwType;
+    DWORD cb;
+    BYTE* lpb;
+} SAVEDVALUE;
+
+// Keeps the five values of hk, whatever their size, for RestoreValues.
+static LONG SaveValues(HKEY hk, SAVEDVALUE* aSaved)
+{
+    for (DWORD i = 0; i < CVALUES; i++)
+    {
+        DWORD cb = 0;
+        LONG lResult = RegQueryValueExA(hk, aszValueNames[i], NULL, NULL, NULL, &cb);
+
+        if (lResult == ERROR_FILE_NOT_FOUND)
+            continue;
+        if (lResult == ERROR_SUCCESS)
+        {
+            // One byte at least: LocalAlloc of 0 bytes is no buffer.
+            aSaved[i].lpb = (BYTE*)LocalAlloc(LMEM_FIXED, cb + 1);
+            aSaved[i].cb = cb;
+            lResult = aSaved[i].lpb == NULL ? ERROR_NOT_ENOUGH_MEMORY
+                                            : RegQueryValueExA(hk, aszValueNames[i], NULL, &aSaved[i].dwType,
+                                                               aSaved[i].lpb, &aSaved[i].cb);
+        }
+        if (lResult != ERROR_SUCCESS)
+            return lResult;
+        aSaved[i].fPresent = TRUE;
+    }
+    return ERROR_SUCCESS;
+}
+
+// Puts back what SaveValues kept: the values that were there, and none of
+// those that were not. TRUE when all of it went back.
+static BOOL RestoreValues(HKEY hk, const SAVEDVALUE* aSaved)
+{
+    BOOL fRestored = TRUE;
+
+    for (DWORD i = 0; i < CVALUES; i++)
+    {
+        LONG lResult;
+
+        if (aSaved[i].fPresent)
+            lResult = pfnRegSetValueExA(hk, aszValueNames[i], 0, aSaved[i].dwType, aSaved[i].lpb, aSaved[i].cb);
+        else
+        {
+            lResult = RegDeleteValueA(hk, aszValueNames[i]);
+            if (lResult == ERROR_FILE_NOT_FOUND)
+                lResult = ERROR_SUCCESS;
+        }
+        if (lResult != ERROR_SUCCESS)
+            fRestored = FALSE;
+    }
+    return fRestored;
+}
+
+LONG RegistrySaveHandler(const char* szHandler, BOOL* pfUndone)
+{
+    char szKey[CCH_HANDLER_KEY];
+    SAVEDVALUE aSaved[CVALUES];
+    HKEY hk = NULL;
+    DWORD dwDisposition = 0;
+    BOOL fUndone = TRUE;
+    LONG lResult = ERROR_INVALID_NAME;
+
+    ZeroMemory(aSaved, sizeof(aSaved));
+    if (!RegistryHandlerKeyPath(szKey, CCH_HANDLER_KEY, szHandler))
+        goto Cleanup;
+    lResult = RegistryOpenForWriting(szKey, &hk, &dwDisposition);
+    if (lResult != ERROR_SUCCESS)
+        goto Cleanup;
+    // What cannot be kept could not be put back: nothing is written then.
+    if (dwDisposition != REG_CREATED_NEW_KEY)
+    {
+        lResult = SaveValues(hk, aSaved);
+        if (lResult != ERROR_SUCCESS)
+            goto Cleanup;
+    }
+    lResult = RegistrySet(hk);
+    if (lResult == ERROR_SUCCESS)
+        goto Cleanup;
+
+    // A key made for a handler that could not be written is taken away
+    // again, so that it is neither listed nor searched.
+    if (dwDisposition == REG_CREATED_NEW_KEY)
+    {
+        RegistryClose(hk);
+        hk = NULL;
+        fUndone = RegistryDelete(HKEY_LOCAL_MACHINE, szKey) == ERROR_SUCCESS;
+    }
+    else
+        fUndone = RestoreValues(hk, aSaved);
+
+Cleanup:
+    RegistryClose(hk);
+    for (DWORD i = 0; i < CVALUES; i++)
+        LocalFree(aSaved[i].lpb);
+    if (pfUndone != NULL)
+        *pfUndone = fUndone;
+    return lResult;
+}
+
 // Deletes szSubKey of hkParent and everything below it, deepest first.
-// RegDeleteTreeA would do this, but Windows XP has none. Each key is opened
+// RegDeleteTreeA would do this, but Windows XP has none. Names are wide:
+// a name without a spelling in the code page comes back from the ANSI
+// enumeration as "?", which names another key or none. Each key is opened
 // with the right to delete it, so a key the user may not delete is refused
 // here, before anything below it is touched. The registry nests at most 512
 // levels deep, which bounds the recursion.
-static LONG RegistryDeleteTree(HKEY hkParent, const char* szSubKey)
+static LONG RegistryDeleteTree(HKEY hkParent, const WCHAR* szSubKey)
 {
-    // Key names have at most 255 characters.
-    char szChild[256];
+    WCHAR szChild[CCH_KEY_NAME_MAX];
     HKEY hk = NULL;
-    LONG lResult = RegOpenKeyExA(hkParent, szSubKey, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE, &hk);
+    LONG lResult = RegOpenKeyExW(hkParent, szSubKey, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE, &hk);
 
     if (lResult != ERROR_SUCCESS)
         return lResult;
     // Index 0 every time: each pass removes the child it found.
-    while ((lResult = RegEnumKeyA(hk, 0, szChild, sizeof(szChild))) == ERROR_SUCCESS)
+    while ((lResult = RegEnumKeyW(hk, 0, szChild, CCH_KEY_NAME_MAX)) == ERROR_SUCCESS)
     {
         lResult = RegistryDeleteTree(hk, szChild);
         if (lResult != ERROR_SUCCESS)
@@ -181,17 +315,62 @@ static LONG RegistryDeleteTree(HKEY hkParent, const char* szSubKey)
     RegCloseKey(hk);
     if (lResult != ERROR_NO_MORE_ITEMS)
         return lResult;
-    return pfnRegDeleteKeyA(hkParent, szSubKey);
+    return pfnRegDeleteKeyW(hkParent, szSubKey);
+}
+
+// Whether hk has a sub-key that the ANSI enumeration names szName.
+static BOOL SubKeyIsListed(HKEY hk, const char* szName)
+{
+    char sz[CCH_KEY_NAME];
+
+    for (DWORD i = 0; RegEnumKeyA(hk, i, sz, CCH_KEY_NAME) == ERROR_SUCCESS; i++)
+    {
+        if (lstrcmpiA(sz, szName) == 0)
+            return TRUE;
+    }
+    return FALSE;
 }
 
 LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey)
 {
+    WCHAR szSubKey[CCH_KEY_NAME];
+    HKEY hk = NULL;
+    LONG lResult;
+
     if (hkHandle == NULL)
         return ERROR_INVALID_HANDLE;
     // An empty name would name the parent itself.
-    if (lpSubKey == NULL || lpSubKey[0] == '\0')
+    if (lpSubKey == NULL || lpSubKey[0] == '\0' ||
+        MultiByteToWideChar(CP_ACP, 0, lpSubKey, -1, szSubKey, CCH_KEY_NAME) == 0)
         return ERROR_INVALID_NAME;
-    return RegistryDeleteTree(hkHandle, lpSubKey);
+    lResult = RegistryDeleteTree(hkHandle, szSubKey);
+    if (lResult != ERROR_FILE_NOT_FOUND)
+        return lResult;
+
+    // Only a key that is not there at all is gone. One still there lost a
+    // key below it to someone else meanwhile; one listed under this name
+    // but not found by it has no spelling in the code page.
+    if (RegOpenKeyExW(hkHandle, szSubKey, 0, KEY_READ, &hk) == ERROR_SUCCESS)
+    {
+        RegCloseKey(hk);
+        return ERROR_CANTOPEN;
+    }
+    return SubKeyIsListed(hkHandle, lpSubKey) ? ERROR_NO_UNICODE_TRANSLATION : ERROR_FILE_NOT_FOUND;
+}
+
+BOOL RegistryHandlerIsStored(const char* szHandler)
+{
+    HKEY hkRoot = NULL;
+    HKEY hk = NULL;
+    LONG lResult = RegistryOpenForReading(szRootKey, &hkRoot);
+
+    if (lResult == ERROR_SUCCESS)
+    {
+        lResult = RegOpenKeyExA(hkRoot, szHandler, 0, KEY_READ, &hk);
+        RegistryClose(hk);
+    }
+    RegistryClose(hkRoot);
+    return lResult != ERROR_FILE_NOT_FOUND;
 }
 
 void RegistryEnumKeys(HWND HDlg, HKEY hkHandle)
@@ -209,24 +388,22 @@ void RegistryList(HWND HDlg)
 {
     HKEY hkRoot = NULL;
 
-    if (RegistryOpen(szRootKey, &hkRoot) != REG_CREATED_NEW_KEY)
-        RegistryEnumKeys(HDlg, hkRoot);
+    RegistryOpenForReading(szRootKey, &hkRoot);
+    RegistryEnumKeys(HDlg, hkRoot);
     RegistryClose(hkRoot);
 }
 
-HRESULT RegistryFindHandler(void)
+HRESULT RegistryFindHandler(LPHANDLER lpHandler)
 {
     HRESULT hr = S_FALSE;
     HKEY hkRoot = NULL;
     HKEY hkHandler = NULL;
     DWORD cSubKeys = 0;
-
     LONG lResult;
 
-    szHandlerKey[0] = '\0';
     szHandlerEmailAddress[0] = '\0';
 
-    if (lpszSenderEmail == NULL)
+    if (lpszSenderEmail == NULL || lpHandler == NULL)
         goto Cleanup;
     // No root: no handlers. A root that is there but cannot be read is the
     // store's failure, not "no handler".
@@ -246,18 +423,20 @@ HRESULT RegistryFindHandler(void)
     {
         if (RegEnumKeyA(hkRoot, i, szName, CCH_KEY_NAME) != ERROR_SUCCESS)
             break;
-        // A name made outside the dialogs may be too long for the path.
-        if (!RegistryHandlerKeyPath(szHandlerKey, CCH_HANDLER_KEY, szName))
-            continue;
-
         // A key deleted since the enumeration, or whose name does not come
-        // back through the code page, is not made anew here.
-        RegistryOpenForReading(szHandlerKey, &hkHandler);
-        // A key whose address cannot be read matches nothing.
+        // back through the code page, is skipped.
+        if (RegOpenKeyExA(hkRoot, szName, 0, KEY_QUERY_VALUE, &hkHandler) != ERROR_SUCCESS)
+        {
+            hkHandler = NULL;
+            continue;
+        }
+        // A key whose address cannot be read matches nothing, not even an
+        // empty address.
         if (RegistryReadString(hkHandler, REGVAL_SENDER_EMAIL, szHandlerEmailAddress, CCH_SENDER_EMAIL) &&
             lstrcmpiA(lpszSenderEmail, szHandlerEmailAddress) == 0)
         {
-            RegistryGet(hkHandler);
+            lstrcpyA(lpHandler->szName, szName);
+            RegistryGetHandler(hkHandler, lpHandler);
             hr = S_OK;
             break;
         }

@@ -32,14 +32,31 @@ extern DWORD dwDebug;
 // "SOFTWARE\Quorbit\Message Handlers", below HKEY_LOCAL_MACHINE.
 extern char szRootKey[CCH_ROOT_KEY];
 
-// The store's create-or-open and delete calls. Tests replace them to play
-// a user whom HKLM refuses: Wine checks a key's rights when it is opened,
-// but not when a key is created below it or deleted.
+// One stored handler as the search reads it: from its own key alone, into
+// a structure the caller has zeroed. A value that is missing, unreadable or
+// too long for its field stays as zeroed: an option is then off, and an
+// empty program text names no program.
+typedef struct tagHANDLER
+{
+    char  szName[CCH_KEY_NAME];     // the key's name, as enumerated
+    char  szSenderEmailAddress[CCH_SENDER_EMAIL];
+    char  szFilePath[CCH_FILE_PATH];
+    DWORD dwPreventOpen;
+    DWORD dwConfirmDialog;
+    DWORD dwDebug;
+} HANDLER, *LPHANDLER;
+
+// The store's create-or-open, write and delete calls. Tests replace them
+// to play a user whom HKLM refuses: Wine checks a key's rights when it is
+// opened, but not when a key is created below it, written through a handle
+// that has the right, or deleted.
 typedef LONG(WINAPI* REGCREATEKEYEXA)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
                                       LPDWORD);
-typedef LONG(WINAPI* REGDELETEKEYA)(HKEY, LPCSTR);
+typedef LONG(WINAPI* REGSETVALUEEXA)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
+typedef LONG(WINAPI* REGDELETEKEYW)(HKEY, LPCWSTR);
 extern REGCREATEKEYEXA pfnRegCreateKeyExA;
-extern REGDELETEKEYA pfnRegDeleteKeyA;
+extern REGSETVALUEEXA pfnRegSetValueExA;
+extern REGDELETEKEYW pfnRegDeleteKeyW;
 
 // Builds "<root>\<name>" into szKey (cchKey characters). Returns FALSE and
 // leaves szKey empty when the path would not fit.
@@ -75,24 +92,47 @@ LONG RegistrySet(HKEY hkHandle);
 
 void RegistryClose(HKEY hkHandle);
 
+// Writes the record as the handler szHandler, all five values or none:
+// when one is refused, the values the key held before are put back, or the
+// key this call created is removed. Returns ERROR_SUCCESS or the registry's
+// reason for the refusal; *pfUndone tells whether the undoing succeeded
+// (TRUE when there was nothing to undo).
+LONG RegistrySaveHandler(const char* szHandler, BOOL* pfUndone);
+
 // Deletes the sub-key lpSubKey of hkHandle with its values and all the keys
 // below it. Returns ERROR_SUCCESS or the registry's reason; keys below it
-// may be gone when a deeper one was refused.
+// may be gone when a deeper one was refused. ERROR_FILE_NOT_FOUND means
+// lpSubKey is not there at all; a key that is listed but cannot be reached
+// by this name (it has no spelling in the code page) gives
+// ERROR_NO_UNICODE_TRANSLATION.
 LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey);
+
+// Whether the handler szName is still stored: FALSE only when its key is
+// missing. Another Options dialog or an administrator's script may have
+// removed it since the page listed it.
+BOOL RegistryHandlerIsStored(const char* szName);
 
 // Appends the names of hkHandle's sub-keys to list box 1011 of HDlg, in
 // enumeration order, and selects item 0.
 void RegistryEnumKeys(HWND HDlg, HKEY hkHandle);
 
-// Appends the stored handler names to list box 1011 of HDlg (creating the
-// root key if it is missing, in which case the list is not touched).
+// Appends the stored handler names to list box 1011 of HDlg. A missing
+// root key is an empty store: nothing is created, the list not touched.
 void RegistryList(HWND HDlg);
 
 // Finds the handler whose "SenderEmailAddress" equals lpszSenderEmail
-// (ignoring case), searching from the last sub-key to the first, and loads
-// it into the record. S_OK when found, S_FALSE when not (record unchanged),
-// or the registry's reason as an HRESULT when the root key is there but
-// cannot be read. Every key is opened for reading: the search creates none.
-HRESULT RegistryFindHandler(void);
+// (ignoring case), searching from the last sub-key to the first, and fills
+// *lpHandler (zeroed by the caller) from that key alone. A key whose
+// address cannot be read matches nothing. S_OK when found, S_FALSE when
+// not (*lpHandler untouched), or the registry's reason as an HRESULT when
+// the root key is there but cannot be read. Every key is opened for
+// reading, relative to the root: the search creates none, and names of any
+// length are found.
+HRESULT RegistryFindHandler(LPHANDLER lpHandler);
+
+// Puts a handler the search found into the current handler record, as the
+// handler loaded last, for the next Add to start from. szHandlerName is
+// not touched.
+void RegistryRecordFound(const HANDLER* lpHandler);
 
 #endif

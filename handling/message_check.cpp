@@ -1,8 +1,10 @@
 // The message check and the launch of a handler's program.
 #include "message_check.h"
+#include "ansi_text.h"
 #include "handler_store.h"
 #include "program_path.h"
 #include "prop_readers.h"
+#include "system_text.h"
 #include <mapiutil.h>
 #include <mapitags.h>
 
@@ -18,9 +20,6 @@ static char szError[256];
 #define PR_SENDER_EMAIL_ADDRESS_STRING8 PROP_TAG(PT_STRING8, 0x0C1F)
 static_assert(PR_SENDER_EMAIL_ADDRESS_STRING8 == 0x0C1F001E, "sender address tag");
 
-// Put between the command line and the program in the Debug box.
-static const char szProgramLabel[] = "\n\nProgram: ";
-
 // The longest command line CreateProcessA accepts, terminator included.
 #define CCH_MAX_CMDLINE 32767
 
@@ -35,7 +34,7 @@ static void AppendBounded(char* szDest, int cchDest, const char* szSrc)
     int cch = lstrlenA(szDest);
 
     if (cch < cchDest - 1)
-        lstrcpynA(szDest + cch, szSrc, cchDest - cch);
+        CopyCharacters(szDest + cch, cchDest - cch, szSrc);
 }
 
 void ErrorMessageBox(void* hWnd, long hr, const char* szFunction, const char* szMessage)
@@ -67,86 +66,90 @@ void ErrorMessageBox(void* hWnd, long hr, const char* szFunction, const char* sz
 // Tells the user why a program could not be started, in the system's words.
 static void ShowLaunchFailure(DWORD dwError)
 {
-    LPSTR lpszSystemText = NULL;
-    char szFallback[80];
+    char szText[512];
 
-    if (FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-                       NULL, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&lpszSystemText, 0,
-                       NULL) == 0 ||
-        lpszSystemText == NULL)
-    {
-        lpszSystemText = NULL;
-        wsprintfA(szFallback, "The program could not be started (system error %lu).", dwError);
-    }
-    MessageBoxA(NULL, lpszSystemText != NULL ? lpszSystemText : szFallback, szMessageBoxTitle,
+    MessageBoxA(NULL, SystemErrorText(dwError, szText, sizeof(szText)), szMessageBoxTitle,
                 MB_OK | MB_ICONINFORMATION);
-    LocalFree(lpszSystemText);
 }
 
-void CopyCurrentHandler(HANDLERCOPY* lpHandler)
+// Tells the user that lpHandler starts nothing, and why: szFormat has a %s
+// for the handler's name and may have one for its program text.
+static void ShowNothingStarted(const HANDLER* lpHandler, const char* szFormat)
 {
-    lstrcpynA(lpHandler->szFilePath, szFilePath, CCH_FILE_PATH);
-    lpHandler->dwPreventOpen = dwPreventOpen;
-    lpHandler->dwConfirmDialog = dwConfirmDialog;
-    lpHandler->dwDebug = dwDebug;
+    // Key names run to 255 characters, 510 bytes in a double-byte code
+    // page; the program text to 127.
+    char szText[1024];
+
+    wsprintfA(szText, szFormat, lpHandler->szName, lpHandler->szFilePath);
+    MessageBoxA(NULL, szText, szMessageBoxTitle, MB_OK | MB_ICONINFORMATION);
 }
 
-// The Debug box: the command line and, when the program was settled here
-// rather than left to the system, the program that is started.
-static void ShowDebugBox(LPCSTR lpszCmdLine, LPCSTR lpszApplication)
+void RunApp(const char* szCmdArgs, const HANDLER* lpHandler)
 {
-    LPSTR lpszText = NULL;
-
-    if (lpszApplication != NULL)
-    {
-        lpszText =
-            (LPSTR)LocalAlloc(LPTR, lstrlenA(lpszCmdLine) + sizeof(szProgramLabel) + lstrlenA(lpszApplication));
-        if (lpszText != NULL)
-        {
-            lstrcpyA(lpszText, lpszCmdLine);
-            lstrcatA(lpszText, szProgramLabel);
-            lstrcatA(lpszText, lpszApplication);
-        }
-    }
-    MessageBoxA(NULL, lpszText != NULL ? lpszText : lpszCmdLine, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
-    LocalFree(lpszText);
-}
-
-void RunApp(const char* szCmdArgs, const HANDLERCOPY* lpHandler)
-{
-    HANDLERCOPY handler;
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
     char szApplication[MAX_PATH];
     LPCSTR lpszApplication = NULL;
+    LPCSTR lpszProgram = lpHandler->szFilePath;
+    LPCSTR lpszRest = "";
     LPSTR lpszCmdLine;
     int cchCmdLine;
 
-    if (lpHandler == NULL)
+    // What a stored value could not give: missing, unreadable, too long.
+    if (lpHandler->szFilePath[0] == '\0')
     {
-        CopyCurrentHandler(&handler);
-        lpHandler = &handler;
+        ShowNothingStarted(lpHandler, "The message handler \"%s\" has no program to start: its program path is "
+                                      "missing, cannot be read, or is longer than 127 characters.");
+        return;
     }
+    switch (SettleProgramText(lpHandler->szFilePath, szApplication, MAX_PATH, &lpszRest))
+    {
+    case PROGRAM_AS_WRITTEN:
+        lpszRest = "";
+        break;
+    case PROGRAM_SETTLED:
+        lpszApplication = szApplication;
+        // A program whose path has a blank gets that path in quotes, so that
+        // it reads its arguments as stored and not the rest of its path. A
+        // path without a blank keeps the text's bytes.
+        if (FindCharacter(lpHandler->szFilePath, ' ') < lpszRest)
+            lpszProgram = szApplication;
+        else
+            lpszRest = "";
+        break;
+    case PROGRAM_AMBIGUOUS:
+        ShowNothingStarted(lpHandler,
+                           "The message handler \"%s\" was not run. Its program path, %s, has blanks and is not in "
+                           "double quotes, so it may name more than one program.\n\nAsk an administrator to put "
+                           "the program's path in double quotes.");
+        return;
+    default:
+        // Left to the system, the text would start whatever a part of it
+        // names.
+        ShowLaunchFailure(ERROR_FILE_NOT_FOUND);
+        return;
+    }
+
     // Sized to what it holds, so any entry identifier that CreateProcessA
     // can take fits.
-    cchCmdLine = lstrlenA(lpHandler->szFilePath) + lstrlenA(szSpace) + lstrlenA(szCmdArgs) + 1;
+    cchCmdLine = lstrlenA(lpszProgram) + 2 + lstrlenA(lpszRest) + lstrlenA(szSpace) + lstrlenA(szCmdArgs) + 1;
     lpszCmdLine = (LPSTR)LocalAlloc(LPTR, cchCmdLine);
     if (lpszCmdLine == NULL)
     {
         ShowLaunchFailure(ERROR_NOT_ENOUGH_MEMORY);
         return;
     }
-    lstrcpyA(lpszCmdLine, lpHandler->szFilePath);
+    if (lpszProgram == szApplication)
+        lstrcatA(lpszCmdLine, szQuote);
+    lstrcatA(lpszCmdLine, lpszProgram);
+    if (lpszProgram == szApplication)
+        lstrcatA(lpszCmdLine, szQuote);
+    lstrcatA(lpszCmdLine, lpszRest);
     lstrcatA(lpszCmdLine, szSpace);
     lstrcatA(lpszCmdLine, szCmdArgs);
 
-    // The command line keeps its bytes, as the program may rely on them;
-    // only the choice of the program is taken from the system.
-    if (FindUnquotedProgram(lpHandler->szFilePath, szApplication, MAX_PATH))
-        lpszApplication = szApplication;
-
     if (lpHandler->dwDebug == 1)
-        ShowDebugBox(lpszCmdLine, lpszApplication);
+        MessageBoxA(NULL, lpszCmdLine, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
 
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
@@ -163,9 +166,8 @@ void RunApp(const char* szCmdArgs, const HANDLERCOPY* lpHandler)
     LocalFree(lpszCmdLine);
 }
 
-HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLERCOPY* lpHandler)
+HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLER* lpHandler)
 {
-    HANDLERCOPY handler;
     char szArgName[40];
     LPSTR lpszEntryId = NULL;
     LPSTR lpszArgs = NULL;
@@ -176,13 +178,8 @@ HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLERCOPY* lpHandler)
     ZeroMemory(szArgName, sizeof(szArgName));
     lstrcpyA(szArgName, "MessageID");
 
-    if (pMessage == NULL)
+    if (pMessage == NULL || lpHandler == NULL)
         return E_INVALIDARG;
-    if (lpHandler == NULL)
-    {
-        CopyCurrentHandler(&handler);
-        lpHandler = &handler;
-    }
 
     hr = GetPropBinaryAsString(pMessage, PR_ENTRYID, &cbEntryId, (void**)&lpszEntryId);
     if (FAILED(hr))
@@ -220,7 +217,7 @@ Cleanup:
 
 HRESULT CheckMessage(IExchExtCallback* lpeecb)
 {
-    HANDLERCOPY handler;
+    HANDLER handler;
     HRESULT hr = S_FALSE;
     LPMDB lpMdb = NULL;
     LPMAPIPROP lpMessage = NULL;
@@ -252,12 +249,14 @@ HRESULT CheckMessage(IExchExtCallback* lpeecb)
     if (FAILED(hr))
         goto Cleanup;
 
-    hr = RegistryFindHandler();
+    // The check's own handler, read from its key alone: while a box is up
+    // the user may open another handler in the Options dialog, which
+    // reloads the record.
+    ZeroMemory(&handler, sizeof(handler));
+    hr = RegistryFindHandler(&handler);
     if (FAILED(hr) || hr == S_FALSE)
         goto Cleanup;
-    // From here on the check's own copy: while a box is up the user may
-    // open another handler in the Options dialog, which reloads the record.
-    CopyCurrentHandler(&handler);
+    RegistryRecordFound(&handler);
 
     if (handler.dwConfirmDialog == 1 &&
         MessageBoxA(hWnd, "Do you want to process this document?", szMessageBoxTitle, MB_YESNO) == IDNO)

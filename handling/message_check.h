@@ -12,37 +12,22 @@ extern char szMessageBoxTitle[40];
 // check. The handler search reads it.
 extern LPSTR lpszSenderEmail;
 
-// What a check needs of the handler it matched, copied out of the current
-// handler record. The check's boxes run nested message loops in which the
-// dialogs may load another handler into the record; the copy is what the
-// check starts and answers.
-typedef struct tagHANDLERCOPY
-{
-    char  szFilePath[CCH_FILE_PATH];
-    DWORD dwPreventOpen;
-    DWORD dwConfirmDialog;
-    DWORD dwDebug;
-} HANDLERCOPY;
-
-void CopyCurrentHandler(HANDLERCOPY* lpHandler);
-
 // Looks up the handler for the item the client is opening and runs it.
 // S_FALSE lets the client go on opening the item; E_ABORT stops it (the
 // handler ran with PreventOpen on); other failures come from the client,
 // the sender-address read or the store.
 HRESULT CheckMessage(IExchExtCallback* lpeecb);
 
-// Builds the argument string from the message's entry identifier and starts
-// the handler's program with it: lpHandler's, or without one a copy of the
-// current handler record taken now. S_OK once the launch was tried.
-HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLERCOPY* lpHandler = NULL);
+// Builds the argument string from the message's entry identifier and
+// starts lpHandler's program with it. S_OK once the launch was tried.
+HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLER* lpHandler);
 
-// Starts the handler's program text followed by a blank and szCmdArgs, the
-// handler being lpHandler or, without one, a copy of the current record
-// taken now. An unquoted program text with a blank is not left to the
-// system's cutting at each blank: the longest leading part that names a
-// program is started. A failure is shown to the user, not returned.
-void RunApp(const char* szCmdArgs, const HANDLERCOPY* lpHandler = NULL);
+// Starts lpHandler's program text followed by a blank and szCmdArgs. An
+// unquoted program text with a blank starts only the one program it can
+// mean (SettleProgramText), with that program's path in quotes on the
+// command line; one that may mean several, or a handler without a program
+// text, starts nothing. A failure is shown to the user, not returned.
+void RunApp(const char* szCmdArgs, const HANDLER* lpHandler);
 
 // Shows a failure to the user: "Error <code> in <function>\n<message>".
 void ErrorMessageBox(void* hWnd, long hr, const char* szFunction, const char* szMessage);

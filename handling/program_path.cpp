@@ -1,4 +1,4 @@
-// Program texts: finding the program an unquoted text means.
+// Program texts: which program an unquoted text means, if it means one.
 #include "program_path.h"
 #include "ansi_text.h"
 
@@ -25,32 +25,59 @@ BOOL FindProgramFile(const char* szName, char* szFound, DWORD cchFound)
     return TRUE;
 }
 
-BOOL FindUnquotedProgram(const char* szText, char* szProgram, DWORD cchProgram)
+// Whether szPart ends in the extension of a program, as written: the
+// system then adds nothing to find it. The dot is never the second byte of
+// a double-byte character, and neither of the letters after it can start
+// one, so the last four bytes are these four characters.
+static BOOL NamesProgramExtension(const char* szPart)
+{
+    int cch = lstrlenA(szPart);
+
+    return cch >= 4 && (lstrcmpiA(szPart + cch - 4, ".exe") == 0 || lstrcmpiA(szPart + cch - 4, ".com") == 0);
+}
+
+PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProgram, const char** ppszArgs)
 {
     char szPart[MAX_PATH];
     char szFound[MAX_PATH];
-    int cchText = lstrlenA(szText);
-    BOOL fFound = FALSE;
+    char szReading[MAX_PATH] = "";
+    const char* pReading = NULL;
+    BOOL fNamesExtension = FALSE;
+    int cReadings = 0;
+    char chBefore = '\0';
 
     szProgram[0] = '\0';
-    if (szText[0] == '"' || !HasCharacter(szText, ' ') || cchText >= MAX_PATH)
-        return FALSE;
-    if (FindProgramFile(szText, szProgram, cchProgram))
-        return TRUE;
-    // Each part that ends at a blank, shortest first: the last one found is
-    // the longest. Walked by characters, as a double-byte code page asks.
-    for (const char* p = szText; *p != '\0'; p = CharNextA(p))
+    *ppszArgs = NULL;
+    if (szText[0] == '"' || !HasCharacter(szText, ' '))
+        return PROGRAM_AS_WRITTEN;
+
+    // Every part that ends at the first blank of a run, or at the end of
+    // the text. Walked by characters, as a double-byte code page asks.
+    for (const char* p = szText;; chBefore = *p, p = CharNextA(p))
     {
-        if (*p != ' ' || p == szText)
-            continue;
-        lstrcpynA(szPart, szText, (int)(p - szText) + 1);
-        if (FindProgramFile(szPart, szFound, MAX_PATH) && (DWORD)lstrlenA(szFound) < cchProgram)
+        int cch = (int)(p - szText);
+        if ((*p == ' ' || *p == '\0') && cch > 0 && chBefore != ' ' && cch < MAX_PATH)
         {
-            lstrcpyA(szProgram, szFound);
-            fFound = TRUE;
+            lstrcpynA(szPart, szText, cch + 1);
+            if (FindProgramFile(szPart, szFound, MAX_PATH) && ++cReadings == 1)
+            {
+                pReading = p;
+                fNamesExtension = NamesProgramExtension(szPart);
+                lstrcpyA(szReading, szFound);
+            }
         }
+        if (*p == '\0')
+            break;
     }
-    return fFound;
+
+    if (cReadings == 0)
+        return PROGRAM_NOT_FOUND;
+    if (cReadings > 1 || (!fNamesExtension && HasCharacter(pReading, '\\')) ||
+        (DWORD)lstrlenA(szReading) >= cchProgram)
+        return PROGRAM_AMBIGUOUS;
+    lstrcpyA(szProgram, szReading);
+    *ppszArgs = pReading;
+    return PROGRAM_SETTLED;
 }
 
 BOOL QuoteProgramPath(char* szText, int cchText)

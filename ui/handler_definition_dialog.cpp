@@ -48,6 +48,11 @@ static void OnInitDialog(HWND hDlg)
         RegistryClose(hkHandler);
     }
 
+    // Nothing longer than the record holds can be typed; a double-byte
+    // code page still lets more bytes through, which OK refuses.
+    SendDlgItemMessageA(hDlg, IDC_HANDLER_NAME, EM_LIMITTEXT, CCH_HANDLER_NAME - 1, 0);
+    SendDlgItemMessageA(hDlg, IDC_SENDER_EMAIL_ADDRESS, EM_LIMITTEXT, CCH_SENDER_EMAIL - 1, 0);
+    SendDlgItemMessageA(hDlg, IDC_FILE_PATH, EM_LIMITTEXT, CCH_FILE_PATH - 1, 0);
     ShowOption(hDlg, IDC_CONFIRM_DIALOG, dwConfirmDialog);
     ShowOption(hDlg, IDC_PREVENT_OPEN, dwPreventOpen);
     ShowOption(hDlg, IDC_DEBUG, dwDebug);
@@ -57,63 +62,74 @@ static void OnInitDialog(HWND hDlg)
     SetFocus(hDlg);
 }
 
-// Writes the record as the handler whose key is szHandlerKey. Returns
-// ERROR_SUCCESS or the registry's reason; a key made for a handler that
-// could not be written is taken away again, so that it is not listed.
-static LONG SaveRecord(const char* szHandlerKey)
+// Reads the text of control id into szText (cchField bytes). A text that
+// does not fit is not cut, which would save another name, sender or
+// program: a box names the field and its limit, and FALSE keeps the dialog
+// open.
+static BOOL ReadField(HWND hDlg, int id, const char* szField, char* szText, int cchField)
 {
-    HKEY hkHandler = NULL;
-    DWORD dwDisposition = 0;
-    LONG lResult = RegistryOpenForWriting(szHandlerKey, &hkHandler, &dwDisposition);
+    char szRead[CCH_KEY_NAME];
+    char szMessage[200];
 
-    if (lResult == ERROR_SUCCESS)
-        lResult = RegistrySet(hkHandler);
-    RegistryClose(hkHandler);
-    if (lResult != ERROR_SUCCESS && dwDisposition == REG_CREATED_NEW_KEY)
-        RegistryDelete(HKEY_LOCAL_MACHINE, szHandlerKey);
-    return lResult;
+    SendDlgItemMessageA(hDlg, id, WM_GETTEXT, CCH_KEY_NAME, (LPARAM)szRead);
+    if (lstrlenA(szRead) >= cchField)
+    {
+        wsprintfA(szMessage, "The %s is too long. It can have at most %d characters.", szField, cchField - 1);
+        MessageBoxA(hDlg, szMessage, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
+        SetFocus(GetDlgItem(hDlg, id));
+        return FALSE;
+    }
+    lstrcpyA(szText, szRead);
+    return TRUE;
 }
 
 // Reads the fields back into the record and writes it to the store under
-// the name typed. A name the store cannot hold, or a handler the store
-// refuses, is reported and the dialog stays open.
+// the name typed. A name the store cannot hold, a text too long for its
+// field, or a handler the store refuses is reported and the dialog stays
+// open; the store then holds what it held before.
 static void OnOk(HWND hDlg)
 {
-    char szHandlerKey[CCH_HANDLER_KEY];
-    LONG lResult = ERROR_INVALID_NAME;
-    LRESULT uLen;
+    char szName[CCH_HANDLER_NAME];
+    char szSender[CCH_SENDER_EMAIL];
+    char szProgram[CCH_FILE_PATH];
+    BOOL fUndone = TRUE;
+    LONG lResult;
 
-    ZeroMemory(szHandlerKey, sizeof(szHandlerKey));
-    uLen = SendDlgItemMessageA(hDlg, IDC_HANDLER_NAME, WM_GETTEXT, CCH_HANDLER_NAME, (LPARAM)szHandlerName);
-    if (uLen == 0)
+    if (!ReadField(hDlg, IDC_HANDLER_NAME, "handler's name", szName, CCH_HANDLER_NAME))
+        return;
+    if (szName[0] == '\0')
     {
+        szHandlerName[0] = '\0';
         ErrorMessageBox(hDlg, 0, szMessageBoxTitle, "The handler must have a name.");
         return;
     }
     // The name is a key name: a backslash would make it a path, and the
     // values would land in a nested key that is never listed or searched.
     // "\x83\x5C" is no backslash but one Japanese character.
-    if (HasCharacter(szHandlerName, '\\'))
+    if (HasCharacter(szName, '\\'))
     {
         MessageBoxA(hDlg, "A handler name cannot contain a backslash (\\).", szMessageBoxTitle,
                     MB_OK | MB_ICONEXCLAMATION);
         return;
     }
+    if (!ReadField(hDlg, IDC_SENDER_EMAIL_ADDRESS, "sender's e-mail address", szSender, CCH_SENDER_EMAIL) ||
+        !ReadField(hDlg, IDC_FILE_PATH, "program's path", szProgram, CCH_FILE_PATH))
+        return;
 
+    lstrcpyA(szHandlerName, szName);
     dwConfirmDialog = ReadOption(hDlg, IDC_CONFIRM_DIALOG);
     dwPreventOpen = ReadOption(hDlg, IDC_PREVENT_OPEN);
-    SendDlgItemMessageA(hDlg, IDC_SENDER_EMAIL_ADDRESS, WM_GETTEXT, CCH_SENDER_EMAIL, (LPARAM)szSenderEmailAddress);
-    SendDlgItemMessageA(hDlg, IDC_FILE_PATH, WM_GETTEXT, CCH_FILE_PATH, (LPARAM)szFilePath);
+    lstrcpyA(szSenderEmailAddress, szSender);
+    lstrcpyA(szFilePath, szProgram);
     dwDebug = ReadOption(hDlg, IDC_DEBUG);
     // A typed path with a blank is quoted as Browse quotes it; a program
     // followed by arguments names no file as a whole and stays as typed.
     QuoteProgramPath(szFilePath, CCH_FILE_PATH);
 
-    if (RegistryHandlerKeyPath(szHandlerKey, CCH_HANDLER_KEY, szHandlerName))
-        lResult = SaveRecord(szHandlerKey);
+    lResult = RegistrySaveHandler(szHandlerName, &fUndone);
     if (lResult != ERROR_SUCCESS)
     {
-        ShowStoreFailure(hDlg, szHandlerName, "saved", lResult);
+        ShowStoreFailure(hDlg, szHandlerName, "saved", lResult, fUndone);
         return;
     }
     EndDialog(hDlg, 1);
@@ -193,7 +209,10 @@ static void OnBrowseProgram(HWND hDlg)
     ofn.lpstrFileTitle = szFileName;
     ofn.nMaxFileTitle = MAX_PATH;
     ofn.lpstrTitle = "Program to Run";
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    // The client's current folder stays where it was: a program named
+    // without a folder would otherwise be looked for in the last folder
+    // browsed, and that folder would stay in use.
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
     ofn.lpstrDefExt = "exe";
 
     if (!GetOpenFileNameA(&ofn))

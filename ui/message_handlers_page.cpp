@@ -112,13 +112,16 @@ static void OnRemove(HWND hDlg)
     if (lstrlenA(szName) < CCH_HANDLER_NAME)
         lstrcpyA(szHandlerName, szName);
 
-    RegistryOpen(szRootKey, &hkRoot);
-    lResult = RegistryDelete(hkRoot, szName);
+    // Opening the root for reading creates none; a root gone meanwhile
+    // took the handler with it.
+    lResult = RegistryOpenForReading(szRootKey, &hkRoot);
+    if (lResult == ERROR_SUCCESS)
+        lResult = RegistryDelete(hkRoot, szName);
     RegistryClose(hkRoot);
     // Removed by someone else meanwhile: gone all the same.
     if (lResult != ERROR_SUCCESS && lResult != ERROR_FILE_NOT_FOUND)
     {
-        ShowStoreFailure(hDlg, szName, "removed", lResult);
+        ShowStoreFailure(hDlg, szName, "removed", lResult, TRUE);
         return;
     }
 
@@ -126,22 +129,6 @@ static void OnRemove(HWND hDlg)
     // The entry that followed the removed one, or the new last entry.
     if (n != LB_ERR && n > 0)
         SendMessageA(hList, LB_SETCURSEL, (WPARAM)(i < n ? i : n - 1), 0);
-}
-
-// Whether the handler szName is still stored. Another Options dialog or an
-// administrator's script may have removed it since the list was filled.
-static BOOL HandlerIsStored(const char* szName)
-{
-    char szHandlerKey[CCH_HANDLER_KEY];
-    HKEY hk = NULL;
-    LONG lResult = ERROR_SUCCESS;
-
-    if (RegistryHandlerKeyPath(szHandlerKey, CCH_HANDLER_KEY, szName))
-    {
-        lResult = RegistryOpenForReading(szHandlerKey, &hk);
-        RegistryClose(hk);
-    }
-    return lResult != ERROR_FILE_NOT_FOUND;
 }
 
 static void OnProperties(HWND hDlg)
@@ -165,7 +152,7 @@ static void OnProperties(HWND hDlg)
         return;
     }
     // Editing it would store it anew, under the old name, without a word.
-    if (!HandlerIsStored(szName))
+    if (!RegistryHandlerIsStored(szName))
     {
         wsprintfA(szText, "The message handler \"%s\" no longer exists. Another user or program has removed it.",
                   szName);

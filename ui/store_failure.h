@@ -5,8 +5,10 @@
 #include <windows.h>
 
 // Shows, in a box owned by hOwner: the message handler "<szName>" could not
-// be <szAction>, the system's reason for lResult, and for a refusal of
-// access that only an administrator can change message handlers.
-void ShowStoreFailure(HWND hOwner, const char* szName, const char* szAction, LONG lResult);
+// be <szAction>, the system's reason for lResult, that the handler may be
+// half changed when the store could not undo what it began (fUndone
+// FALSE), and for a refusal of access that only an administrator can
+// change message handlers.
+void ShowStoreFailure(HWND hOwner, const char* szName, const char* szAction, LONG lResult, BOOL fUndone);
 
 #endif

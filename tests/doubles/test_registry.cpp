@@ -61,7 +61,7 @@ static LONG WINAPI RefuseCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSEC
     return ERROR_ACCESS_DENIED;
 }
 
-static LONG WINAPI RefuseDelete(HKEY, LPCSTR)
+static LONG WINAPI RefuseDelete(HKEY, LPCWSTR)
 {
     return ERROR_ACCESS_DENIED;
 }
@@ -69,12 +69,35 @@ static LONG WINAPI RefuseDelete(HKEY, LPCSTR)
 void RefuseCreateAndDelete(bool fRefuse)
 {
     pfnRegCreateKeyExA = fRefuse ? RefuseCreate : RegCreateKeyExA;
-    pfnRegDeleteKeyA = fRefuse ? RefuseDelete : RegDeleteKeyA;
+    pfnRegDeleteKeyW = fRefuse ? RefuseDelete : RegDeleteKeyW;
+}
+
+static std::string strRefusedValue;
+static int cRefusals = 0;
+
+static LONG WINAPI SetValueUnlessRefused(HKEY hk, LPCSTR szValue, DWORD dwReserved, DWORD dwType, const BYTE* lpb,
+                                         DWORD cb)
+{
+    if (cRefusals != 0 && szValue != NULL && strRefusedValue == szValue)
+    {
+        if (cRefusals > 0)
+            cRefusals--;
+        return ERROR_ACCESS_DENIED;
+    }
+    return RegSetValueExA(hk, szValue, dwReserved, dwType, lpb, cb);
+}
+
+void RefuseValueWrites(const char* szValue, int cTimes)
+{
+    strRefusedValue = szValue != NULL ? szValue : "";
+    cRefusals = szValue != NULL ? cTimes : 0;
+    pfnRegSetValueExA = szValue != NULL ? SetValueUnlessRefused : RegSetValueExA;
 }
 
 void ResetStore()
 {
     RefuseCreateAndDelete(false);
+    RefuseValueWrites(NULL, 0);
     SetStoreReadOnly(false);
     DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorbit");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorbit");
@@ -141,9 +164,18 @@ std::vector<std::string> ValueNames(const std::string& path)
 
 void WriteRaw(const std::string& path, const char* szValue, DWORD type, const void* pv, DWORD cb)
 {
+    // The last key relative to its parent: Wine's ANSI calls take paths of
+    // fewer than 260 characters, and key names run to 255.
+    size_t iSlash = path.rfind('\\');
+    HKEY hkParent;
     HKEY hk;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hk, NULL) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, iSlash).c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                        &hkParent, NULL) != ERROR_SUCCESS)
+        return;
+    LONG lResult = RegCreateKeyExA(hkParent, path.substr(iSlash + 1).c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hk,
+                                   NULL);
+    RegCloseKey(hkParent);
+    if (lResult != ERROR_SUCCESS)
         return;
     RegSetValueExA(hk, szValue, 0, type, (const BYTE*)pv, cb);
     RegCloseKey(hk);

@@ -25,6 +25,11 @@ void SetStoreUnreadable();
 // the registry's own calls back.
 void RefuseCreateAndDelete(bool fRefuse);
 
+// Makes the store's writes of the value szValue answer ERROR_ACCESS_DENIED
+// cTimes times (-1: every time), as a key whose rights change between the
+// open and a write would; NULL puts the registry's own call back.
+void RefuseValueWrites(const char* szValue, int cTimes);
+
 bool KeyExists(const std::string& path);  // below HKLM
 std::vector<std::string> SubKeys(const std::string& path);
 

@@ -59,16 +59,18 @@ protected:
         ResetStore();
     }
 
-    // Runs the search for one sender address.
+    // Runs the search for one sender address into m_found, zeroed first.
     HRESULT Find(const char* szSender)
     {
         char sz[300];
         lstrcpyA(sz, szSender);
         lpszSenderEmail = sz;
-        HRESULT hr = RegistryFindHandler();
+        ZeroMemory(&m_found, sizeof(m_found));
+        HRESULT hr = RegistryFindHandler(&m_found);
         lpszSenderEmail = NULL;
         return hr;
     }
+    HANDLER m_found;
 };
 
 TEST_F(HandlerStore, RecordStartsWithItsLoadTimeValues)
@@ -84,18 +86,19 @@ TEST_F(HandlerStore, RecordStartsWithItsLoadTimeValues)
     EXPECT_STREQ("SOFTWARE\\Quorbit\\Message Handlers", szRootKey);
 }
 
-TEST_F(HandlerStore, ListOnAComputerWithoutHandlersCreatesTheRootAndSelectsNothing)
+TEST_F(HandlerStore, ListOnAComputerWithoutHandlersCreatesNothingAndSelectsNothing)
 {
     ListWindow list;
     ASSERT_FALSE(KeyExists(kRoot));
 
     RegistryList(list.hwnd());
 
-    EXPECT_TRUE(KeyExists(kRoot));
+    EXPECT_FALSE(KeyExists(kRoot));
     EXPECT_TRUE(list.Items().empty());
     EXPECT_EQ(LB_ERR, list.Selection());
 
-    // Now the root exists but is empty: still nothing to list.
+    // An empty root: still nothing to list.
+    WriteDword(kRoot, "Unrelated", 1);
     RegistryList(list.hwnd());
     EXPECT_TRUE(list.Items().empty());
     EXPECT_EQ(S_FALSE, Find("anyone@example.com"));
@@ -241,15 +244,25 @@ TEST_F(HandlerStore, OpenCreatesAMissingHandlerKeyThatLoadsNothing)
     RegistryClose(hk);
 }
 
-TEST_F(HandlerStore, DeleteRemovesTheHandlerWithItsValuesAndKeysAndIgnoresUnknownNames)
+// A key named outside the code page, below HKLM.
+void MakeWideKey(const wchar_t* szPath)
+{
+    HKEY hk = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, szPath, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hk, NULL));
+    RegCloseKey(hk);
+}
+
+TEST_F(HandlerStore, DeleteRemovesTheHandlerWithItsValuesAndKeysAndCallsOnlyAMissingKeyGone)
 {
     StoreHandler("Orders", "orders@example.com", "a.exe");
     StoreHandler("Reports", "reports@example.com", "b.exe");
-    // Made by hand, or by a name once saved with a backslash.
+    // Made by hand, or by a name once saved with a backslash; and one whose
+    // name the ANSI enumeration can only give as "??".
     WriteDword(HandlerPath("Orders\\Nested\\Deeper"), "Debug", 1);
     WriteDword(HandlerPath("Orders\\Second"), "Debug", 1);
+    MakeWideKey(L"SOFTWARE\\Quorbit\\Message Handlers\\Orders\\\u0416\u0429");
     HKEY hkRoot = NULL;
-    RegistryOpen(szRootKey, &hkRoot);
+    RegistryOpenForReading(szRootKey, &hkRoot);
 
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegistryDelete(hkRoot, "Nobody"));
     EXPECT_EQ(2u, SubKeys(kRoot).size());
@@ -257,30 +270,99 @@ TEST_F(HandlerStore, DeleteRemovesTheHandlerWithItsValuesAndKeysAndIgnoresUnknow
     EXPECT_TRUE(KeyExists(kRoot));
 
     EXPECT_EQ(ERROR_SUCCESS, RegistryDelete(hkRoot, "Orders"));
-    RegistryClose(hkRoot);
     EXPECT_EQ(std::vector<std::string>{"Reports"}, SubKeys(kRoot));
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegistryDelete(NULL, "Reports"));
+
+    // A handler listed as "??" is there, and cannot be removed by that name.
+    MakeWideKey(L"SOFTWARE\\Quorbit\\Message Handlers\\\u0416\u0429");
+    EXPECT_EQ(ERROR_NO_UNICODE_TRANSLATION, RegistryDelete(hkRoot, "??"));
+    EXPECT_EQ(2u, SubKeys(kRoot).size());
+    RegistryClose(hkRoot);
 }
 
-TEST_F(HandlerStore, FindMatchesWithoutRegardToCaseAndKeepsTheHandlerName)
+// A save writes all five values or leaves the handler as it was.
+TEST_F(HandlerStore, SaveThatIsRefusedHalfwayPutsBackWhatWasStored)
+{
+    // Four values: the one it lacks must be lacking again.
+    WriteDword(HandlerPath("Orders"), "ConfirmDialog", 1);
+    WriteDword(HandlerPath("Orders"), "PreventOpen", 1);
+    WriteString(HandlerPath("Orders"), "SenderEmailAddress", "orders@example.com");
+    WriteString(HandlerPath("Orders"), "FilePath", "orders.exe");
+    std::vector<std::string> before = ValueNames(HandlerPath("Orders"));
+    lstrcpyA(szSenderEmailAddress, "changed@example.com");
+    lstrcpyA(szFilePath, "changed.exe");
+    dwConfirmDialog = 0;
+    BOOL fUndone = 0xdeadbeef;
+
+    // "FilePath" comes after three values that were written.
+    RefuseValueWrites("FilePath", 1);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Orders", &fUndone));
+    EXPECT_TRUE(fUndone);
+    EXPECT_EQ(before, ValueNames(HandlerPath("Orders")));
+    EXPECT_EQ("orders@example.com", std::string((char*)ReadStored(HandlerPath("Orders"), "SenderEmailAddress").data.data()));
+    EXPECT_EQ(std::vector<BYTE>({1, 0, 0, 0}), ReadStored(HandlerPath("Orders"), "ConfirmDialog").data);
+
+    // Refused again while putting back: the caller hears of it.
+    RefuseValueWrites("FilePath", -1);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Orders", &fUndone));
+    EXPECT_FALSE(fUndone);
+
+    // A handler this save created is taken away again, or reported.
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("New", &fUndone));
+    EXPECT_TRUE(fUndone);
+    EXPECT_FALSE(KeyExists(HandlerPath("New")));
+    RefuseCreateAndDelete(true);
+    pfnRegCreateKeyExA = RegCreateKeyExA;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("New", &fUndone));
+    EXPECT_FALSE(fUndone);
+
+    RefuseValueWrites(NULL, 0);
+    EXPECT_EQ(ERROR_SUCCESS, RegistrySaveHandler("Orders", &fUndone));
+    EXPECT_EQ("changed.exe", std::string((char*)ReadStored(HandlerPath("Orders"), "FilePath").data.data()));
+}
+
+TEST_F(HandlerStore, FindMatchesWithoutRegardToCaseAndLeavesTheRecordAlone)
 {
     StoreHandler("Orders", "Orders@Example.COM", "import.exe", 0, 1, 0);
     lstrcpyA(szHandlerName, "Typed on the page");
 
     EXPECT_EQ(S_OK, Find("orders@example.com"));
-    EXPECT_STREQ("Orders@Example.COM", szSenderEmailAddress);
+    EXPECT_STREQ("Orders", m_found.szName);
+    EXPECT_STREQ("Orders@Example.COM", m_found.szSenderEmailAddress);
+    EXPECT_STREQ("import.exe", m_found.szFilePath);
+    EXPECT_EQ(0u, m_found.dwConfirmDialog);
+    EXPECT_EQ(1u, m_found.dwPreventOpen);
+    EXPECT_STREQ("Typed on the page", szHandlerName);
+    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
+
+    // Put into the record, it is what the next Add starts from.
+    RegistryRecordFound(&m_found);
     EXPECT_STREQ("import.exe", szFilePath);
     EXPECT_EQ(0u, dwConfirmDialog);
-    EXPECT_EQ(1u, dwPreventOpen);
     EXPECT_STREQ("Typed on the page", szHandlerName);
+
+    // No match: nothing is filled in.
+    EXPECT_EQ(S_FALSE, Find("someone.else@example.com"));
+    EXPECT_STREQ("", m_found.szName);
+    EXPECT_STREQ("", m_found.szFilePath);
 }
 
-TEST_F(HandlerStore, FindWithoutAMatchLeavesTheRecordAlone)
+// Each handler is read from its own key alone: what it lacks, or holds too
+// long for its field, is empty or off, whatever the handler found before
+// it held.
+TEST_F(HandlerStore, FindFillsOnlyWhatTheMatchingKeyHolds)
 {
-    StoreHandler("Orders", "orders@example.com", "import.exe", 0, 0, 1);
-    EXPECT_EQ(S_FALSE, Find("someone.else@example.com"));
-    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
-    EXPECT_EQ(0u, dwDebug);
+    StoreHandler("Full", "full@example.com", "full.exe", 1, 1, 1);
+    WriteString(HandlerPath("Bare"), "SenderEmailAddress", "bare@example.com");
+    StoreHandler("Overlong", "overlong@example.com", std::string(128, 'p'), 1, 0, 0);
+
+    ASSERT_EQ(S_OK, Find("full@example.com"));
+    ASSERT_EQ(S_OK, Find("bare@example.com"));
+    EXPECT_STREQ("", m_found.szFilePath);
+    EXPECT_EQ(0u, m_found.dwConfirmDialog + m_found.dwPreventOpen + m_found.dwDebug);
+    ASSERT_EQ(S_OK, Find("overlong@example.com"));
+    EXPECT_STREQ("", m_found.szFilePath);
+    EXPECT_EQ(1u, m_found.dwConfirmDialog);
 }
 
 TEST_F(HandlerStore, FindCreatesNoKey)
@@ -308,7 +390,7 @@ TEST_F(HandlerStore, OfTwoHandlersForOneAddressTheHigherIndexWins)
     ASSERT_EQ(2u, order.size());
 
     EXPECT_EQ(S_OK, Find("shared@example.com"));
-    EXPECT_EQ(order[1] == "Beta" ? "beta.exe" : "alpha.exe", std::string(szFilePath));
+    EXPECT_EQ(order[1] == "Beta" ? "beta.exe" : "alpha.exe", std::string(m_found.szFilePath));
 }
 
 TEST_F(HandlerStore, EveryHandlerIsFoundWhateverTheAddressesBeforeIt)
@@ -320,29 +402,30 @@ TEST_F(HandlerStore, EveryHandlerIsFoundWhateverTheAddressesBeforeIt)
 
     for (int i = 0; i < 5; i++)
     {
-        lstrcpyA(szFilePath, "none");
         EXPECT_EQ(S_OK, Find(senders[i])) << senders[i];
-        EXPECT_EQ("p" + std::to_string(i) + ".exe", std::string(szFilePath)) << senders[i];
+        EXPECT_EQ("p" + std::to_string(i) + ".exe", std::string(m_found.szFilePath)) << senders[i];
     }
 }
 
-TEST_F(HandlerStore, FindSkipsKeysWhoseAddressCannotBeRead)
+TEST_F(HandlerStore, FindSkipsKeysWhoseAddressCannotBeReadAndFindsNamesOfAnyLength)
 {
-    // No address at all, an address too long for the field, and a name too
-    // long for the key path: none of them may match or overrun anything.
+    // No address at all, and an address too long for the field: neither
+    // may match, not even an empty address, nor overrun anything.
     WriteDword(HandlerPath("NoAddress"), "Debug", 1);
     StoreHandler("TooLong", std::string(100, 'z'), "toolong.exe");
-    std::string longName(100, 'Z');
-    StoreHandler(longName, "orders@example.com", "longname.exe");
+    // The longest name a key can have, far past any "root\name" buffer.
+    std::string longName(255, 'Z');
+    StoreHandler(longName, "long@example.com", "longname.exe");
     StoreHandler("Orders", "orders@example.com", "orders.exe");
 
     EXPECT_EQ(S_FALSE, Find(""));
     EXPECT_EQ(S_FALSE, Find(std::string(100, 'z').c_str()));
     EXPECT_EQ(S_FALSE, Find(std::string(79, 'z').c_str()));
-    EXPECT_EQ(0u, dwDebug);
 
     EXPECT_EQ(S_OK, Find("orders@example.com"));
-    EXPECT_STREQ("orders.exe", szFilePath);
+    EXPECT_STREQ("orders.exe", m_found.szFilePath);
+    EXPECT_EQ(S_OK, Find("long@example.com"));
+    EXPECT_EQ(longName, m_found.szName);
 }
 
 }  // namespace
@@ -368,7 +451,7 @@ TEST_F(StandardUser, StillFindsAndListsTheStoredHandlers)
     RegistryList(list.hwnd());
     EXPECT_EQ(std::vector<std::string>{"Orders"}, list.Items());
     EXPECT_EQ(S_OK, Find("ORDERS@example.com"));
-    EXPECT_STREQ("orders.exe", szFilePath);
+    EXPECT_STREQ("orders.exe", m_found.szFilePath);
 }
 
 TEST_F(StandardUser, WritesNothingAndCreatesNoKey)

@@ -214,8 +214,7 @@ TEST_F(MessageCheck, ProgramThatCannotStartIsReportedInTheSystemsWords)
 
     ASSERT_EQ(1u, boxes.boxes.size());
     ASSERT_FALSE(SystemText(ERROR_FILE_NOT_FOUND).empty());
-    // The system's text as it comes, with the line break it ends in.
-    EXPECT_EQ(SystemText(ERROR_FILE_NOT_FOUND) + "\r\n", boxes.boxes[0].text);
+    EXPECT_EQ(SystemText(ERROR_FILE_NOT_FOUND), boxes.boxes[0].text);
     EXPECT_EQ("Message Handling", boxes.boxes[0].caption);
     EXPECT_EQ("OK", boxes.boxes[0].buttons);
     EXPECT_EQ("information", boxes.boxes[0].icon);
@@ -257,28 +256,95 @@ TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
 
     EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
     EXPECT_EQ("\"" + RecorderPath() + "\" /import   \"MessageID\" \"\"", Recorded());
+
+    // A path without a blank, and arguments: the same.
+    ASSERT_EQ(std::string::npos, RecorderPath().find(' '));
+    StoreOrders(RecorderPath() + " /import", 0, 0, 0);
+    m_recording = PrepareRecording();
+    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+    EXPECT_EQ(RecorderPath() + " /import \"MessageID\" \"\"", Recorded());
 }
 
-TEST_F(MessageCheck, AnUnquotedPathWithABlankStartsTheProgramItNamesNotOneAtAnEarlierBlank)
+// A file the test plants, removed however the test ends.
+struct PlantedFile
 {
-    // Where the system, cutting at the first blank, would find a program.
-    const std::string program = "C:\\Program Files\\Quorbit Tests\\recorder.exe";
-    CreateDirectoryA("C:\\Program Files\\Quorbit Tests", NULL);
-    ASSERT_TRUE(CopyFileA(RecorderPath().c_str(), program.c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA("C:\\windows\\system32\\hostname.exe", "C:\\Program.exe", FALSE));
-    StoreOrders(program + " /quiet", 0, 0, 1);
+    std::string path;
+    PlantedFile(const std::string& from, const std::string& to) : path(to) { CopyFileA(from.c_str(), to.c_str(), FALSE); }
+    ~PlantedFile() { DeleteFileA(path.c_str()); }
+};
+
+TEST_F(MessageCheck, AnUnquotedPathWithABlankStartsOnlyTheOneProgramItCanMeanWithItsArguments)
+{
+    const std::string folder = "C:\\Program Files\\Quorbit Tests";
+    const std::string program = folder + "\\recorder.exe";
+    CreateDirectoryA(folder.c_str(), NULL);
+    PlantedFile recorder(RecorderPath(), program);
+    StoreOrders(program + " /quiet", 0, 1, 1);
+    BoxAnswerer boxes;
+    {
+        // Where the system, cutting at the first blank, would find a
+        // program: the text may mean two, and starts neither.
+        PlantedFile planted("C:\\windows\\system32\\hostname.exe", "C:\\Program.exe");
+        EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
+        ASSERT_EQ(1u, boxes.boxes.size());
+        EXPECT_EQ("The message handler \"Orders\" was not run. Its program path, " + program +
+                      " /quiet, has blanks and is not in double quotes, so it may name more than one program.\n\n"
+                      "Ask an administrator to put the program's path in double quotes.",
+                  boxes.boxes[0].text);
+        EXPECT_EQ("information", boxes.boxes[0].icon);
+        EXPECT_EQ((HWND)NULL, boxes.boxes[0].owner);
+        EXPECT_EQ("<nothing started>", Recorded(1000));
+    }
+
+    // The one program it names gets its arguments as stored, first.
+    EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
+    std::string cmdLine = "\"" + program + "\" /quiet \"MessageID\" \"001FA0\"";
+    EXPECT_EQ(cmdLine, Recorded());
+    ASSERT_EQ(2u, boxes.boxes.size());
+    EXPECT_EQ(cmdLine, boxes.boxes[1].text) << "the Debug box";
+    DeleteFileA(program.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+// A handler starts what its own key says or nothing: values it lacks come
+// from no other handler.
+TEST_F(MessageCheck, AHandlersMissingValuesNeverComeFromAnotherHandler)
+{
+    StoreOrders(RecorderPath(), 0, 1, 1);
+    WriteString(TEST_ROOT_KEY "\\Bare", "SenderEmailAddress", "bare@example.com");
+    StoreHandler("Overlong", "overlong@example.com", std::string(128, 'p'), 0, 1, 0);
     BoxAnswerer boxes;
 
-    EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+    // Orders loads its program, Debug and PreventOpen first.
+    EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
+    EXPECT_EQ(RecorderPath() + " \"MessageID\" \"001FA0\"", Recorded());
+    m_recording = PrepareRecording();
 
-    // The command line keeps its bytes; the Debug box also says what runs.
-    std::string cmdLine = program + " /quiet \"MessageID\" \"001FA0\"";
-    EXPECT_EQ(cmdLine, Recorded());
-    ASSERT_EQ(1u, boxes.boxes.size());
-    EXPECT_EQ(cmdLine + "\n\nProgram: " + program, boxes.boxes[0].text);
-    DeleteFileA("C:\\Program.exe");
-    DeleteFileA(program.c_str());
-    RemoveDirectoryA("C:\\Program Files\\Quorbit Tests");
+    const struct
+    {
+        const char* sender;
+        HRESULT hr;
+    } cases[] = {{"bare@example.com", S_FALSE}, {"overlong@example.com", E_ABORT}};
+    for (const auto& c : cases)
+    {
+        m_message.m_props.clear();
+        m_message.SetSender(c.sender);
+        m_message.SetEntryId({0x00});
+        EXPECT_EQ(c.hr, CheckMessage(&m_callback)) << c.sender;
+    }
+    ASSERT_EQ(3u, boxes.boxes.size()) << "one Debug box, then one box each, no Debug box";
+    for (int i = 1; i <= 2; i++)
+    {
+        EXPECT_EQ("The message handler \"" + std::string(i == 1 ? "Bare" : "Overlong") +
+                      "\" has no program to start: its program path is missing, cannot be read, or is longer than "
+                      "127 characters.",
+                  boxes.boxes[i].text);
+        EXPECT_EQ("information", boxes.boxes[i].icon);
+        EXPECT_EQ("Message Handling", boxes.boxes[i].caption);
+    }
+    EXPECT_EQ("<nothing started>", Recorded(1000));
+    // The record shows the handler checked last, for the next Add.
+    EXPECT_STREQ("overlong@example.com", szSenderEmailAddress);
 }
 
 TEST_F(MessageCheck, LongEntryIdentifiersReachTheProgramWhole)

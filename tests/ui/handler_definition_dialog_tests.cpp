@@ -3,6 +3,7 @@
 // book double.
 #include "ui_test.h"
 #include "handler_store.h"
+#include "message_check.h"
 #include "host_doubles.h"
 #include "resource.h"
 #include <mapitags.h>
@@ -218,6 +219,24 @@ TEST_F(HandlerDefinitionDialog, ChangesAUserMayNotMakeAreReportedAndNothingIsLis
     EXPECT_EQ(Names{"Orders"}, s.Listed());
     EXPECT_EQ(0, s.Selected());
     EXPECT_EQ(Names{"Orders"}, SubKeys(ROOT));
+
+    // A write refused halfway, and again when putting back what was there.
+    ResetStore();
+    StoreHandler("Orders", "orders@example.com", "c:\\orders.exe");
+    RefuseValueWrites("FilePath", -1);
+    HWND hDefinition = NULL;
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        hDefinition = hDlg;
+        TypeInto(GetDlgItem(hDlg, IDC_FILE_PATH), "c:\\changed.exe");
+        Click(hDlg, IDC_DEFINITION_OK);
+        Click(hDlg, IDC_DEFINITION_CANCEL);
+    });
+    s.ClickPage(IDC_HANDLER_PROPERTIES);
+    ExpectBox(3,
+              "The message handler \"Orders\" could not be saved.\n\n" + SystemText(ERROR_ACCESS_DENIED) +
+                  "\n\nWhat was stored before could not be put back either: the handler may be stored half "
+                  "changed.\n\nOnly an administrator can change message handlers.",
+              "exclamation", hDefinition);
 }
 
 // Run by the CTest entry that starts the tests in Japanese, code page 932;
@@ -240,26 +259,56 @@ TEST_F(HandlerDefinitionDialog, CodePage932NamesAreReadByCharacters)
     EXPECT_EQ(1u, answerer.boxes.size());
     EXPECT_EQ(Names{name}, SubKeys(ROOT));
     EXPECT_EQ(Names{name}, s.Listed());
+
+    // A report cut at its 255 bytes keeps whole characters: after the 35
+    // bytes of its first line and "x", 109 of them fit, and no lone half.
+    std::string wide;
+    for (int i = 0; i < 200; i++)
+        wide += "\x83\x5C";
+    ErrorMessageBox(NULL, E_FAIL, "Message Handling", ("x" + wide).c_str());
+    ASSERT_EQ(2u, answerer.boxes.size());
+    EXPECT_EQ("Error 80004005 in Message Handling\nx" + wide.substr(0, 218), answerer.boxes[1].text);
 }
 
-TEST_F(HandlerDefinitionDialog, TextsLongerThanTheirFieldsAreCutOnOk)
+// Nothing is stored cut: a cut name is another handler, a cut sender
+// another sender, a cut path another program.
+TEST_F(HandlerDefinitionDialog, TextsLongerThanTheirFieldsCannotBeTypedAndAreRefusedOnOk)
 {
     OptionsSheet& s = Sheet();
-    const std::string name(50, 'n'), sender(100, 's'), program(200, 'p');
+    const struct
+    {
+        int id;
+        size_t cchKept;
+        const char* text;
+    } fields[] = {{IDC_HANDLER_NAME, 39, "The handler's name is too long. It can have at most 39 characters."},
+                  {IDC_SENDER_EMAIL_ADDRESS, 79,
+                   "The sender's e-mail address is too long. It can have at most 79 characters."},
+                  {IDC_FILE_PATH, 127, "The program's path is too long. It can have at most 127 characters."}};
     driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
-        TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), name);
-        TypeInto(GetDlgItem(hDlg, IDC_SENDER_EMAIL_ADDRESS), sender);
-        TypeInto(GetDlgItem(hDlg, IDC_FILE_PATH), program);
-        EXPECT_EQ(name, ItemText(hDlg, IDC_HANDLER_NAME)) << "the fields take more than the record keeps";
+        for (const auto& f : fields)
+        {
+            TypeInto(GetDlgItem(hDlg, f.id), std::string(200, 'x'));
+            EXPECT_EQ(f.cchKept, ItemText(hDlg, f.id).size());
+        }
+        // Put there other than by typing, as a double-byte code page lets
+        // more bytes through: OK refuses, naming the field.
+        for (const auto& f : fields)
+        {
+            SetDlgItemTextA(hDlg, f.id, std::string(f.cchKept + 1, 'y').c_str());
+            Click(hDlg, IDC_DEFINITION_OK);
+            ExpectBox(answerer.boxes.size() - 1, f.text, "exclamation", hDlg);
+            EXPECT_TRUE(IsOpen(hDlg));
+            SetDlgItemTextA(hDlg, f.id, std::string(f.cchKept, 'k').c_str());
+        }
         Click(hDlg, IDC_DEFINITION_OK);
     });
     s.ClickPage(IDC_ADD_HANDLER);
 
-    const std::string kept = name.substr(0, 39);
-    EXPECT_EQ(Names{kept}, SubKeys(ROOT));
-    EXPECT_EQ(Names{kept}, s.Listed());
-    EXPECT_EQ(sender.substr(0, 79), StoredText(kept, "SenderEmailAddress"));
-    EXPECT_EQ(program.substr(0, 127), StoredText(kept, "FilePath"));
+    EXPECT_EQ(3u, answerer.boxes.size());
+    const std::string name(39, 'k');
+    EXPECT_EQ(Names{name}, SubKeys(ROOT));
+    EXPECT_EQ(std::string(79, 'k'), StoredText(name, "SenderEmailAddress"));
+    EXPECT_EQ(std::string(127, 'k'), StoredText(name, "FilePath"));
 }
 
 TEST_F(HandlerDefinitionDialog, PropertiesShowsTheStoredHandlerAndTheNextAddKeepsAllButItsName)
@@ -549,11 +598,17 @@ TEST_F(ProgramBrowse, APathWithABlankIsQuotedAndOneWithoutIsKeptAsReturned)
     const std::string plain = TestFolder() + "QuorbitTools\\import.exe";
     MakeFile(blank);
     MakeFile(plain);
+    char szBefore[MAX_PATH] = "", szAfter[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, szBefore);
 
     EXPECT_EQ("\"" + blank + "\"", Browse(blank));
     sheet.reset();
     EXPECT_EQ(plain, Browse(plain));
     EXPECT_TRUE(answerer.boxes.empty());
+    // A program named without a folder is not looked for where the user
+    // browsed last.
+    GetCurrentDirectoryA(MAX_PATH, szAfter);
+    EXPECT_STREQ(szBefore, szAfter);
     EXPECT_EQ(Names(), SubKeys(ROOT)) << "Browse saves nothing";
 }
 

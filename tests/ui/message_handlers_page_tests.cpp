@@ -24,16 +24,17 @@ LRESULT Notify(HWND hPage, UINT code)
     return QuorbitDlgProc(hPage, WM_NOTIFY, 0, (LPARAM)&nmh);
 }
 
-TEST_F(MessageHandlersPage, FirstActivationOnAnEmptyComputerCreatesTheRootAndListsNothing)
+TEST_F(MessageHandlersPage, FirstActivationOnAnEmptyComputerCreatesNothingAndListsNothing)
 {
     ASSERT_FALSE(KeyExists(TEST_ROOT_KEY));
     OptionsSheet& s = Sheet();
 
     ASSERT_NE(nullptr, s.hPage);
     EXPECT_EQ("Message Handlers", TextOf(s.hPage));
-    EXPECT_TRUE(KeyExists(TEST_ROOT_KEY));
     EXPECT_EQ(Names(), s.Listed());
     EXPECT_EQ(LB_ERR, s.Selected());
+    s.ClickPage(IDC_REMOVE_HANDLER);
+    EXPECT_FALSE(KeyExists("SOFTWARE\\Quorbit"));
 }
 
 TEST_F(MessageHandlersPage, ListsTheStoredHandlersInStoreOrderOnceAtEveryActivation)
@@ -186,6 +187,20 @@ TEST_F(MessageHandlersPage, PropertiesOrRemoveOnAHandlerRemovedMeanwhileListAfre
     EXPECT_EQ(Names(), s.Listed());
     EXPECT_EQ(1u, answerer.boxes.size());
     EXPECT_EQ(Names(), SubKeys(TEST_ROOT_KEY));
+
+    // One that is listed but not found by its name is still there: it has
+    // no spelling in the code page, and stays listed.
+    HKEY hk = NULL;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorbit\\Message Handlers\\\u0416\u0429", 0, NULL, 0,
+                    KEY_ALL_ACCESS, NULL, &hk, NULL);
+    RegCloseKey(hk);
+    s.ShowOtherPage();
+    s.ShowHandlersPage();
+    s.ClickPage(IDC_REMOVE_HANDLER);
+    ExpectBox(1, "The message handler \"??\" could not be removed.\n\n" + SystemText(ERROR_NO_UNICODE_TRANSLATION),
+              "exclamation", s.hSheet);
+    EXPECT_EQ(Names{"??"}, s.Listed());
+    EXPECT_EQ(0, s.Selected());
 }
 
 // A check's box left up while the user looks at another handler in the

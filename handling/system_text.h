@@ -1,0 +1,13 @@
+// The system's words for an error code, as every box that shows one uses
+// them.
+#ifndef QUORBIT_SYSTEM_TEXT_H
+#define QUORBIT_SYSTEM_TEXT_H
+
+#include <windows.h>
+
+// Puts the system's text for dwError into szText (cchText bytes), without
+// the line break it ends in; "System error <n>." when the system has none
+// or it does not fit. Returns szText.
+LPSTR SystemErrorText(DWORD dwError, char* szText, int cchText);
+
+#endif

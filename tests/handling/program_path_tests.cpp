@@ -1,0 +1,95 @@
+// Which program an unquoted program text with a blank means: the rule, as a
+// table of texts and of the files that exist.
+#include <gtest/gtest.h>
+#include "program_path.h"
+#include <string>
+#include <vector>
+
+namespace {
+
+// A folder of the test's own; "@" in a text or a file stands for it.
+const std::string kFolder = "C:\\quorbit-path-tests";
+
+std::string InFolder(std::string s)
+{
+    for (size_t i; (i = s.find('@')) != std::string::npos;)
+        s.replace(i, 1, kFolder);
+    return s;
+}
+
+// Creates the files (and their folders); removes them however the test ends.
+class Files
+{
+public:
+    explicit Files(const std::vector<const char*>& files)
+    {
+        for (const char* f : files)
+        {
+            std::string path = InFolder(f);
+            for (size_t i = 3; (i = path.find('\\', i)) != std::string::npos; i++)
+                if (CreateDirectoryA(path.substr(0, i).c_str(), NULL))
+                    m_folders.insert(m_folders.begin(), path.substr(0, i));
+            CloseHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+            m_files.push_back(path);
+        }
+    }
+    ~Files()
+    {
+        for (const std::string& f : m_files)
+            DeleteFileA(f.c_str());
+        for (const std::string& d : m_folders)
+            RemoveDirectoryA(d.c_str());
+    }
+
+private:
+    std::vector<std::string> m_files;
+    std::vector<std::string> m_folders;
+};
+
+struct Case
+{
+    const char* text;
+    std::vector<const char*> files;
+    PROGRAMTEXT expected;
+    const char* program;  // settled: the file started
+    const char* args;     // settled: what follows it
+};
+
+const Case cases[] = {
+    // Quoted, or without a blank: the system's own reading, as ever.
+    {"\"@\\Tool Box\\imp.exe\" /q", {"@\\Tool Box\\imp.exe", "@\\Tool.exe"}, PROGRAM_AS_WRITTEN, "", ""},
+    {"@\\imp.exe", {}, PROGRAM_AS_WRITTEN, "", ""},
+    // The only reading is the program the text names.
+    {"@\\Tool Box\\imp.exe /q", {"@\\Tool Box\\imp.exe"}, PROGRAM_SETTLED, "@\\Tool Box\\imp.exe", " /q"},
+    {"@\\Tool Box\\imp.exe", {"@\\Tool Box\\imp.exe"}, PROGRAM_SETTLED, "@\\Tool Box\\imp.exe", ""},
+    {"@\\imp.exe  /q ", {"@\\imp.exe"}, PROGRAM_SETTLED, "@\\imp.exe", "  /q "},
+    {"@\\imp /q", {"@\\imp.exe"}, PROGRAM_SETTLED, "@\\imp.exe", " /q"},
+    {"@\\tool.exe orders\\new batch", {"@\\tool.exe"}, PROGRAM_SETTLED, "@\\tool.exe", " orders\\new batch"},
+    // A shorter part names a program too: either may be meant.
+    {"@\\Tool Box\\imp.exe /q", {"@\\Tool Box\\imp.exe", "@\\Tool.exe"}, PROGRAM_AMBIGUOUS, "", ""},
+    // The program named is missing, and a part the system completes with
+    // ".exe" is followed by more of a path.
+    {"@\\Tool Box\\imp.exe /q", {"@\\Tool.exe"}, PROGRAM_AMBIGUOUS, "", ""},
+    {"@\\Tool Box\\imp /q", {"@\\Tool.exe"}, PROGRAM_AMBIGUOUS, "", ""},
+    // A longer name made of the program and its first argument.
+    {"@\\tool.exe orders\\new batch", {"@\\tool.exe", "@\\tool.exe orders\\new.exe"}, PROGRAM_AMBIGUOUS, "", ""},
+    {"@\\Tool Box\\imp.exe /q", {}, PROGRAM_NOT_FOUND, "", ""},
+};
+
+TEST(ProgramText, IsSettledOnlyWhenItMeansOneProgram)
+{
+    for (const Case& c : cases)
+    {
+        std::string text = InFolder(c.text);
+        SCOPED_TRACE(text);
+        Files files(c.files);
+        char szProgram[MAX_PATH] = "unchanged";
+        const char* pszArgs = (const char*)0xdeadbeef;
+
+        EXPECT_EQ(c.expected, SettleProgramText(text.c_str(), szProgram, MAX_PATH, &pszArgs));
+        EXPECT_EQ(0, lstrcmpiA(InFolder(c.program).c_str(), szProgram)) << szProgram;
+        EXPECT_EQ(c.args, std::string(pszArgs != NULL ? pszArgs : ""));
+    }
+}
+
+}  // namespace
