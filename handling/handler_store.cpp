@@ -1,6 +1,7 @@
 // Handler store over the Windows registry.
 #include "handler_store.h"
 #include "message_check.h"
+#include "store_access.h"
 #include "store_ids.h"
 
 char  szHandlerName[CCH_HANDLER_NAME] = "";
@@ -91,12 +92,27 @@ BOOL RegistryHandlerKeyPath(char* szKey, int cchKey, const char* szHandler)
     return TRUE;
 }
 
+// A process whose writes Windows would redirect to the user's VirtualStore
+// may not change the machine-wide handlers: the change would not land
+// where every user's client reads it.
+static LONG RegistryRefusedByToken(void)
+{
+    STOREACCESS access;
+
+    ZeroMemory(&access, sizeof(access));
+    GetStoreAccess(&access);
+    return access.fVirtualized ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+}
+
 LONG RegistryOpenForWriting(const char* szName, HKEY* phkHandle, DWORD* pdwDisposition)
 {
     HKEY hk = NULL;
     DWORD dwDisposition = 0;
-    LONG lResult = pfnRegCreateKeyExA(HKEY_LOCAL_MACHINE, szName, 0, szEmptyClass, REG_OPTION_NON_VOLATILE,
-                                      KEY_ALL_ACCESS, NULL, &hk, &dwDisposition);
+    LONG lResult = RegistryRefusedByToken();
+
+    if (lResult == ERROR_SUCCESS)
+        lResult = pfnRegCreateKeyExA(HKEY_LOCAL_MACHINE, szName, 0, szEmptyClass, REG_OPTION_NON_VOLATILE,
+                                     KEY_ALL_ACCESS, NULL, &hk, &dwDisposition);
 
     if (lResult != ERROR_SUCCESS)
     {
@@ -343,7 +359,9 @@ LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey)
     if (lpSubKey == NULL || lpSubKey[0] == '\0' ||
         MultiByteToWideChar(CP_ACP, 0, lpSubKey, -1, szSubKey, CCH_KEY_NAME) == 0)
         return ERROR_INVALID_NAME;
-    lResult = RegistryDeleteTree(hkHandle, szSubKey);
+    lResult = RegistryRefusedByToken();
+    if (lResult == ERROR_SUCCESS)
+        lResult = RegistryDeleteTree(hkHandle, szSubKey);
     if (lResult != ERROR_FILE_NOT_FOUND)
         return lResult;
 

@@ -76,7 +76,8 @@ LONG RegistryOpenForReading(const char* szName, HKEY* phkHandle);
 
 // Creates or opens szName below HKLM with full access, and nothing less:
 // returns the registry's status (ERROR_ACCESS_DENIED for a user who may not
-// change HKLM), with *phkHandle NULL on failure. *pdwDisposition, when
+// change HKLM, and for a process whose writes Windows would redirect to the
+// user's VirtualStore), with *phkHandle NULL on failure. *pdwDisposition, when
 // given, tells whether the key was created.
 LONG RegistryOpenForWriting(const char* szName, HKEY* phkHandle, DWORD* pdwDisposition);
 
@@ -104,7 +105,8 @@ LONG RegistrySaveHandler(const char* szHandler, BOOL* pfUndone);
 // may be gone when a deeper one was refused. ERROR_FILE_NOT_FOUND means
 // lpSubKey is not there at all; a key that is listed but cannot be reached
 // by this name (it has no spelling in the code page) gives
-// ERROR_NO_UNICODE_TRANSLATION.
+// ERROR_NO_UNICODE_TRANSLATION. A process whose changes Windows would
+// redirect to the VirtualStore gets ERROR_ACCESS_DENIED.
 LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey);
 
 // Whether the handler szName is still stored: FALSE only when its key is

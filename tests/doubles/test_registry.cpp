@@ -1,5 +1,6 @@
 #include "test_registry.h"
 #include "handler_store.h"
+#include "store_access.h"
 #include <sddl.h>
 
 // Wide names, so that keys named outside the code page go too.
@@ -94,10 +95,35 @@ void RefuseValueWrites(const char* szValue, int cTimes)
     pfnRegSetValueExA = szValue != NULL ? SetValueUnlessRefused : RegSetValueExA;
 }
 
+static bool fTokenVirtualized = false;
+static DWORD dwTokenElevationType = 0;
+
+static BOOL WINAPI PlayedTokenInformation(HANDLE, TOKEN_INFORMATION_CLASS tic, LPVOID pv, DWORD cb, PDWORD pcb)
+{
+    // Windows XP knows neither class.
+    if (dwTokenElevationType == 0 || cb < sizeof(DWORD) ||
+        (tic != TokenVirtualizationEnabled && tic != TokenElevationType))
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *(DWORD*)pv = tic == TokenElevationType ? dwTokenElevationType : (DWORD)fTokenVirtualized;
+    *pcb = sizeof(DWORD);
+    return TRUE;
+}
+
+void PlayToken(bool fVirtualized, DWORD dwElevationType)
+{
+    fTokenVirtualized = fVirtualized;
+    dwTokenElevationType = dwElevationType;
+    pfnGetTokenInformation = PlayedTokenInformation;
+}
+
 void ResetStore()
 {
     RefuseCreateAndDelete(false);
     RefuseValueWrites(NULL, 0);
+    pfnGetTokenInformation = GetTokenInformation;
     SetStoreReadOnly(false);
     DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorbit");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorbit");

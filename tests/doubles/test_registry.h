@@ -30,6 +30,12 @@ void RefuseCreateAndDelete(bool fRefuse);
 // open and a write would; NULL puts the registry's own call back.
 void RefuseValueWrites(const char* szValue, int cTimes);
 
+// Makes the store's token query answer as Windows Vista and 7 do: whether
+// the process's registry writes are virtualized, and its elevation type
+// (TokenElevationTypeDefault 1, Full 2, Limited 3); 0 plays Windows XP,
+// where both queries fail. ResetStore puts the real query back.
+void PlayToken(bool fVirtualized, DWORD dwElevationType);
+
 bool KeyExists(const std::string& path);  // below HKLM
 std::vector<std::string> SubKeys(const std::string& path);
 

@@ -299,7 +299,8 @@ TEST_F(HandlerStore, SaveThatIsRefusedHalfwayPutsBackWhatWasStored)
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Orders", &fUndone));
     EXPECT_TRUE(fUndone);
     EXPECT_EQ(before, ValueNames(HandlerPath("Orders")));
-    EXPECT_EQ("orders@example.com", std::string((char*)ReadStored(HandlerPath("Orders"), "SenderEmailAddress").data.data()));
+    EXPECT_EQ("orders@example.com",
+              std::string((char*)ReadStored(HandlerPath("Orders"), "SenderEmailAddress").data.data()));
     EXPECT_EQ(std::vector<BYTE>({1, 0, 0, 0}), ReadStored(HandlerPath("Orders"), "ConfirmDialog").data);
 
     // Refused again while putting back: the caller hears of it.

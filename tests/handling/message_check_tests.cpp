@@ -269,7 +269,10 @@ TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
 struct PlantedFile
 {
     std::string path;
-    PlantedFile(const std::string& from, const std::string& to) : path(to) { CopyFileA(from.c_str(), to.c_str(), FALSE); }
+    PlantedFile(const std::string& from, const std::string& to) : path(to)
+    {
+        CopyFileA(from.c_str(), to.c_str(), FALSE);
+    }
     ~PlantedFile() { DeleteFileA(path.c_str()); }
 };
 

@@ -2,6 +2,7 @@
 // in a real property sheet, with the real open-file dialog and an address
 // book double.
 #include "ui_test.h"
+#include "handler_editor.h"
 #include "handler_store.h"
 #include "message_check.h"
 #include "host_doubles.h"
@@ -191,8 +192,9 @@ TEST_F(HandlerDefinitionDialog, ChangesAUserMayNotMakeAreReportedAndNothingIsLis
     SetStoreReadOnly(true);
     OptionsSheet& s = Sheet();
     ASSERT_EQ(Names{"Orders"}, s.Listed());
-    const std::string refused =
-        "\n\n" + SystemText(ERROR_ACCESS_DENIED) + "\n\nOnly an administrator can change message handlers.";
+    const std::string refused = "\n\n" + SystemText(ERROR_ACCESS_DENIED) +
+                                "\n\nOnly an administrator can change message handlers. Ask an administrator to "
+                                "make the change.";
     auto okThenCancel = [&](const char* szName) {
         driver.When(DEFINITION_CAPTION, [&, szName](HWND hDlg) {
             TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), szName);
@@ -235,8 +237,91 @@ TEST_F(HandlerDefinitionDialog, ChangesAUserMayNotMakeAreReportedAndNothingIsLis
     ExpectBox(3,
               "The message handler \"Orders\" could not be saved.\n\n" + SystemText(ERROR_ACCESS_DENIED) +
                   "\n\nWhat was stored before could not be put back either: the handler may be stored half "
-                  "changed.\n\nOnly an administrator can change message handlers.",
+                  "changed.\n\nOnly an administrator can change message handlers. Ask an administrator to make "
+                  "the change.",
               "exclamation", hDefinition);
+}
+
+// Vista and 7: what the token says decides what the refusal advises, and a
+// client whose writes Windows would virtualize writes nothing at all.
+std::vector<std::string> editorStarts;
+
+BOOL WINAPI RecordEditorStart(LPSHELLEXECUTEINFOA lpsei)
+{
+    editorStarts.push_back(std::string(lpsei->lpVerb) + " " + lpsei->lpFile +
+                           (lpsei->fMask & SEE_MASK_NOCLOSEPROCESS ? " (waited for)" : ""));
+    return TRUE;
+}
+
+TEST_F(HandlerDefinitionDialog, UnderUacARefusalSaysWhatToDoAndOffersTheEditorToAnAdministrator)
+{
+    const std::string limited =
+        "\n\nWindows runs the mail client without administrator rights. Make the change in the handler editor, "
+        "Quorbit Message Handlers, which asks for them, or run the mail client as administrator.\n\n"
+        "Open the handler editor now?";
+    const std::string standard =
+        "\n\nOnly an administrator can change message handlers. Ask an administrator to make the change.";
+    const struct
+    {
+        bool fVirtualized;
+        DWORD dwElevationType;  // 0: Windows XP
+        bool fRemove;           // else Add and OK
+        int answer;
+        const std::string& advice;
+    } cases[] = {
+        {true, TokenElevationTypeLimited, false, IDYES, limited},
+        {true, TokenElevationTypeDefault, false, 0, standard},
+        {false, TokenElevationTypeLimited, true, IDNO, limited},
+        {false, 0, true, 0, standard},
+    };
+    char szModule[MAX_PATH];
+    GetModuleFileNameA(NULL, szModule, MAX_PATH);
+    std::string editor = szModule;
+    editor = editor.substr(0, editor.rfind('\\') + 1) + "QuorbitHandlers.exe";
+    pfnShellExecuteExA = RecordEditorStart;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(&c - cases));
+        ResetStore();
+        editorStarts.clear();
+        answerer.boxes.clear();
+        StoreHandler("Orders", "orders@example.com", "c:\\orders.exe");
+        // Windows refuses what virtualization does not redirect.
+        SetStoreReadOnly(!c.fVirtualized);
+        RefuseCreateAndDelete(!c.fVirtualized);
+        PlayToken(c.fVirtualized, c.dwElevationType);
+        OptionsSheet& s = Sheet();
+        HWND hOwner = s.hSheet;
+        if (c.answer != 0)
+            answerer.Answer(c.answer);
+        if (c.fRemove)
+            s.ClickPage(IDC_REMOVE_HANDLER);
+        else
+        {
+            driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+                hOwner = hDlg;
+                TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), "New");
+                Click(hDlg, IDC_DEFINITION_OK);
+                Click(hDlg, IDC_DEFINITION_CANCEL);
+            });
+            s.ClickPage(IDC_ADD_HANDLER);
+        }
+
+        ASSERT_EQ(1u, answerer.boxes.size());
+        EXPECT_EQ(std::string("The message handler ") +
+                      (c.fRemove ? "\"Orders\" could not be removed." : "\"New\" could not be saved.") + "\n\n" +
+                      SystemText(ERROR_ACCESS_DENIED) + c.advice,
+                  answerer.boxes[0].text);
+        EXPECT_EQ(&c.advice == &limited ? "Yes|No" : "OK", answerer.boxes[0].buttons);
+        EXPECT_EQ("exclamation", answerer.boxes[0].icon);
+        EXPECT_EQ(hOwner, answerer.boxes[0].owner);
+        EXPECT_EQ(c.answer == IDYES ? std::vector<std::string>{"runas " + editor} : std::vector<std::string>(),
+                  editorStarts);
+        EXPECT_EQ(Names{"Orders"}, SubKeys(ROOT));
+        EXPECT_EQ(Names{"Orders"}, s.Listed());
+        sheet.reset();
+    }
+    pfnShellExecuteExA = NULL;
 }
 
 // Run by the CTest entry that starts the tests in Japanese, code page 932;
