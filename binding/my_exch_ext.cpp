@@ -2,8 +2,13 @@
 #include "my_exch_ext_property_sheets.h"
 #include "my_exch_ext_message_events.h"
 #include "my_outlook_ext_item_events.h"
+#include "help_contents.h"
 #include "host_handles.h"
 #include <new>
+
+// Extension groups alive in this module. When the last one goes, so do the
+// help windows it opened: the client may unload the module next.
+static ULONG cGroups = 0;
 
 // The contexts of a message window, where the options page has no place.
 static BOOL IsMessageContext(ULONG eecontext)
@@ -21,6 +26,7 @@ MyExchExt::MyExchExt()
       m_pExchExtMessageEvents(NULL),
       m_pOutlookExtItemEvents(NULL)
 {
+    cGroups++;
     m_pExchExtPropertySheets = new (std::nothrow) MyExchExtPropertySheets(this);
     m_pExchExtMessageEvents = new (std::nothrow) MyExchExtMessageEvents(this);
     m_pOutlookExtItemEvents = new (std::nothrow) MyOutlookExtItemEvents(this);
@@ -127,4 +133,6 @@ void MyExchExt::FreeGroupIfUnused()
     delete m_pExchExtMessageEvents;
     delete m_pOutlookExtItemEvents;
     delete this;
+    if (--cGroups == 0)
+        CloseHelpWindows();
 }

@@ -2,6 +2,7 @@
 #include "handler_definition_dialog.h"
 #include "ansi_text.h"
 #include "handler_store.h"
+#include "help_contents.h"
 #include "host_handles.h"
 #include "message_check.h"
 #include "program_path.h"
@@ -258,7 +259,7 @@ static void OnCommand(HWND hDlg, WORD wId, WORD wNotifyCode)
         EndDialog(hDlg, 0);
         break;
     case IDC_DEFINITION_HELP:
-        WinHelpA(hDlg, QUORBIT_HELP_FILE, HELP_CONTENTS, 0);
+        ShowHelpContents(hDlg);
         break;
     case IDC_BROWSE_SENDER:
         OnBrowseSender(hDlg);

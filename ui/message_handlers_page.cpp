@@ -2,6 +2,7 @@
 #include "message_handlers_page.h"
 #include "handler_definition_dialog.h"
 #include "handler_store.h"
+#include "help_contents.h"
 #include "host_handles.h"
 #include "message_check.h"
 #include "resource.h"
@@ -194,7 +195,7 @@ static INT_PTR OnNotify(HWND hDlg, const NMHDR* lpnmh)
         ListHandlers(hDlg);
         break;
     case PSN_HELP:
-        lResult = WinHelpA(hDlg, QUORBIT_HELP_FILE, HELP_CONTENTS, 0);
+        lResult = ShowHelpContents(hDlg);
         break;
     default:
         // PSN_KILLACTIVE, PSN_APPLY and the rest: nothing is pending.

@@ -27,9 +27,6 @@
 
 #define IDC_STATIC                  -1
 
-// The help file, opened at its contents from the page and from the dialog.
-#define QUORBIT_HELP_FILE           "Quorbit.HLP"
-
 // Version: QUORBIT_VERSION_BINARY and QUORBIT_VERSION_TEXT, generated
 // from the project's version.
 #include "quorbit_version.h"
