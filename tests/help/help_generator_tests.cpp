@@ -1,12 +1,13 @@
 // The generator: context hashes, compressed numbers, the markup's errors,
-// and files larger than one topic block and one keyword page, read back
-// by the tests' reader.
+// files larger than one topic block and one keyword page, read back by the
+// tests' reader, and the HTML Help project.
 #include <gtest/gtest.h>
 #include "byte_writer.h"
 #include "context_hash.h"
 #include "help_file.h"
 #include "help_reader.h"
 #include "help_source.h"
+#include "html_help.h"
 
 namespace {
 
@@ -92,6 +93,49 @@ TEST(HelpSourceMarkup, ReadsTopicsParagraphsAndRuns)
     EXPECT_EQ(" more", runs[6].text);
     EXPECT_EQ("item goes on", one.paragraphs[3].runs[0].text);
     EXPECT_EQ("code  line", one.paragraphs[4].runs[0].text);
+}
+
+// Each topic a page with its text, emphasis and jumps; the contents in
+// the contents topic's order, then the topics it does not name; the index
+// with each keyword once, leading to all its topics.
+TEST(HtmlHelpBuild, PagesContentsIndexAndProject)
+{
+    HelpSource source;
+    std::string error;
+    ASSERT_TRUE(ParseHelpSource(".title T & Co\n# Start {#CONTENTS}\nK: Shared; R&D \"x\"\nSee [two](#two) **now** `a<b>`\n"
+                                "- item\n- [one](#one)\n\n    x\n    y\n# One {#one}\nK: shared\nText.\n# Two {#two}\n"
+                                "# Three {#three}\n",
+                                source, error))
+        << error;
+    TextFiles files;
+    BuildHtmlHelp(source, "Q", files);
+    std::vector<std::string> names;
+    for (const auto& file : files)
+        names.push_back(file.first);
+    EXPECT_EQ((std::vector<std::string>{"CONTENTS.htm", "Q.hhc", "Q.hhk", "Q.hhp", "one.htm", "three.htm", "two.htm"}),
+              names);
+
+    for (const char* html : {"charset=windows-1252\">", "<title>Start</title>", "<h1>Start</h1>\r\n",
+                             "<p>See <a href=\"two.htm\">two</a> <b>now</b> <code>a&lt;b&gt;</code></p>",
+                             "<ul>\r\n<li>item</li>\r\n<li><a href=\"one.htm\">one</a></li>\r\n</ul>",
+                             "<pre>x\r\ny</pre>\r\n</body>"})
+        EXPECT_NE(std::string::npos, files["CONTENTS.htm"].find(html)) << html;
+    EXPECT_NE(std::string::npos, files["one.htm"].find("<h1>One</h1>\r\n<p>Text.</p>"));
+
+    EXPECT_EQ((std::vector<SitemapEntry>{{{"Name", "Start"}, {"Local", "CONTENTS.htm"}},
+                                         {{"Name", "Two"}, {"Local", "two.htm"}},
+                                         {{"Name", "One"}, {"Local", "one.htm"}},
+                                         {{"Name", "Three"}, {"Local", "three.htm"}}}),
+              ReadSitemap(files["Q.hhc"]));
+    EXPECT_EQ((std::vector<SitemapEntry>{{{"Name", "R&D \"x\""}, {"Local", "CONTENTS.htm"}},
+                                         {{"Name", "Shared"}, {"Name", "Start"}, {"Local", "CONTENTS.htm"},
+                                          {"Name", "One"}, {"Local", "one.htm"}}}),
+              ReadSitemap(files["Q.hhk"]));
+
+    for (const char* line : {"Compiled file=Q.chm\r\n", "Contents file=Q.hhc\r\n", "Index file=Q.hhk\r\n",
+                             "Default topic=CONTENTS.htm\r\n", "Title=T & Co\r\n",
+                             "[FILES]\r\nCONTENTS.htm\r\none.htm\r\ntwo.htm\r\nthree.htm\r\n"})
+        EXPECT_NE(std::string::npos, files["Q.hhp"].find(line)) << line;
 }
 
 // A source whose topics fill several blocks, with a paragraph longer than

@@ -495,3 +495,29 @@ std::string ReadHelpFile(const std::vector<unsigned char>& file, ReadHelp& out)
     }
     return "";
 }
+
+std::vector<SitemapEntry> ReadSitemap(const std::string& text)
+{
+    auto unescaped = [](std::string s) {
+        const char* escapes[][2] = {{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}};
+        for (const auto& e : escapes)
+            for (size_t at = s.find(e[0]); at != std::string::npos; at = s.find(e[0], at + 1))
+                s.replace(at, strlen(e[0]), e[1]);
+        return s;
+    };
+    std::vector<SitemapEntry> entries;
+    for (size_t at = text.find("<OBJECT type=\"text/sitemap\">"); at != std::string::npos;
+         at = text.find("<OBJECT type=\"text/sitemap\">", at + 1))
+    {
+        entries.emplace_back();
+        size_t end = text.find("</OBJECT>", at);
+        const std::string name = "<param name=\"", value = "\" value=\"";
+        for (size_t p = text.find(name, at); p < end; p = text.find(name, p + 1))
+        {
+            size_t v = text.find(value, p), close = text.find("\">", v + value.size());
+            entries.back().push_back({text.substr(p + name.size(), v - p - name.size()),
+                                      unescaped(text.substr(v + value.size(), close - v - value.size()))});
+        }
+    }
+    return entries;
+}

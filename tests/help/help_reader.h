@@ -50,4 +50,10 @@ struct ReadHelp
 // Empty on success, else a description of the first fault.
 std::string ReadHelpFile(const std::vector<unsigned char>& file, ReadHelp& out);
 
+// One entry of an HTML Help contents (.hhc) or index (.hhk) file: the
+// names and values of its params, in order, with HTML's escapes undone.
+typedef std::vector<std::pair<std::string, std::string>> SitemapEntry;
+
+std::vector<SitemapEntry> ReadSitemap(const std::string& text);
+
 #endif
