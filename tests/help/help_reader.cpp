@@ -505,14 +505,12 @@ std::vector<SitemapEntry> ReadSitemap(const std::string& text)
                 s.replace(at, strlen(e[0]), e[1]);
         return s;
     };
+    const std::string object = "<OBJECT type=\"text/sitemap\">", name = "<param name=\"", value = "\" value=\"";
     std::vector<SitemapEntry> entries;
-    for (size_t at = text.find("<OBJECT type=\"text/sitemap\">"); at != std::string::npos;
-         at = text.find("<OBJECT type=\"text/sitemap\">", at + 1))
+    for (size_t at = text.find(object); at != std::string::npos; at = text.find(object, at + 1))
     {
         entries.emplace_back();
-        size_t end = text.find("</OBJECT>", at);
-        const std::string name = "<param name=\"", value = "\" value=\"";
-        for (size_t p = text.find(name, at); p < end; p = text.find(name, p + 1))
+        for (size_t p = text.find(name, at); p < text.find("</OBJECT>", at); p = text.find(name, p + 1))
         {
             size_t v = text.find(value, p), close = text.find("\">", v + value.size());
             entries.back().push_back({text.substr(p + name.size(), v - p - name.size()),
