@@ -1,6 +1,7 @@
-// A reader of WinHelp files for the tests, written apart from the
-// generator so that the two cannot share a mistake. It walks the file the
-// way the viewer does and reports the first structural fault it meets.
+// A reader of WinHelp files, and of HTML Help contents and index files, for
+// the tests, written apart from the generator so that the two cannot share
+// a mistake. It walks a WinHelp file the way the viewer does and reports the
+// first structural fault it meets.
 #ifndef QUORBIT_TEST_HELP_READER_H
 #define QUORBIT_TEST_HELP_READER_H
 
