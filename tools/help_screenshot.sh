@@ -1,32 +1,55 @@
 #!/usr/bin/env bash
-# Pictures the help viewer showing the contents topic of Quorbit.HLP:
-#   tools/help_screenshot.sh BUILD_DIR OUT.png
+# Pictures a help viewer on a built help file:
+#   tools/help_screenshot.sh BUILD_DIR hlp OUT.png   Quorbit.HLP at its contents topic
+#   tools/help_screenshot.sh BUILD_DIR chm OUT.png   Quorbit.chm with its Contents tree
 # Runs inside tools/wine-session.sh (a Wine prefix and an X display).
 set -euo pipefail
 build=$1
-out=$2
+kind=$2
+out=$3
 
-# Where the installer puts the file, and the Windows folder, which is where
-# Wine's viewer looks for a bare file name.
-windir=$(winepath -u "$(wine cmd /c echo %WINDIR% 2>/dev/null | tr -d '\r')")
-mkdir -p "$windir/Help"
-cp "$build/bin/Quorbit.HLP" "$windir/Help/Quorbit.HLP"
-cp "$build/bin/Quorbit.HLP" "$windir/Quorbit.HLP"
+# A virtual desktop of its own draws the window's caption and frame without
+# a window manager, over any desktop drawn before.
+if [ "$kind" = chm ]; then
+    # The viewer opens where the project's window says; the picture is cut
+    # to its window. Wine's HTML engine is disabled here, so the topic pane
+    # stays blank.
+    desktop=QuorbitChm
+    width=800
+    height=600
+    viewer=(hh.exe "$(winepath -w "$build/bin/Quorbit.chm")")
+    window='"Quorbit Message Handlers Help": ("hh.exe" "hh.exe")'
+else
+    # Where the installer puts the file, and the Windows folder, which is
+    # where Wine's viewer looks for a bare file name. The viewer opens at
+    # three quarters of the desktop, at its top left.
+    windir=$(winepath -u "$(wine cmd /c echo %WINDIR% 2>/dev/null | tr -d '\r')")
+    mkdir -p "$windir/Help"
+    cp "$build/bin/Quorbit.HLP" "$windir/Help/Quorbit.HLP"
+    cp "$build/bin/Quorbit.HLP" "$windir/Quorbit.HLP"
+    desktop=QuorbitHelp
+    width=720
+    height=540
+    viewer=(winhlp32.exe 'C:\windows\Help\Quorbit.HLP')
+    window='("winhlp32.exe" "winhlp32.exe")'
+fi
 
-# A virtual desktop draws the window's caption and frame without a window
-# manager; the viewer opens at three quarters of it, at its top left.
-width=720
-height=540
-wine explorer /desktop=QuorbitHelp,${width}x${height} winhlp32.exe 'C:\windows\Help\Quorbit.HLP' >/dev/null 2>&1 &
-viewer=$!
+wine explorer /desktop=$desktop,${width}x${height} "${viewer[@]}" >/dev/null 2>&1 &
+pid=$!
+geometry=""
 for _ in $(seq 1 30); do
-    if command -v xwininfo >/dev/null && xwininfo -root -tree | grep -q '"winhlp32.exe"'; then
-        break
-    fi
+    geometry=$(xwininfo -root -tree | grep -F "$window" | head -n 1 | grep -o '[0-9]*x[0-9]*+[0-9]*+[0-9]*' | head -n 1 || true)
+    [ -n "$geometry" ] && break
     sleep 0.5
 done
-sleep 2  # let the topic draw
+if [ -z "$geometry" ]; then
+    echo "help_screenshot: $kind: the viewer never came up" >&2
+    kill "$pid" 2>/dev/null || true
+    exit 1
+fi
+[ "$kind" = chm ] || geometry="$((width * 3 / 4))x$((height * 3 / 4))+0+0"
+sleep 2  # let the window draw
 mkdir -p "$(dirname "$out")"
-import -window root -crop "$((width * 3 / 4))x$((height * 3 / 4))+0+0" +repage "$out"
-kill "$viewer" 2>/dev/null || true
-echo "help_screenshot: $out"
+import -window root -crop "$geometry" +repage "$out"
+kill "$pid" 2>/dev/null || true
+echo "help_screenshot: $out ($geometry)"

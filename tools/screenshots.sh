@@ -50,6 +50,7 @@ shoot message-handlers-page.png "$build/bin/ui_screens.exe" page
 shoot handler-definition-dialog.png "$build/bin/ui_screens.exe" definition
 
 # The help viewer on Quorbit.HLP, at the contents topic the Help buttons open,
-# and with its Index listing the keywords.
-"$root/tools/help_screenshot.sh" "$build" "$docs/help-contents.png"
+# and with its Index listing the keywords; then Quorbit.chm's Contents tree.
+"$root/tools/help_screenshot.sh" "$build" hlp "$docs/help-contents.png"
 shoot help-index.png "$build/bin/help_index_screen.exe"
+"$root/tools/help_screenshot.sh" "$build" chm "$docs/help-chm-contents.png"

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -19,7 +18,8 @@ bool ContextFile(const HelpSource& source, const std::vector<uint32_t>& offsets,
                  std::string& error)
 {
     // The viewer compares hashes as signed numbers, so that is the order.
-    std::map<int32_t, std::pair<uint32_t, std::string>> byHash;
+    // The markup refuses two names of one hash, with their lines.
+    std::map<int32_t, uint32_t> byHash;
     for (size_t i = 0; i < source.topics.size(); i++)
     {
         const std::string& name = source.topics[i].context;
@@ -28,21 +28,14 @@ bool ContextFile(const HelpSource& source, const std::vector<uint32_t>& offsets,
             error = "context name \"" + name + "\" is not allowed";
             return false;
         }
-        int32_t key = static_cast<int32_t>(ContextHash(name));
-        auto found = byHash.find(key);
-        if (found != byHash.end())
-        {
-            error = "context names " + found->second.second + " and " + name + " share one hash";
-            return false;
-        }
-        byHash[key] = {offsets[i], name};
+        byHash[static_cast<int32_t>(ContextHash(name))] = offsets[i];
     }
     std::vector<BTreeEntry> entries;
     for (const auto& item : byHash)
     {
         BTreeEntry e;
         ByteWriter(e.key).U32(static_cast<uint32_t>(item.first));
-        ByteWriter(e.value).U32(item.second.first);
+        ByteWriter(e.value).U32(item.second);
         entries.push_back(e);
     }
     return BuildBTree({0x0002, 0x0800, "L4"}, entries, out);

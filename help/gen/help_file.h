@@ -9,9 +9,9 @@
 
 #include <string>
 
-// Builds the file for a parsed source; its first topic is the contents.
-// Fails with a reason on a context name the hash cannot take, on two
-// names with one hash, or on a title or keyword too long for a tree page.
+// Builds the file for a source ParseHelpSource accepted; its first topic is
+// the contents. Fails with a reason on a context name the hash cannot
+// take, or on a title or keyword too long for a tree page.
 bool BuildHelpFile(const HelpSource& source, Bytes& out, std::string& error);
 
 #endif

@@ -1,8 +1,6 @@
 #include "keyword_index.h"
 #include "btree.h"
 
-#include <set>
-
 namespace {
 
 std::string Folded(const std::string& s)
@@ -13,12 +11,6 @@ std::string Folded(const std::string& s)
             c = static_cast<char>(c - 'A' + 'a');
     return f;
 }
-
-struct Keyword
-{
-    std::string text;
-    std::set<uint32_t> topics;  // ascending, the order of a run in |KWDATA
-};
 
 }
 
@@ -32,35 +24,46 @@ bool IsValidKeyword(const std::string& keyword)
     return true;
 }
 
-bool AddKeywordIndex(const HelpSource& source, const std::vector<uint32_t>& topicOffsets,
-                     std::map<std::string, Bytes>& files, std::string& error)
+std::vector<IndexKeyword> IndexKeywords(const HelpSource& source)
 {
-    std::map<std::string, Keyword> byFolded;  // sorted by the folded text
+    std::map<std::string, IndexKeyword> byFolded;  // sorted by the folded text
     for (size_t t = 0; t < source.topics.size(); t++)
     {
         for (const std::string& text : source.topics[t].keywords)
         {
-            Keyword& k = byFolded[Folded(text)];
+            IndexKeyword& k = byFolded[Folded(text)];
             if (k.text.empty())
                 k.text = text;
-            k.topics.insert(topicOffsets[t]);
+            if (k.topics.empty() || k.topics.back() != t)
+                k.topics.push_back(t);
         }
     }
-    if (byFolded.empty())
+    std::vector<IndexKeyword> keywords;
+    for (const auto& item : byFolded)
+        keywords.push_back(item.second);
+    return keywords;
+}
+
+bool AddKeywordIndex(const HelpSource& source, const std::vector<uint32_t>& topicOffsets,
+                     std::map<std::string, Bytes>& files, std::string& error)
+{
+    std::vector<IndexKeyword> keywords = IndexKeywords(source);
+    if (keywords.empty())
         return true;
 
     Bytes data;
     ByteWriter d(data);
     std::vector<BTreeEntry> entries;
-    for (const auto& item : byFolded)
+    for (const IndexKeyword& keyword : keywords)
     {
         BTreeEntry e;
-        ByteWriter(e.key).Text(item.second.text, true);
+        ByteWriter(e.key).Text(keyword.text, true);
         ByteWriter v(e.value);
-        v.U16(static_cast<unsigned>(item.second.topics.size()));
+        v.U16(static_cast<unsigned>(keyword.topics.size()));
         v.U32(static_cast<uint32_t>(data.size()));
-        for (uint32_t offset : item.second.topics)
-            d.U32(offset);
+        // Offsets grow in source order, so a run stays ascending.
+        for (size_t t : keyword.topics)
+            d.U32(topicOffsets[t]);
         entries.push_back(e);
     }
     Bytes tree;

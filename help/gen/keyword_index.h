@@ -8,6 +8,7 @@
 #include "byte_writer.h"
 #include "help_source.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -18,9 +19,21 @@
 // regard to case is also plain byte order once letters are folded.
 bool IsValidKeyword(const std::string& keyword);
 
+// A keyword as the Index lists it: spelled as first met, with the topics
+// that give it in any case, by their place in the source, ascending.
+struct IndexKeyword
+{
+    std::string text;
+    std::vector<size_t> topics;
+};
+
+// The keywords of all topics in the Index's order, alphabetical without
+// regard to case; keywords that differ only in case are one.
+std::vector<IndexKeyword> IndexKeywords(const HelpSource& source);
+
 // Adds |KWBTREE, |KWDATA and |KWMAP to files when any topic has keywords,
-// and nothing otherwise. Keywords that differ only in case are one, spelled
-// as first met; it leads to each of its topics, given by their offsets.
+// and nothing otherwise, each keyword of IndexKeywords leading to its
+// topics, given by their offsets.
 // Fails with a reason when a keyword does not fit an index page.
 bool AddKeywordIndex(const HelpSource& source, const std::vector<uint32_t>& topicOffsets,
                      std::map<std::string, Bytes>& files, std::string& error);

@@ -1,5 +1,6 @@
 // The built Quorbit.HLP: read back by the tests' own reader, and a reader
-// that notices the faults the viewer would stumble over.
+// that notices the faults the viewer would stumble over; and the HTML Help
+// project built beside it, which must agree with it.
 #include <gtest/gtest.h>
 #include "help_reader.h"
 #include "help_source.h"
@@ -51,6 +52,13 @@ size_t NameInDirectory(const Bytes& b, const std::string& name)
     return std::search(b.begin() + dir, b.end(), name.c_str(), name.c_str() + name.size() + 1) - b.begin();
 }
 
+// A file of the HTML Help project the build wrote for Quorbit.chm.
+std::string ChmSource(const std::string& name)
+{
+    std::ifstream in(std::string(QUORBIT_CHM_SOURCES) + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 std::string AllText(const ReadHelp& help)
 {
     std::string all;
@@ -82,17 +90,30 @@ TEST_F(BuiltHelp, OpensAtItsContentsTopic)
     EXPECT_EQ("Quorbit Message Handlers Help", help.title);
     // The topic shows its own title as its first line.
     EXPECT_EQ(contents->title, contents->paragraphs[0].text);
+    EXPECT_NE(std::string::npos, ChmSource("Quorbit.hhp").find("\nTitle=Quorbit Message Handlers Help\r\n"));
 }
 
+// The .chm's contents list the same topics in the same order.
 TEST_F(BuiltHelp, ContentsLeadsToEveryOtherTopic)
 {
     std::set<const ReadTopic*> reached;
+    std::vector<std::string> titles{help.Contents()->title};
     for (const ReadParagraph& p : help.Contents()->paragraphs)
         for (const auto& jump : p.jumps)
-            reached.insert(help.Find(jump.second));
+            if (reached.insert(help.Find(jump.second)).second)
+                titles.push_back(help.Find(jump.second)->title);
     EXPECT_EQ(help.topics.size() - 1, reached.size());
     EXPECT_EQ(0u, reached.count(help.Contents()));
     EXPECT_GE(help.topics.size(), 6u);
+
+    std::vector<std::string> listed;
+    for (const SitemapEntry& entry : ReadSitemap(ChmSource("Quorbit.hhc")))
+    {
+        listed.push_back(entry.at(0).second);
+        EXPECT_NE(std::string::npos, ChmSource(entry.at(1).second).find("<title>" + listed.back() + "</title>"))
+            << entry.at(1).second;
+    }
+    EXPECT_EQ(titles, listed);
 }
 
 TEST_F(BuiltHelp, DescribesEveryControlAndTheCommandLine)
@@ -141,6 +162,20 @@ TEST_F(BuiltHelp, EveryKeywordLeadsToItsTopics)
     EXPECT_GT(listed["administrator"].size(), 1u) << "a keyword of several topics";
     for (const char* k : {"preventopen", "quotes", "debug", "command line", "registry"})
         EXPECT_FALSE(listed[k].empty()) << k;
+
+    // The .chm's index: the keyword, then each topic's page, named by its
+    // title when there are several.
+    std::map<std::string, std::string> titleOf;  // page -> title
+    for (const HelpTopic& topic : source.topics)
+        titleOf[topic.context + ".htm"] = topic.title;
+    std::vector<SitemapEntry> index = ReadSitemap(ChmSource("Quorbit.hhk"));
+    listed.clear();
+    for (const SitemapEntry& entry : index)
+        for (const auto& param : entry)
+            if (param.first == "Local")
+                listed[lower(entry.at(0).second)].insert(titleOf[param.second]);
+    EXPECT_EQ(expected, listed);
+    EXPECT_EQ(listed.size(), index.size());
 }
 
 // Each damage must be reported, with the fault it causes.

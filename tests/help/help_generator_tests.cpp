@@ -1,12 +1,13 @@
 // The generator: context hashes, compressed numbers, the markup's errors,
-// and files larger than one topic block and one keyword page, read back
-// by the tests' reader.
+// files larger than one topic block and one keyword page, read back by the
+// tests' reader, and the HTML Help project.
 #include <gtest/gtest.h>
 #include "byte_writer.h"
 #include "context_hash.h"
 #include "help_file.h"
 #include "help_reader.h"
 #include "help_source.h"
+#include "html_help.h"
 
 namespace {
 
@@ -61,6 +62,9 @@ TEST(HelpSourceMarkup, ReportsMistakesWithTheirLine)
     EXPECT_EQ("line 1: context names use only A-Z, a-z, 0-9, '.' and '_'", ParseError("# A {#a-b}\n"));
     EXPECT_EQ("line 2: only printable ASCII characters are allowed", ParseError("# A {#a}\ncaf\xE9\n"));
     EXPECT_EQ("line 3: context NAME clashes with {#name} on line 1", ParseError("# A {#name}\n\n# B {#NAME}\n"));
+    // Two different names can share a hash too.
+    EXPECT_EQ("line 2: context zwvxewif clashes with {#yycqehbs} on line 1",
+              ParseError("# A {#yycqehbs}\n# B {#zwvxewif}\n"));
     EXPECT_EQ("line 1: keywords outside a topic", ParseError("K: a\n# A {#a}\n"));
     EXPECT_EQ("line 3: keywords go right under the topic's heading", ParseError("# A {#a}\ntext\nK: a\n"));
     for (const char* empty : {"K:", "K: a;; b", "K: a;", "K:  ; a"})
@@ -91,15 +95,42 @@ TEST(HelpSourceMarkup, ReadsTopicsParagraphsAndRuns)
     EXPECT_EQ("code  line", one.paragraphs[4].runs[0].text);
 }
 
-TEST(HelpFileBuild, RefusesTwoNamesWithOneHash)
+// Each topic a page with its text, emphasis and jumps; the contents in
+// the contents topic's order, then the topics it does not name; the index
+// with each keyword once, leading to all its topics.
+TEST(HtmlHelpBuild, PagesContentsIndexAndProject)
 {
     HelpSource source;
     std::string error;
-    ASSERT_TRUE(ParseHelpSource("# A {#name}\n# B {#other}\n", source, error));
-    source.topics[1].context = "NAME";  // what the markup itself refuses
-    Bytes file;
-    EXPECT_FALSE(BuildHelpFile(source, file, error));
-    EXPECT_EQ("context names name and NAME share one hash", error);
+    ASSERT_TRUE(ParseHelpSource(".title T & Co\n# Start {#CONTENTS}\nK: Shared; R&D \"x\"\nSee [two](#two) **now** `a<b>`\n"
+                                "- item\n- [one](#one)\n\n    x\n    y\n# One {#one}\nK: shared\nText.\n# Two {#two}\n"
+                                "# Three {#three}\n",
+                                source, error))
+        << error;
+    TextFiles files;
+    BuildHtmlHelp(source, "Q", files);
+    EXPECT_EQ(7u, files.size());
+    for (const char* html : {"charset=windows-1252\">", "<title>Start</title>", "<h1>Start</h1>\r\n",
+                             "<p>See <a href=\"two.htm\">two</a> <b>now</b> <code>a&lt;b&gt;</code></p>",
+                             "<ul>\r\n<li>item</li>\r\n<li><a href=\"one.htm\">one</a></li>\r\n</ul>",
+                             "<pre>x\r\ny</pre>\r\n</body>"})
+        EXPECT_NE(std::string::npos, files["CONTENTS.htm"].find(html)) << html;
+    EXPECT_NE(std::string::npos, files["one.htm"].find("<h1>One</h1>\r\n<p>Text.</p>"));
+
+    EXPECT_EQ((std::vector<SitemapEntry>{{{"Name", "Start"}, {"Local", "CONTENTS.htm"}},
+                                         {{"Name", "Two"}, {"Local", "two.htm"}},
+                                         {{"Name", "One"}, {"Local", "one.htm"}},
+                                         {{"Name", "Three"}, {"Local", "three.htm"}}}),
+              ReadSitemap(files["Q.hhc"]));
+    EXPECT_EQ((std::vector<SitemapEntry>{{{"Name", "R&D \"x\""}, {"Local", "CONTENTS.htm"}},
+                                         {{"Name", "Shared"}, {"Name", "Start"}, {"Local", "CONTENTS.htm"},
+                                          {"Name", "One"}, {"Local", "one.htm"}}}),
+              ReadSitemap(files["Q.hhk"]));
+
+    for (const char* line : {"Compiled file=Q.chm\r\n", "Contents file=Q.hhc\r\n", "Index file=Q.hhk\r\n",
+                             "Default topic=CONTENTS.htm\r\n", "Title=T & Co\r\n",
+                             "[FILES]\r\nCONTENTS.htm\r\none.htm\r\ntwo.htm\r\nthree.htm\r\n"})
+        EXPECT_NE(std::string::npos, files["Q.hhp"].find(line)) << line;
 }
 
 // A source whose topics fill several blocks, with a paragraph longer than

@@ -495,3 +495,27 @@ std::string ReadHelpFile(const std::vector<unsigned char>& file, ReadHelp& out)
     }
     return "";
 }
+
+std::vector<SitemapEntry> ReadSitemap(const std::string& text)
+{
+    auto unescaped = [](std::string s) {
+        const char* escapes[][2] = {{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}};
+        for (const auto& e : escapes)
+            for (size_t at = s.find(e[0]); at != std::string::npos; at = s.find(e[0], at + 1))
+                s.replace(at, strlen(e[0]), e[1]);
+        return s;
+    };
+    const std::string object = "<OBJECT type=\"text/sitemap\">", name = "<param name=\"", value = "\" value=\"";
+    std::vector<SitemapEntry> entries;
+    for (size_t at = text.find(object); at != std::string::npos; at = text.find(object, at + 1))
+    {
+        entries.emplace_back();
+        for (size_t p = text.find(name, at); p < text.find("</OBJECT>", at); p = text.find(name, p + 1))
+        {
+            size_t v = text.find(value, p), close = text.find("\">", v + value.size());
+            entries.back().push_back({text.substr(p + name.size(), v - p - name.size()),
+                                      unescaped(text.substr(v + value.size(), close - v - value.size()))});
+        }
+    }
+    return entries;
+}

@@ -1,6 +1,7 @@
-// A reader of WinHelp files for the tests, written apart from the
-// generator so that the two cannot share a mistake. It walks the file the
-// way the viewer does and reports the first structural fault it meets.
+// A reader of WinHelp files, and of HTML Help contents and index files, for
+// the tests, written apart from the generator so that the two cannot share
+// a mistake. It walks a WinHelp file the way the viewer does and reports the
+// first structural fault it meets.
 #ifndef QUORBIT_TEST_HELP_READER_H
 #define QUORBIT_TEST_HELP_READER_H
 
@@ -49,5 +50,11 @@ struct ReadHelp
 
 // Empty on success, else a description of the first fault.
 std::string ReadHelpFile(const std::vector<unsigned char>& file, ReadHelp& out);
+
+// One entry of an HTML Help contents (.hhc) or index (.hhk) file: the
+// names and values of its params, in order, with HTML's escapes undone.
+typedef std::vector<std::pair<std::string, std::string>> SitemapEntry;
+
+std::vector<SitemapEntry> ReadSitemap(const std::string& text);
 
 #endif
