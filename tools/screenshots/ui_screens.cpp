@@ -117,20 +117,16 @@ static void ShowPage(void)
 // it beside the DLL, and cancelled once the picture is taken.
 static void ShowEditor(void)
 {
-    char szExe[MAX_PATH];
-    char* pName = szExe;
+    // Room for the longer name.
+    char szExe[MAX_PATH + 32] = "";
+    char* pSlash;
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
     MSG msg;
 
-    if (GetModuleFileNameA(NULL, szExe, MAX_PATH - 32) >= MAX_PATH - 32)
-        return;
-    for (char* p = szExe; *p != '\0'; p = CharNextA(p))
-    {
-        if (*p == '\\')
-            pName = p + 1;
-    }
-    lstrcpyA(pName, "QuorbitHandlers.exe");
+    GetModuleFileNameA(NULL, szExe, MAX_PATH);
+    pSlash = strrchr(szExe, '\\');
+    lstrcpyA(pSlash != NULL ? pSlash + 1 : szExe, "QuorbitHandlers.exe");
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     if (!CreateProcessA(szExe, NULL, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
