@@ -116,7 +116,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     // one, and on XP it waits for a click before LoadLibrary returns.
     uErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     hModule = LoadLibraryA(szDll);
-    dwError = GetLastError();
+    if (hModule == NULL)
+        dwError = GetLastError();
     SetErrorMode(uErrorMode);
     if (hModule == NULL)
     {
@@ -130,7 +131,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         szFailure = "is no mail client extension: it has no entry point " EXTENSION_ENTRY ".";
         goto Cleanup;
     }
-    dwError = 0;
 
     pCallback = new (std::nothrow) EditorCallback(&hwndSheet);
     if (pCallback == NULL)
