@@ -48,6 +48,7 @@ shoot() {
 
 shoot message-handlers-page.png "$build/bin/ui_screens.exe" page
 shoot handler-definition-dialog.png "$build/bin/ui_screens.exe" definition
+shoot handler-editor.png "$build/bin/ui_screens.exe" editor
 
 # The help viewer on Quorbit.HLP, at the contents topic the Help buttons open,
 # and with its Index listing the keywords; then Quorbit.chm's Contents tree.

@@ -1,4 +1,5 @@
 #include "box_answerer.h"
+#include <vector>
 
 BoxAnswerer* BoxAnswerer::s_pCurrent = nullptr;
 
@@ -48,9 +49,44 @@ std::string SystemText(DWORD dwError)
 
 static std::string WindowText(HWND hwnd)
 {
+    // Sent: a control of another process answers it too.
     char sz[2048] = "";
-    GetWindowTextA(hwnd, sz, sizeof(sz));
+    SendMessageA(hwnd, WM_GETTEXT, sizeof(sz), (LPARAM)sz);
     return sz;
+}
+
+// An icon handle of another process means nothing here: the system icon
+// that, drawn on the box's background, shows what the screen shows; the
+// foreign handle when none does.
+static HICON MatchingIcon(HWND hStatic, HICON hForeign)
+{
+    RECT rc;
+    GetWindowRect(hStatic, &rc);
+    const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+    HDC hdcScreen = GetDC(NULL), hdc = CreateCompatibleDC(hdcScreen);
+    HGDIOBJ hOld = SelectObject(hdc, CreateCompatibleBitmap(hdcScreen, cx, cy));
+    std::vector<COLORREF> shown;
+    BitBlt(hdc, 0, 0, cx, cy, hdcScreen, rc.left, rc.top, SRCCOPY);
+    for (int i = 0; i < cx * cy; i++)
+        shown.push_back(GetPixel(hdc, i % cx, i / cx));
+    HICON hMatch = hForeign;
+    for (LPCSTR id : {IDI_EXCLAMATION, IDI_INFORMATION, IDI_QUESTION, IDI_HAND})
+    {
+        HBRUSH hbr = CreateSolidBrush(shown[0]);
+        RECT rcIcon = {0, 0, cx, cy};
+        FillRect(hdc, &rcIcon, hbr);
+        DeleteObject(hbr);
+        DrawIconEx(hdc, 0, 0, LoadIcon(NULL, id), cx, cy, 0, NULL, DI_NORMAL);
+        int i = 0;
+        while (i < cx * cy && GetPixel(hdc, i % cx, i / cx) == shown[i])
+            i++;
+        if (i == cx * cy)
+            hMatch = LoadIcon(NULL, id);
+    }
+    DeleteObject(SelectObject(hdc, hOld));
+    DeleteDC(hdc);
+    ReleaseDC(NULL, hdcScreen);
+    return hMatch;
 }
 
 static std::string IconOf(HWND hBox)
@@ -65,6 +101,10 @@ static std::string IconOf(HWND hBox)
         if (!(GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE))
             return "none";
         HICON hIcon = (HICON)SendMessageA(h, STM_GETICON, 0, 0);
+        DWORD dwProcess = 0;
+        GetWindowThreadProcessId(hBox, &dwProcess);
+        if (dwProcess != GetCurrentProcessId())
+            hIcon = MatchingIcon(h, hIcon);
         if (hIcon == LoadIcon(NULL, IDI_EXCLAMATION))
             return "exclamation";
         if (hIcon == LoadIcon(NULL, IDI_INFORMATION))
@@ -78,23 +118,20 @@ static std::string IconOf(HWND hBox)
     return "none";
 }
 
-void BoxAnswerer::OnActivate(HWND hwnd)
+bool ReadBox(HWND hwnd, BoxSeen* pBox)
 {
     char szClass[32] = "";
     GetClassNameA(hwnd, szClass, sizeof(szClass));
     // Message boxes are dialogs with their text in static 0xFFFF; other
     // dialogs may use 0xFFFF for group boxes.
     if (lstrcmpA(szClass, "#32770") != 0 || GetDlgItem(hwnd, 0xFFFF) == NULL)
-        return;
+        return false;
     char szTextClass[32] = "";
     GetClassNameA(GetDlgItem(hwnd, 0xFFFF), szTextClass, sizeof(szTextClass));
     if (lstrcmpiA(szTextClass, "Static") != 0)
-        return;
-    // Activated again when the windows used while it waited have gone.
-    if (hwnd == m_hwndUp && IsWindow(hwnd))
-        return;
+        return false;
 
-    BoxSeen box;
+    BoxSeen& box = *pBox;
     box.caption = WindowText(hwnd);
     box.text = WindowText(GetDlgItem(hwnd, 0xFFFF));
     box.icon = IconOf(hwnd);
@@ -105,7 +142,7 @@ void BoxAnswerer::OnActivate(HWND hwnd)
     static const struct { int id; const char* name; } buttons[] = {
         {IDOK, "OK"}, {IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"},
         {IDABORT, "Abort"}, {IDRETRY, "Retry"}, {IDIGNORE, "Ignore"}};
-    int idFirst = 0;
+    box.firstButton = 0;
     for (const auto& b : buttons)
     {
         HWND hButton = GetDlgItem(hwnd, b.id);
@@ -114,9 +151,18 @@ void BoxAnswerer::OnActivate(HWND hwnd)
         if (!box.buttons.empty())
             box.buttons += "|";
         box.buttons += b.name;
-        if (idFirst == 0)
-            idFirst = b.id;
+        if (box.firstButton == 0)
+            box.firstButton = b.id;
     }
+    return true;
+}
+
+void BoxAnswerer::OnActivate(HWND hwnd)
+{
+    BoxSeen box;
+    // Activated again when the windows used while it waited have gone.
+    if ((hwnd == m_hwndUp && IsWindow(hwnd)) || !ReadBox(hwnd, &box))
+        return;
     boxes.push_back(box);
 
     if (m_whileShown)
@@ -126,7 +172,7 @@ void BoxAnswerer::OnActivate(HWND hwnd)
         fn();
     }
 
-    int id = idFirst;
+    int id = box.firstButton;
     if (!m_answers.empty())
     {
         id = m_answers.front();

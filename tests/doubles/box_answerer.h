@@ -22,7 +22,13 @@ struct BoxSeen
     HWND owner;
     HCURSOR cursor;       // the thread's cursor while the box was up
     HWND hwnd;
+    int firstButton;      // the id of the first button listed
 };
+
+// Reads what the box hwnd shows into a fresh *pBox; false when hwnd is no
+// message box. A box of another process must be drawn by then: its icon is
+// told by its pixels.
+bool ReadBox(HWND hwnd, BoxSeen* pBox);
 
 // The system's words for an error code, without the line break they end in.
 std::string SystemText(DWORD dwError);

@@ -1,6 +1,6 @@
 // Shows one of the configuration dialogs with sample handlers, for the
 // pictures in docs/:
-//   ui_screens page|definition READY QUIT
+//   ui_screens page|definition|editor READY QUIT
 // Once the window has been drawn its screen rectangle ("x y width height")
 // is written to the file READY; the program ends when the file QUIT
 // appears, or after a minute.
@@ -113,6 +113,37 @@ static void ShowPage(void)
     DestroyWindow(hwndShown);
 }
 
+// The handler editor, started from beside this program as the package puts
+// it beside the DLL, and cancelled once the picture is taken.
+static void ShowEditor(void)
+{
+    // Room for the longer name.
+    char szExe[MAX_PATH + 32] = "";
+    char* pSlash;
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
+    MSG msg;
+
+    GetModuleFileNameA(NULL, szExe, MAX_PATH);
+    pSlash = strrchr(szExe, '\\');
+    lstrcpyA(pSlash != NULL ? pSlash + 1 : szExe, "QuorbitHandlers.exe");
+    ZeroMemory(&si, sizeof(si));
+    si.cb = sizeof(si);
+    if (!CreateProcessA(szExe, NULL, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return;
+    for (int i = 0; i < 100 && hwndShown == NULL; i++)
+    {
+        Sleep(100);
+        hwndShown = FindWindowA("#32770", "Quorbit Message Handlers");
+    }
+    while (GetMessageA(&msg, NULL, 0, 0) > 0)
+        DispatchMessageA(&msg);
+    PostMessageA(hwndShown, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     if (__argc < 4)
@@ -131,6 +162,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     SetTimer(NULL, 0, 200, OnTimer);
     if (strcmp(__argv[1], "definition") == 0)
         ShowDefinition();
+    else if (strcmp(__argv[1], "editor") == 0)
+        ShowEditor();
     else
         ShowPage();
     return 0;

@@ -1,0 +1,158 @@
+// QuorbitHandlers.exe run as a person runs it: its windows, in another
+// process, are found by their captions and driven with posted clicks; its
+// boxes are read and answered from here.
+#include "box_answerer.h"
+#include "quorbit_dll.h"
+#include "store_ids.h"
+#include "test_registry.h"
+#include <gtest/gtest.h>
+#include <prsht.h>
+
+namespace {
+
+const char kEditor[] = "Quorbit Message Handlers";
+const char kDefinition[] = "Message Handler Definition";
+enum { IDC_NAME = 1010, IDC_SENDER = 1005, IDC_BROWSE_SENDER = 1006, IDC_OK = 1013, IDC_ADD = 1012,
+       IDC_REMOVE = 1013, IDC_PROPERTIES = 1014, IDC_TABS = 0x3020, IDC_BOX_TEXT = 0xFFFF };
+
+void Press(HWND hDlg, int id)
+{
+    PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(hDlg, id));
+}
+
+// The shown window captioned caption that holds control id (the editor's:
+// the tests run one at a time); waits up to 15 s for it.
+HWND Wait(const char* caption, int id)
+{
+    HWND h = NULL;
+    for (int i = 0; i < 150 && !(IsWindowVisible(h) && GetDlgItem(h, id)); i++, Sleep(100))
+        h = FindWindowA("#32770", caption);
+    return h;
+}
+
+// Reads the box once drawn (its icon comes from the screen), answers it, and checks it.
+void ExpectBox(const char* caption, const std::string& text, const char* icon, HWND owner)
+{
+    BoxSeen box = {};
+    HWND h = Wait(caption, IDC_BOX_TEXT);
+    for (int i = 0; i < 30 && ReadBox(h, &(box = BoxSeen())) && box.icon == "other"; i++)
+        Sleep(100);
+    Press(h, box.firstButton);
+    EXPECT_EQ(std::vector<std::string>({caption, text, "OK", icon}),
+              std::vector<std::string>({box.caption, box.text, box.buttons, box.icon}));
+    EXPECT_EQ(owner, box.owner);
+}
+
+// The editor's process, started from dir; ended if a failed test leaves it up.
+struct Editor
+{
+    PROCESS_INFORMATION pi = {};
+    explicit Editor(const std::string& dir)
+    {
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        std::string cmd = "\"" + dir + "\\QuorbitHandlers.exe\"";
+        CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi);
+    }
+    ~Editor()
+    {
+        TerminateProcess(pi.hProcess, 99);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    DWORD Exit()
+    {
+        DWORD dw = 99;
+        WaitForSingleObject(pi.hProcess, 15000);
+        GetExitCodeProcess(pi.hProcess, &dw);
+        return dw;
+    }
+};
+
+std::string SavedSender(HWND hDefinition, const char* szSender)
+{
+    SendDlgItemMessageA(hDefinition, IDC_SENDER, WM_SETTEXT, 0, (LPARAM)szSender);
+    Press(hDefinition, IDC_OK);
+    for (int i = 0; i < 100 && IsWindowVisible(hDefinition); i++)
+        Sleep(100);
+    StoredValue v = ReadStored(TEST_ROOT_KEY "\\Orders", "SenderEmailAddress");
+    return std::string(v.data.begin(), v.data.end()).c_str();
+}
+
+TEST(HandlerEditor, AddsChangesAndRemovesAHandlerThroughTheDllsPage)
+{
+    ResetStore();
+    Editor editor(BinDir());
+    HWND sheet = Wait(kEditor, IDC_TABS);
+    ASSERT_NE((HWND)NULL, sheet);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(sheet, IDHELP)) && IsWindowEnabled(GetDlgItem(sheet, IDHELP)));
+    HWND page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
+
+    Press(page, IDC_ADD);
+    HWND def = Wait(kDefinition, IDC_BROWSE_SENDER);
+    ASSERT_NE((HWND)NULL, def);
+    // No session, no address book: Browse says so and fails nothing.
+    Press(def, IDC_BROWSE_SENDER);
+    ExpectBox("Message Handling", "The address book is not available. Type the sender's e-mail address instead.",
+              "information", def);
+    SendDlgItemMessageA(def, IDC_NAME, WM_SETTEXT, 0, (LPARAM) "Orders");
+    EXPECT_EQ("orders@example.com", SavedSender(def, "orders@example.com"));
+    EXPECT_EQ(1, SendDlgItemMessageA(page, IDC_HANDLER_LIST, LB_GETCOUNT, 0, 0));
+
+    SendDlgItemMessageA(page, IDC_HANDLER_LIST, LB_SETCURSEL, 0, 0);
+    Press(page, IDC_PROPERTIES);
+    ASSERT_NE((HWND)NULL, def = Wait(kDefinition, IDC_BROWSE_SENDER));
+    EXPECT_EQ("sales@example.com", SavedSender(def, "sales@example.com"));
+
+    Press(page, IDC_REMOVE);
+    for (int i = 0; i < 100 && KeyExists(TEST_ROOT_KEY "\\Orders"); i++)
+        Sleep(100);
+    EXPECT_EQ(std::vector<std::string>(), SubKeys(TEST_ROOT_KEY));
+    EXPECT_EQ(0, SendDlgItemMessageA(page, IDC_HANDLER_LIST, LB_GETCOUNT, 0, 0));
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    EXPECT_EQ(0u, editor.Exit());
+    ResetStore();
+}
+
+TEST(HandlerEditor, ManifestAsksForAdministratorAndCommonControls6)
+{
+    HMODULE h = LoadLibraryExA((BinDir() + "\\QuorbitHandlers.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC hRes = FindResourceA(h, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE((HRSRC)NULL, hRes);
+    std::string manifest((const char*)LockResource(LoadResource(h, hRes)), SizeofResource(h, hRes));
+    FreeLibrary(h);
+    for (const char* sz : {"<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">",
+                           "<requestedExecutionLevel level=\"requireAdministrator\"",
+                           "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""})
+        EXPECT_NE(std::string::npos, manifest.find(sz)) << sz << " in " << manifest;
+}
+
+// Beside no Quorbit.dll, or one it cannot use, it shows one box that names
+// the file and why, and exits with 1.
+TEST(HandlerEditor, WithoutAUsableDllShowsOneBoxAndExitsWithOne)
+{
+    const struct { const char* szDll; const char* szWhat; DWORD dwError; } cases[] = {
+        {NULL, " could not be loaded.", ERROR_MOD_NOT_FOUND},
+        {"not_an_extension.dll", " is no mail client extension: it has no entry point ExchEntryPoint.",
+         ERROR_PROC_NOT_FOUND},
+        {"greedy_extension.dll", " gives no pages for the Options dialog.", 0}};
+    char szTemp[MAX_PATH];
+    GetTempPathA(MAX_PATH, szTemp);
+    const std::string dir = std::string(szTemp) + "quorbit-editor-alone", dll = dir + "\\Quorbit.dll";
+    CreateDirectoryA(dir.c_str(), NULL);
+    CopyFileA((BinDir() + "\\QuorbitHandlers.exe").c_str(), (dir + "\\QuorbitHandlers.exe").c_str(), FALSE);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.szWhat);
+        DeleteFileA(dll.c_str());
+        ASSERT_TRUE(!c.szDll || CopyFileA((BinDir() + "\\" + c.szDll).c_str(), dll.c_str(), FALSE));
+        Editor editor(dir);
+        ExpectBox(kEditor, dll + c.szWhat + (c.dwError ? "\n\n" + SystemText(c.dwError) : ""), "stop", NULL);
+        EXPECT_EQ(1u, editor.Exit());
+    }
+    DeleteFileA(dll.c_str());
+    DeleteFileA((dir + "\\QuorbitHandlers.exe").c_str());
+    EXPECT_TRUE(RemoveDirectoryA(dir.c_str()));
+}
+
+}  // namespace
