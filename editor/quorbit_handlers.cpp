@@ -5,6 +5,7 @@
 // way the client obtains it: through the extension's published entry point
 // and its IExchExtPropertySheets interface.
 #include "editor_callback.h"
+#include "system_text.h"
 #include <commctrl.h>
 #include <prsht.h>
 #include <new>
@@ -53,24 +54,14 @@ static BOOL GetExtensionPath(char* szPath, DWORD cchPath)
 // the system's words for dwError when there is one (0: none).
 static void ShowStartFailure(const char* szDll, const char* szWhat, DWORD dwError)
 {
-    // wsprintfA writes at most 1,024 characters; the parts are bounded
-    // to fit.
+    // The path has fewer than MAX_PATH characters and the reason fewer than
+    // 256: the text stays within the 1,024 characters wsprintfA writes.
     char szText[1024];
-    char szReason[256];
-    int cch = 0;
+    char szReason[256] = "";
 
-    szReason[0] = '\0';
     if (dwError != 0)
-    {
-        cch = (int)FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, dwError,
-                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), szReason, sizeof(szReason), NULL);
-        if (cch <= 0)
-            cch = wsprintfA(szReason, "Error 0x%08lX.", dwError);
-    }
-    // The system's text ends in a line break.
-    while (cch > 0 && (szReason[cch - 1] == '\r' || szReason[cch - 1] == '\n' || szReason[cch - 1] == ' '))
-        szReason[--cch] = '\0';
-    wsprintfA(szText, "%.259s %.200s%s%.255s", szDll, szWhat, szReason[0] != '\0' ? "\n\n" : "", szReason);
+        SystemErrorText(dwError, szReason, sizeof(szReason));
+    wsprintfA(szText, "%s %s%s%s", szDll, szWhat, szReason[0] != '\0' ? "\n\n" : "", szReason);
     MessageBoxA(NULL, szText, EDITOR_CAPTION, MB_OK | MB_ICONERROR);
 }
 

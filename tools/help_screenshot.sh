@@ -20,17 +20,12 @@ if [ "$kind" = chm ]; then
     viewer=(hh.exe "$(winepath -w "$build/bin/Quorbit.chm")")
     window='"Quorbit Message Handlers Help": ("hh.exe" "hh.exe")'
 else
-    # Where the installer puts the file, and the Windows folder, which is
-    # where Wine's viewer looks for a bare file name. The viewer opens at
+    # By its full path, as the extension opens it. The viewer opens at
     # three quarters of the desktop, at its top left.
-    windir=$(winepath -u "$(wine cmd /c echo %WINDIR% 2>/dev/null | tr -d '\r')")
-    mkdir -p "$windir/Help"
-    cp "$build/bin/Quorbit.HLP" "$windir/Help/Quorbit.HLP"
-    cp "$build/bin/Quorbit.HLP" "$windir/Quorbit.HLP"
     desktop=QuorbitHelp
     width=720
     height=540
-    viewer=(winhlp32.exe 'C:\windows\Help\Quorbit.HLP')
+    viewer=(winhlp32.exe "$(winepath -w "$build/bin/Quorbit.HLP")")
     window='("winhlp32.exe" "winhlp32.exe")'
 fi
 

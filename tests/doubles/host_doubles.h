@@ -201,30 +201,4 @@ public:
     STDMETHODIMP PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST) override;
 };
 
-// Stands in for the help viewer: a window of the class WinHelpA looks for
-// ("MS_WINHELP") in this process, so WinHelpA hands it its request instead
-// of starting the viewer. Records each request's file and command.
-class FakeHelpViewer
-{
-public:
-    struct Request
-    {
-        std::string file;
-        UINT command;
-        ULONG_PTR data;
-        HWND caller;
-    };
-
-    FakeHelpViewer();
-    ~FakeHelpViewer();
-
-    std::vector<Request> requests;
-    LRESULT m_lAnswer = TRUE;   // what WinHelpA is to return
-
-private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    HWND m_hwnd;
-    static FakeHelpViewer* s_pCurrent;
-};
-
 #endif

@@ -1,6 +1,9 @@
 #include "help_viewer.h"
 #include "help_reader.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -86,30 +89,6 @@ bool ContentsOfBuiltFile(std::string& title, std::string& firstText)
     return true;
 }
 
-bool InstalledHelp::Install()
-{
-    char windows[MAX_PATH];
-    if (!GetWindowsDirectoryA(windows, MAX_PATH))
-        return false;
-    std::string helpFolder = std::string(windows) + "\\Help";
-    CreateDirectoryA(helpFolder.c_str(), NULL);
-    for (const std::string& folder : {helpFolder, std::string(windows)})
-    {
-        std::string to = folder + "\\Quorbit.HLP";
-        if (!CopyFileA(BuiltHelpPath().c_str(), to.c_str(), FALSE))
-            return false;
-        m_copies.push_back(to);
-    }
-    return true;
-}
-
-void InstalledHelp::Remove()
-{
-    for (const std::string& copy : m_copies)
-        DeleteFileA(copy.c_str());
-    m_copies.clear();
-}
-
 ViewerShown WaitForViewer(const std::string& expect, DWORD ms)
 {
     ViewerShown shown;
@@ -131,17 +110,69 @@ ViewerShown WaitForViewer(const std::string& expect, DWORD ms)
 
 bool CloseViewer(HWND owner)
 {
+    // An HTML Help window of this process closes as any window does.
+    HWND htmlHelp = FindWindowA("HH Parent", NULL);
+    if (htmlHelp && GetWindowThreadProcessId(htmlHelp, NULL) == GetCurrentThreadId())
+    {
+        PostMessageA(htmlHelp, WM_CLOSE, 0, 0);
+        PumpFor(200);
+    }
     HWND viewer = FindWindowA(kViewerClass, NULL);
     if (!viewer)
-        return true;
-    WinHelpA(owner, "Quorbit.HLP", HELP_QUIT, 0);
+        return !IsWindow(htmlHelp);
+    WinHelpA(owner, BuiltHelpPath().c_str(), HELP_QUIT, 0);
     for (int i = 0; i < 100 && IsWindow(viewer); i++)
     {
         if (i == 50)
             PostMessageA(viewer, WM_CLOSE, 0, 0);
         PumpFor(100);
     }
-    return !IsWindow(viewer);
+    return !IsWindow(viewer) && !IsWindow(htmlHelp);
+}
+
+namespace {
+
+BOOL CALLBACK FindTree(HWND child, LPARAM lParam)
+{
+    char cls[32] = "";
+    GetClassNameA(child, cls, sizeof(cls));
+    if (lstrcmpA(cls, "SysTreeView32") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = child;
+    return FALSE;
+}
+
+}
+
+HtmlHelpShown WaitForHtmlHelp(const std::string& expect, DWORD ms)
+{
+    HtmlHelpShown shown;
+    DWORD until = GetTickCount() + ms;
+    do
+    {
+        PumpFor(100);
+        shown.hwnd = FindWindowA("HH Parent", NULL);
+        HWND tree = NULL;
+        if (!shown.hwnd || GetWindowThreadProcessId(shown.hwnd, NULL) != GetCurrentThreadId())
+            continue;
+        EnumChildWindows(shown.hwnd, FindTree, reinterpret_cast<LPARAM>(&tree));
+        shown.contents.clear();
+        for (HTREEITEM item = TreeView_GetRoot(tree); tree && item; item = TreeView_GetNextSibling(tree, item))
+        {
+            char text[256] = "";
+            TVITEMA tvi;
+            ZeroMemory(&tvi, sizeof(tvi));
+            tvi.mask = TVIF_TEXT;
+            tvi.hItem = item;
+            tvi.pszText = text;
+            tvi.cchTextMax = sizeof(text);
+            SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
+            shown.contents.push_back(text);
+        }
+        if (std::find(shown.contents.begin(), shown.contents.end(), expect) != shown.contents.end())
+            break;
+    } while (static_cast<LONG>(until - GetTickCount()) > 0);
+    return shown;
 }
 
 IndexShown OpenIndex(const ViewerShown& viewer, DWORD ms)

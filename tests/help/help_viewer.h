@@ -1,6 +1,5 @@
-// The platform's help viewer, driven from the tests: puts Quorbit.HLP where
-// WinHelp looks for a bare file name, waits for the viewer's window, reads
-// what it shows, and closes it again.
+// The platform's help viewers, driven from the tests: waits for a viewer's
+// window, reads what it shows, and closes it again.
 #ifndef QUORBIT_TEST_HELP_VIEWER_H
 #define QUORBIT_TEST_HELP_VIEWER_H
 
@@ -23,21 +22,6 @@ bool ReadBuiltFile(ReadHelp& help);
 // from the built file; false when it cannot be read.
 bool ContentsOfBuiltFile(std::string& title, std::string& firstText);
 
-// Copies the built file into the Windows help folder, where the deployment
-// puts it, and into the Windows folder, which Wine's viewer searches
-// instead. Remove() takes both copies away again.
-class InstalledHelp
-{
-public:
-    bool Install();
-    void Remove();
-    std::string WindowsCopy() const { return m_copies.empty() ? "" : m_copies[0]; }  // the copy in the Windows help folder
-    ~InstalledHelp() { Remove(); }
-
-private:
-    std::vector<std::string> m_copies;
-};
-
 struct ViewerShown
 {
     HWND hwnd = NULL;     // the viewer's main window; NULL if none came up
@@ -52,6 +36,18 @@ ViewerShown WaitForViewer(const std::string& expect, DWORD ms);
 // Asks the viewer to quit and waits until its window is gone; closes the
 // window itself if the request is not heard. True when it is gone.
 bool CloseViewer(HWND owner);
+
+// The HTML Help viewer's window in this process (hhctrl runs in the
+// caller), and the titles its Contents tree lists, in order.
+struct HtmlHelpShown
+{
+    HWND hwnd = NULL;
+    std::vector<std::string> contents;
+};
+
+// Waits up to ms for an HTML Help window whose Contents list `expect`,
+// pumping this thread's messages meanwhile. Returns what it last saw.
+HtmlHelpShown WaitForHtmlHelp(const std::string& expect, DWORD ms);
 
 struct IndexShown
 {

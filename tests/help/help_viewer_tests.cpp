@@ -1,6 +1,6 @@
-// WinHelpA with HELP_CONTENTS, as the page and the dialog call it, opens
-// the platform's viewer on Quorbit.HLP at its contents topic; its Index
-// lists the keywords.
+// WinHelpA with HELP_CONTENTS on Quorbit.HLP by its full path, as the page
+// and the dialog call it on Windows XP, opens the platform's viewer at the
+// contents topic; its Index lists the keywords.
 #include <gtest/gtest.h>
 #include "help_reader.h"
 #include "help_source.h"
@@ -17,7 +17,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ContentsOfBuiltFile(title, firstText));
-        ASSERT_TRUE(installed.Install());
         owner = CreateWindowA("STATIC", "Help owner", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
         ASSERT_NE((HWND)NULL, owner);
     }
@@ -25,17 +24,15 @@ protected:
     {
         EXPECT_TRUE(CloseViewer(owner));
         DestroyWindow(owner);
-        installed.Remove();
     }
-    std::string title, firstText;
-    InstalledHelp installed;
+    std::string title, firstText, file = BuiltHelpPath();
     HWND owner = NULL;
 };
 
 TEST_F(HelpViewer, ContentsCommandShowsTheContentsTopic)
 {
     ForeignBoxWatch boxes;
-    EXPECT_TRUE(WinHelpA(owner, "Quorbit.HLP", HELP_CONTENTS, 0));
+    EXPECT_TRUE(WinHelpA(owner, file.c_str(), HELP_CONTENTS, 0));
     ViewerShown shown = WaitForViewer(firstText, 20000);
 
     EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0];
@@ -49,10 +46,10 @@ TEST_F(HelpViewer, ContentsCommandShowsTheContentsTopic)
 TEST_F(HelpViewer, ViewerQuitsWhenAsked)
 {
     ForeignBoxWatch boxes;
-    ASSERT_TRUE(WinHelpA(owner, "Quorbit.HLP", HELP_CONTENTS, 0));
+    ASSERT_TRUE(WinHelpA(owner, file.c_str(), HELP_CONTENTS, 0));
     ViewerShown shown = WaitForViewer(firstText, 20000);
     ASSERT_NE((HWND)NULL, shown.hwnd);
-    EXPECT_TRUE(WinHelpA(owner, "Quorbit.HLP", HELP_QUIT, 0));
+    EXPECT_TRUE(WinHelpA(owner, file.c_str(), HELP_QUIT, 0));
     for (int i = 0; i < 50 && IsWindow(shown.hwnd); i++)
         Sleep(100);
     EXPECT_FALSE(IsWindow(shown.hwnd));
@@ -77,7 +74,7 @@ TEST_F(HelpViewer, IndexListsTheKeywordsAndOpensATopic)
     const ReadTopic* topic = help.AtOffset(help.keywords[chosen].offsets[0]);
 
     ForeignBoxWatch boxes;
-    ASSERT_TRUE(WinHelpA(owner, "Quorbit.HLP", HELP_CONTENTS, 0));
+    ASSERT_TRUE(WinHelpA(owner, file.c_str(), HELP_CONTENTS, 0));
     IndexShown index = OpenIndex(WaitForViewer(firstText, 20000), 20000);
     ASSERT_NE((HWND)NULL, index.sheet) << "no Index";
     EXPECT_EQ(keywords, index.keywords);
@@ -101,7 +98,7 @@ TEST_F(HelpViewer, EveryContextOpensItsTopic)
     ForeignBoxWatch boxes;
     for (const HelpTopic& topic : source.topics)
     {
-        std::string cmd = "winhlp32.exe -i " + topic.context + " " + installed.WindowsCopy();
+        std::string cmd = "winhlp32.exe -i " + topic.context + " " + file;
         STARTUPINFOA si;
         ZeroMemory(&si, sizeof(si));
         si.cb = sizeof(si);

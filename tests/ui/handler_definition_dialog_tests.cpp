@@ -483,22 +483,6 @@ TEST_F(HandlerDefinitionDialog, EscAndTheCloseBoxLeaveItOpenAndEnterActsAsOk)
     EXPECT_EQ(Names{"Keyboard"}, s.Listed());
 }
 
-TEST_F(HandlerDefinitionDialog, HelpOpensTheHelpFileAtItsContentsAndTheDialogStaysOpen)
-{
-    OptionsSheet& s = Sheet();
-    FakeHelpViewer viewer;
-    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
-        Click(hDlg, IDC_DEFINITION_HELP);
-        ASSERT_EQ(1u, viewer.requests.size());
-        EXPECT_EQ("Quorbit.HLP", viewer.requests[0].file);
-        EXPECT_EQ((UINT)HELP_CONTENTS, viewer.requests[0].command);
-        EXPECT_EQ(hDlg, viewer.requests[0].caller);
-        EXPECT_TRUE(IsOpen(hDlg));
-        Click(hDlg, IDC_DEFINITION_CANCEL);
-    });
-    s.ClickPage(IDC_ADD_HANDLER);
-}
-
 // The address book.
 
 class SenderBrowse : public HandlerDefinitionDialog

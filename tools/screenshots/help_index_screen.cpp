@@ -10,7 +10,6 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     std::string title, firstText, cmd;
-    InstalledHelp installed;
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
     ViewerShown shown;
@@ -19,9 +18,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     FILE* pf = NULL;
     int nExit = 1;
 
-    if (__argc < 3 || !ContentsOfBuiltFile(title, firstText) || !installed.Install())
+    if (__argc < 3 || !ContentsOfBuiltFile(title, firstText))
         return 2;
-    cmd = "winhlp32.exe " + installed.WindowsCopy();
+    cmd = "winhlp32.exe " + BuiltHelpPath();
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
