@@ -33,13 +33,22 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Runs command with cmd.exe in dir; its exit code, or -1. What it printed
+bool IsWow64()
+{
+    BOOL fWow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &fWow64);
+    return fWow64 != FALSE;
+}
+
+// Runs command with cmd.exe in dir, the 64-bit one on 64-bit Windows, as an
+// administrator's command prompt is; its exit code, or -1. What it printed
 // goes to *pOutput when asked for.
 int RunCmd(const std::string& command, const std::string& dir, std::string* pOutput = NULL)
 {
     std::string output;
     DWORD dwExit = (DWORD)-1;
-    if (!RunCommand("cmd.exe /c " + command, dir, pOutput != NULL ? pOutput : &output, &dwExit))
+    std::string cmd = IsWow64() ? "\"" + WindowsFile("Sysnative\\cmd.exe") + "\"" : "cmd.exe";
+    if (!RunCommand(cmd + " /c " + command, dir, pOutput != NULL ? pOutput : &output, &dwExit))
         return -1;
     return (int)dwExit;
 }
@@ -141,7 +150,9 @@ protected:
         ASSERT_TRUE(CopyFileA((BinDir() + "\\xp_reg.exe").c_str(), SystemFile("reg.exe").c_str(), FALSE));
         ASSERT_TRUE(CopyFileA((BinDir() + "\\winereg.exe").c_str(), SystemFile("winereg.exe").c_str(), FALSE));
         std::string output;
-        EXPECT_EQ(RunCmd("reg query HKLM /reg:32", "", &output), 1) << "is reg.exe=n,b in WINEDLLOVERRIDES?";
+        DWORD dwExit = 0;
+        ASSERT_TRUE(RunCommand("\"" + SystemFile("reg.exe") + "\" query HKLM /reg:32", "", &output, &dwExit));
+        EXPECT_EQ(dwExit, 1u) << "is reg.exe=n,b in WINEDLLOVERRIDES?";
         EXPECT_EQ(output, "\nERROR: Invalid syntax.\n");
     }
     void AddModuleFiles()
@@ -213,10 +224,12 @@ TEST_P(InstallScripts, WrittenRegFileRegistersTheGivenFolder)
               "\"Quorbit\"=\"4.0;C:\\\\Program Files (x86)\\\\Quorbit\\\\Quorbit.dll;1;00000111111100\"\r\n"
               "\"Outlook Setup Extension\"=\"" CACHE_TRIGGER "\"\r\n");
 
-    ASSERT_EQ(RunCmd("regedit.exe /s Quorbit.reg", m_dir), 0);
+    // As the file says: on 64-bit Windows with the 32-bit registry editor.
+    std::string regedit = IsWow64() ? "%WINDIR%\\SysWOW64\\regedit.exe" : "regedit.exe";
+    ASSERT_EQ(RunCmd(regedit + " /s Quorbit.reg", m_dir), 0);
     EXPECT_EQ(Registration(), "4.0;C:\\Program Files (x86)\\Quorbit\\Quorbit.dll;1;00000111111100");
     DeleteRegistration("Outlook Setup Extension");
-    ASSERT_EQ(RunCmd("regedit.exe /s uninstall.reg", m_dir), 0);
+    ASSERT_EQ(RunCmd(regedit + " /s uninstall.reg", m_dir), 0);
     EXPECT_EQ(Registration(), "");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
 }
@@ -232,13 +245,6 @@ void WriteRegFile(const std::string& path, const std::string& text, bool fUtf16)
     DWORD cb = 0;
     WriteFile(hFile, bytes.data(), (DWORD)bytes.size(), &cb, NULL);
     CloseHandle(hFile);
-}
-
-bool IsWow64()
-{
-    BOOL fWow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &fWow64);
-    return fWow64 != FALSE;
 }
 
 // The handler scripts work in the 32-bit view, the client's, on 32-bit and
