@@ -86,6 +86,18 @@ void DeleteRegistration(const char* szName = NULL)
     }
 }
 
+// The first 64 KB of a file; "" when it cannot be read.
+std::string FileBytes(const std::string& path)
+{
+    static char s_buf[64 * 1024];
+    DWORD cb = 0;
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (hFile != INVALID_HANDLE_VALUE && !ReadFile(hFile, s_buf, sizeof(s_buf), &cb, NULL))
+        cb = 0;
+    CloseHandle(hFile);
+    return std::string(s_buf, cb);
+}
+
 std::string SystemFile(const char* szName)
 {
     char sz[MAX_PATH];
@@ -210,14 +222,7 @@ TEST_P(InstallScripts, InstallRefusesAFolderWithoutTheDll)
 TEST_P(InstallScripts, WrittenRegFileRegistersTheGivenFolder)
 {
     ASSERT_EQ(RunCmd("write-reg.cmd \"C:\\Program Files (x86)\\Quorbit\" Quorbit.reg", m_dir), 0);
-    std::vector<BYTE> bytes;
-    HANDLE hFile = CreateFileA((m_dir + "\\Quorbit.reg").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
-    char buf[1024];
-    DWORD cb = 0;
-    ReadFile(hFile, buf, sizeof(buf), &cb, NULL);
-    CloseHandle(hFile);
-    EXPECT_EQ(std::string(buf, cb),
+    EXPECT_EQ(FileBytes(m_dir + "\\Quorbit.reg"),
               "Windows Registry Editor Version 5.00\r\n"
               "\r\n"
               "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Exchange\\Client\\Extensions]\r\n"
@@ -232,6 +237,20 @@ TEST_P(InstallScripts, WrittenRegFileRegistersTheGivenFolder)
     ASSERT_EQ(RunCmd(regedit + " /s uninstall.reg", m_dir), 0);
     EXPECT_EQ(Registration(), "");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
+}
+
+// Windows' cmd.exe reads a script's lines up to CR LF; in one saved with
+// bare LF it can miss the labels its gotos jump to (Wine's cmd does not).
+TEST(InstallFiles, ScriptsEndTheirLinesWithCrLf)
+{
+    for (const char* szFile :
+         {"install.cmd", "uninstall.cmd", "write-reg.cmd", "import-handlers.cmd", "export-handlers.cmd"})
+    {
+        std::string text = FileBytes(BinDir() + "\\install\\" + szFile);
+        EXPECT_NE(text, "") << szFile;
+        for (size_t i = text.find('\n'); i != std::string::npos; i = text.find('\n', i + 1))
+            ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << szFile << " at byte " << i;
+    }
 }
 
 // Writes text to path in the ANSI code page, or in UTF-16 after its byte
