@@ -14,6 +14,7 @@
 #include "test_registry.h"
 #include "box_answerer.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <msi.h>
 #include <msiquery.h>
 
@@ -406,6 +407,13 @@ std::vector<std::string> InstalledProducts()
     return products;
 }
 
+std::string Text(const StoredValue& value)
+{
+    if (!value.present || value.type != REG_SZ)
+        return "";
+    return std::string(value.data.begin(), std::find(value.data.begin(), value.data.end(), 0));
+}
+
 bool UserKeyExists(const char* szPath)
 {
     HKEY hk = NULL;
@@ -442,19 +450,20 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
 
     ASSERT_EQ(RunCmd("msiexec /i \"" + BinDir() + "\\Quorbit-older.msi\" /qn", m_dir, &output), 0) << output;
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);  // from the install, as nothing was removed
-    ASSERT_EQ(RunCmd("msiexec /i \"" + msi + "\" /qn", m_dir, &output), 0) << output;
-    std::vector<std::string> products = InstalledProducts();
-    ASSERT_EQ(products.size(), 1u);
-    EXPECT_EQ(products[0].find(QUORBIT_VERSION_TEXT " {"), 0u) << products[0];
-    ASSERT_EQ(RunCmd("msiexec /i \"" + BinDir() + "\\Quorbit-rebuild.msi\" /qn", m_dir, &output), 0) << output;
-    std::vector<std::string> rebuilt = InstalledProducts();
-    ASSERT_EQ(rebuilt.size(), 1u);
-    EXPECT_EQ(rebuilt[0].find(QUORBIT_VERSION_TEXT " {"), 0u) << rebuilt[0];
-    EXPECT_NE(rebuilt[0], products[0]);
-    ASSERT_EQ(RunCmd("msiexec /i \"" + BinDir() + "\\Quorbit-next.msi\" /qn", m_dir, &output), 0) << output;
-    products = InstalledProducts();
-    ASSERT_EQ(products.size(), 1u);
-    EXPECT_EQ(products[0].find(QUORBIT_NEXT_VERSION_TEXT " {"), 0u) << products[0];
+    // Each package replaces the one before, a rebuild of the same version too.
+    std::vector<std::string> products;
+    std::string before;
+    for (const auto& step : {std::make_pair(msi, QUORBIT_VERSION_TEXT),
+                             {BinDir() + "\\Quorbit-rebuild.msi", QUORBIT_VERSION_TEXT},
+                             {BinDir() + "\\Quorbit-next.msi", QUORBIT_NEXT_VERSION_TEXT}})
+    {
+        ASSERT_EQ(RunCmd("msiexec /i \"" + step.first + "\" /qn", m_dir, &output), 0) << output;
+        products = InstalledProducts();
+        ASSERT_EQ(products.size(), 1u) << step.first;
+        EXPECT_EQ(products[0].find(step.second + std::string(" {")), 0u) << products[0];
+        EXPECT_NE(products[0], before);
+        before = products[0];
+    }
 
     for (const char* szFile : {"Quorbit.dll", "import-handlers.cmd", "export-handlers.cmd", "check-import.exe",
                                "example-handler.reg"})
@@ -482,19 +491,16 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
     std::string version = QUORBIT_NEXT_VERSION_TEXT;
     for (char& ch : version)
         ch = ch == '.' ? ',' : ch;
-    EXPECT_EQ(ReadStored(ACTIVE_SETUP_KEY, "").data, std::vector<BYTE>(std::begin("Quorbit message handlers"),
-                                                                        std::end("Quorbit message handlers")));
-    EXPECT_EQ(ReadStored(ACTIVE_SETUP_KEY, "Version").data, std::vector<BYTE>(version.c_str(),
-                                                                               version.c_str() + version.size() + 1));
-    StoredValue stub = ReadStored(ACTIVE_SETUP_KEY, "StubPath");
-    ASSERT_TRUE(stub.present);
+    EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "")), "Quorbit message handlers");
+    EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "Version")), version);
+    std::string stub = Text(ReadStored(ACTIVE_SETUP_KEY, "StubPath"));
     HKEY hk = NULL;
     for (const char* szPath : {CLIENT_MARK("11.0"), CLIENT_MARK("12.0"), "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"})
     {
         ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, szPath, &hk), ERROR_SUCCESS);
         RegCloseKey(hk);
     }
-    ASSERT_TRUE(RunCommand((const char*)stub.data.data(), "", &output, &dwExit));
+    ASSERT_TRUE(RunCommand(stub, "", &output, &dwExit)) << stub;
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("11.0")));
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("12.0")));
     EXPECT_TRUE(UserKeyExists("Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"));
