@@ -20,5 +20,7 @@ rem One line at a time: a ")" in the folder would end a bracketed block.
 >> "%OUT%" echo.
 >> "%OUT%" echo [HKEY_LOCAL_MACHINE\Software\Microsoft\Exchange\Client\Extensions]
 >> "%OUT%" echo "Quorbit"="%LINE%"
+rem Every user's client rebuilds its cache of extensions at its next start.
+>> "%OUT%" echo "Outlook Setup Extension"="4.0;Outxxx.dll;7;000000000000000;0000000000;OutXXX"
 echo write-reg: wrote %OUT%
 exit /b 0

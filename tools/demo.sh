@@ -35,7 +35,9 @@ else
     echo "  msiexec failed" >&2
     exit 1
 fi
-wine_quiet reg query "$ext_key" /v Quorbit /reg:32 | grep Quorbit
+# The registration, and the trigger that has every user's client rebuild
+# its list of extensions at its next start.
+wine_quiet reg query "$ext_key" /reg:32 | grep -E 'Quorbit|Outlook Setup Extension'
 folder=$(wine_quiet cmd /c 'echo %ProgramFiles(x86)%')
 [ "$folder" = '%ProgramFiles(x86)%' ] && folder='C:\Program Files'
 folder="$folder\Quorbit"

@@ -3,8 +3,9 @@
 # build made:
 #   tools/package.sh BUILD_DIR   ->  BUILD_DIR/Quorbit-<version>.zip
 #                                    BUILD_DIR/Quorbit-<version>.msi
-# The zip holds Quorbit.dll, the install files, the README and, when the
-# build made it, Quorbit.HLP, all in one folder "Quorbit".
+# The zip holds Quorbit.dll, the install files with check-import.exe, the
+# README and, when the build made it, Quorbit.HLP, all in one folder
+# "Quorbit".
 set -euo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,7 +19,7 @@ msi=$build/Quorbit-$version.msi
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/Quorbit"
-cp "$build/bin/Quorbit.dll" "$root"/install/*.cmd "$root"/install/*.reg "$stage/Quorbit/"
+cp "$build/bin/Quorbit.dll" "$build/bin/check-import.exe" "$root"/install/*.cmd "$root"/install/*.reg "$stage/Quorbit/"
 # The README in Windows line endings, for Notepad.
 sed 's/\r*$/\r/' "$root/README.md" >"$stage/Quorbit/README.txt"
 if [ -f "$build/bin/Quorbit.HLP" ]; then

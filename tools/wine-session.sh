@@ -14,7 +14,11 @@ fi
 prefix=$(mktemp -d /tmp/quorbit-wine.XXXXXX)
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+# reg.exe=n,b: the file in the system folder when it is a program (the
+# script tests put one there that plays XP's reg.exe), Wine's own otherwise.
+# Wine takes this from the environment it started with, not from a Windows
+# parent's, so it is set for the whole session.
+export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d;reg.exe=n,b"
 export WINEARCH=${QUORBIT_WINEARCH:-win32}
 
 cleanup() {

@@ -3,15 +3,20 @@
 // help file, the client then finds and loads the DLL from that registration,
 // and uninstall.cmd takes both away again; the MSI package does the same as
 // administrators deploy it; the handler scripts import and export handlers
-// in the view the client reads. The build copies install/ to bin/install
-// beside this program, and makes the package beside bin/.
+// in the view the client reads. Each runs with Wine's reg.exe and with one
+// that plays XP's, which knows no view switch. The build copies install/ to
+// bin/install beside this program, and makes the package beside bin/.
 #include "extension_loader.h"
 #include "quorbit_dll.h"
 #include "host_doubles.h"
 #include "recorder_client.h"
 #include "quorbit_version.h"
 #include "test_registry.h"
+#include "box_answerer.h"
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <msi.h>
+#include <msiquery.h>
 
 namespace {
 
@@ -29,20 +34,31 @@ bool Exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Runs command with cmd.exe in dir; its exit code, or -1. What it printed
+bool IsWow64()
+{
+    BOOL fWow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &fWow64);
+    return fWow64 != FALSE;
+}
+
+// Runs command with cmd.exe in dir, the 64-bit one on 64-bit Windows, as an
+// administrator's command prompt is; its exit code, or -1. What it printed
 // goes to *pOutput when asked for.
 int RunCmd(const std::string& command, const std::string& dir, std::string* pOutput = NULL)
 {
     std::string output;
     DWORD dwExit = (DWORD)-1;
-    if (!RunCommand("cmd.exe /c " + command, dir, pOutput != NULL ? pOutput : &output, &dwExit))
+    std::string cmd = IsWow64() ? "\"" + WindowsFile("Sysnative\\cmd.exe") + "\"" : "cmd.exe";
+    if (!RunCommand(cmd + " /c " + command, dir, pOutput != NULL ? pOutput : &output, &dwExit))
         return -1;
     return (int)dwExit;
 }
 
-// The registration value, as the 32-bit client reads it (or in the 64-bit
-// view); "" when missing.
-std::string Registration(REGSAM samView = KEY_WOW64_32KEY)
+#define CACHE_TRIGGER "4.0;Outxxx.dll;7;000000000000000;0000000000;OutXXX"
+
+// A value of the extensions key, as the 32-bit client reads it (or in the
+// 64-bit view); "" when missing.
+std::string Registration(const char* szName = "Quorbit", REGSAM samView = KEY_WOW64_32KEY)
 {
     HKEY hKey = NULL;
     char sz[MAX_PATH + 64] = "";
@@ -50,28 +66,63 @@ std::string Registration(REGSAM samView = KEY_WOW64_32KEY)
     DWORD dwType = 0;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, EXTENSIONS_KEY, 0, KEY_QUERY_VALUE | samView, &hKey) != ERROR_SUCCESS)
         return "";
-    if (RegQueryValueExA(hKey, "Quorbit", NULL, &dwType, (BYTE*)sz, &cb) != ERROR_SUCCESS || dwType != REG_SZ)
+    if (RegQueryValueExA(hKey, szName, NULL, &dwType, (BYTE*)sz, &cb) != ERROR_SUCCESS || dwType != REG_SZ)
         sz[0] = '\0';
     RegCloseKey(hKey);
     return sz;
 }
 
-void DeleteRegistration()
+// Takes the registration away, and the cache trigger, which the client
+// would delete once it has seen it.
+void DeleteRegistration(const char* szName = NULL)
 {
     HKEY hKey = NULL;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, EXTENSIONS_KEY, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &hKey) ==
         ERROR_SUCCESS)
     {
-        RegDeleteValueA(hKey, "Quorbit");
+        if (szName == NULL)
+            RegDeleteValueA(hKey, "Quorbit");
+        RegDeleteValueA(hKey, "Outlook Setup Extension");
         RegCloseKey(hKey);
     }
 }
 
-class InstallScripts : public ::testing::Test
+// The first 64 KB of a file; "" when it cannot be read.
+std::string FileBytes(const std::string& path)
+{
+    static char s_buf[64 * 1024];
+    DWORD cb = 0;
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (hFile != INVALID_HANDLE_VALUE && !ReadFile(hFile, s_buf, sizeof(s_buf), &cb, NULL))
+        cb = 0;
+    CloseHandle(hFile);
+    return std::string(s_buf, cb);
+}
+
+std::string SystemFile(const char* szName)
+{
+    char sz[MAX_PATH];
+    GetSystemDirectoryA(sz, MAX_PATH);
+    return std::string(sz) + "\\" + szName;
+}
+
+// Which reg.exe the scripts meet: Wine's own, which knows every switch, or
+// one that plays XP's (xp_reg.exe).
+enum RegTool
+{
+    WineReg,
+    XpReg
+};
+
+class InstallScripts : public ::testing::TestWithParam<RegTool>
 {
 protected:
     void SetUp() override
     {
+        if (GetParam() == XpReg)
+        {
+            UseXpReg();
+        }
         char szTemp[MAX_PATH];
         GetTempPathA(MAX_PATH, szTemp);
         // Blanks and brackets, as in "Program Files (x86)".
@@ -83,6 +134,8 @@ protected:
             ASSERT_TRUE(CopyFileA((BinDir() + "\\install\\" + szFile).c_str(), (m_dir + "\\" + szFile).c_str(),
                                   FALSE))
                 << szFile;
+        ASSERT_TRUE(CopyFileA((BinDir() + "\\check-import.exe").c_str(), (m_dir + "\\check-import.exe").c_str(),
+                              FALSE));
         DeleteRegistration();
         ResetStore();
     }
@@ -90,12 +143,30 @@ protected:
     {
         const char* files[] = {"install.cmd", "uninstall.cmd", "write-reg.cmd", "example-handler.reg",
                                "uninstall.reg", "import-handlers.cmd", "export-handlers.cmd", "Quorbit.dll",
-                               "Quorbit.HLP", "Quorbit.reg", "handlers.reg"};
+                               "Quorbit.HLP", "Quorbit.reg", "handlers.reg", "check-import.exe", "test.reg"};
         for (const char* szFile : files)
             DeleteFileA((m_dir + "\\" + szFile).c_str());
         RemoveDirectoryA(m_dir.c_str());
         DeleteRegistration();
         ResetStore();
+        // Wine's reg.exe in the system folder again.
+        if (MoveFileExA(SystemFile("reg-wine.exe").c_str(), SystemFile("reg.exe").c_str(), MOVEFILE_REPLACE_EXISTING))
+            DeleteFileA(SystemFile("winereg.exe").c_str());
+    }
+    // XP's reg.exe as the system folder's (on 64-bit Windows that is the
+    // 32-bit one, SysWOW64, as this program sees it), Wine's own beside it
+    // as winereg.exe. Wine starts the file because the session has
+    // WINEDLLOVERRIDES=reg.exe=n,b (tools/wine-session.sh).
+    void UseXpReg()
+    {
+        ASSERT_TRUE(MoveFileA(SystemFile("reg.exe").c_str(), SystemFile("reg-wine.exe").c_str()));
+        ASSERT_TRUE(CopyFileA((BinDir() + "\\xp_reg.exe").c_str(), SystemFile("reg.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA((BinDir() + "\\winereg.exe").c_str(), SystemFile("winereg.exe").c_str(), FALSE));
+        std::string output;
+        DWORD dwExit = 0;
+        ASSERT_TRUE(RunCommand("\"" + SystemFile("reg.exe") + "\" query HKLM /reg:32", "", &output, &dwExit));
+        EXPECT_EQ(dwExit, 1u) << "is reg.exe=n,b in WINEDLLOVERRIDES?";
+        EXPECT_EQ(output, "\nERROR: Invalid syntax.\n");
     }
     void AddModuleFiles()
     {
@@ -112,12 +183,14 @@ protected:
     bool m_fHelp = false;
 };
 
-TEST_F(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
+TEST_P(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
 {
     AddModuleFiles();
     ASSERT_EQ(RunCmd("install.cmd", m_dir), 0);
     std::string line = Registration();
     EXPECT_EQ(line, "4.0;" + m_dir + "\\Quorbit.dll;1;00000111111100");
+    EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
+    DeleteRegistration("Outlook Setup Extension");
     if (m_fHelp)
     {
         EXPECT_TRUE(Exists(WindowsFile("Help\\Quorbit.HLP")));
@@ -137,47 +210,66 @@ TEST_F(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
 
     ASSERT_EQ(RunCmd("uninstall.cmd", m_dir), 0);
     EXPECT_EQ(Registration(), "");
+    EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
     EXPECT_FALSE(Exists(WindowsFile("Help\\Quorbit.HLP")));
 }
 
-TEST_F(InstallScripts, InstallRefusesAFolderWithoutTheDll)
+TEST_P(InstallScripts, InstallRefusesAFolderWithoutTheDll)
 {
     EXPECT_EQ(RunCmd("install.cmd", m_dir), 1);
     EXPECT_EQ(Registration(), "");
 }
 
-TEST_F(InstallScripts, WrittenRegFileRegistersTheGivenFolder)
+TEST_P(InstallScripts, WrittenRegFileRegistersTheGivenFolder)
 {
     ASSERT_EQ(RunCmd("write-reg.cmd \"C:\\Program Files (x86)\\Quorbit\" Quorbit.reg", m_dir), 0);
-    std::vector<BYTE> bytes;
-    HANDLE hFile = CreateFileA((m_dir + "\\Quorbit.reg").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
-    char buf[1024];
-    DWORD cb = 0;
-    ReadFile(hFile, buf, sizeof(buf), &cb, NULL);
-    CloseHandle(hFile);
-    EXPECT_EQ(std::string(buf, cb),
+    EXPECT_EQ(FileBytes(m_dir + "\\Quorbit.reg"),
               "Windows Registry Editor Version 5.00\r\n"
               "\r\n"
               "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Exchange\\Client\\Extensions]\r\n"
-              "\"Quorbit\"=\"4.0;C:\\\\Program Files (x86)\\\\Quorbit\\\\Quorbit.dll;1;00000111111100\"\r\n");
+              "\"Quorbit\"=\"4.0;C:\\\\Program Files (x86)\\\\Quorbit\\\\Quorbit.dll;1;00000111111100\"\r\n"
+              "\"Outlook Setup Extension\"=\"" CACHE_TRIGGER "\"\r\n");
 
-    ASSERT_EQ(RunCmd("regedit.exe /s Quorbit.reg", m_dir), 0);
+    // As the file says: on 64-bit Windows with the 32-bit registry editor.
+    std::string regedit = IsWow64() ? "%WINDIR%\\SysWOW64\\regedit.exe" : "regedit.exe";
+    ASSERT_EQ(RunCmd(regedit + " /s Quorbit.reg", m_dir), 0);
     EXPECT_EQ(Registration(), "4.0;C:\\Program Files (x86)\\Quorbit\\Quorbit.dll;1;00000111111100");
-    ASSERT_EQ(RunCmd("regedit.exe /s uninstall.reg", m_dir), 0);
+    DeleteRegistration("Outlook Setup Extension");
+    ASSERT_EQ(RunCmd(regedit + " /s uninstall.reg", m_dir), 0);
     EXPECT_EQ(Registration(), "");
+    EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
 }
 
-bool IsWow64()
+// Windows' cmd.exe reads a script's lines up to CR LF; in one saved with
+// bare LF it can miss the labels its gotos jump to (Wine's cmd does not).
+TEST(InstallFiles, ScriptsEndTheirLinesWithCrLf)
 {
-    BOOL fWow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &fWow64);
-    return fWow64 != FALSE;
+    for (const char* szFile :
+         {"install.cmd", "uninstall.cmd", "write-reg.cmd", "import-handlers.cmd", "export-handlers.cmd"})
+    {
+        std::string text = FileBytes(BinDir() + "\\install\\" + szFile);
+        EXPECT_NE(text, "") << szFile;
+        for (size_t i = text.find('\n'); i != std::string::npos; i = text.find('\n', i + 1))
+            ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << szFile << " at byte " << i;
+    }
+}
+
+// Writes text to path in the ANSI code page, or in UTF-16 after its byte
+// order mark, as reg export and regedit write.
+void WriteRegFile(const std::string& path, const std::string& text, bool fUtf16)
+{
+    std::string bytes = fUtf16 ? "\xFF\xFE" : "";
+    for (char ch : text)
+        bytes += fUtf16 ? std::string(1, ch) + '\0' : std::string(1, ch);
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD cb = 0;
+    WriteFile(hFile, bytes.data(), (DWORD)bytes.size(), &cb, NULL);
+    CloseHandle(hFile);
 }
 
 // The handler scripts work in the 32-bit view, the client's, on 32-bit and
 // 64-bit Windows alike; bad input is refused and changes nothing.
-TEST_F(InstallScripts, HandlerScriptsImportAndExportTheViewTheClientReads)
+TEST_P(InstallScripts, HandlerScriptsImportAndExportTheViewTheClientReads)
 {
     std::string output;
     ASSERT_EQ(RunCmd("import-handlers.cmd example-handler.reg", m_dir, &output), 0) << output;
@@ -233,6 +325,54 @@ TEST_F(InstallScripts, HandlerScriptsImportAndExportTheViewTheClientReads)
         EXPECT_EQ(output, r.szSays);
     }
     EXPECT_FALSE(KeyExists("SOFTWARE\\Quorbit"));
+
+    // A file with any key but a handler's (a removal too) is refused whole,
+    // in either encoding, however the line with that key is disguised.
+#define V5 "Windows Registry Editor Version 5.00\r\n\r\n"
+#define SNEAKY "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Message Handlers\\Sneaky]"
+#define OUTSIDE "import-handlers: \"test.reg\" holds keys outside HKLM\\SOFTWARE\\Quorbit\\Message Handlers; nothing was imported\n"
+    const struct
+    {
+        const char* szText;
+        const char* szSays;
+    } foreign[] = {
+        {V5 SNEAKY "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Message HandlersX]\r\n", OUTSIDE},
+        {V5 SNEAKY "\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Other]\r\n", OUTSIDE},
+        {V5 SNEAKY "\r\n \t[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Run]  \r\n", OUTSIDE},
+        {V5 SNEAKY "\r[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Run]\r\n", OUTSIDE},
+        {V5 SNEAKY "\r\n[HKLM\\SOFTWARE\\Quorbit\\Run]\r\n", OUTSIDE},
+        {V5 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Message Handlers]Run]\r\n", OUTSIDE},
+        {"REGEDIT\r\nHKEY_CLASSES_ROOT\\Quorbit test = x\r\n",
+         "import-handlers: \"test.reg\" is not a registry export; nothing was imported\n"},
+    };
+    StoreHandler("Kept", "kept@example.com", "kept.exe");
+    WriteDword("SOFTWARE\\Quorbit\\Other", "Planted", 1);
+    for (bool fUtf16 : {false, true})
+    {
+        for (const auto& f : foreign)
+        {
+            SCOPED_TRACE(std::string(fUtf16 ? "UTF-16: " : "ANSI: ") + f.szText);
+            WriteRegFile(m_dir + "\\test.reg", f.szText, fUtf16);
+            EXPECT_EQ(RunCmd("import-handlers.cmd test.reg", m_dir, &output), 1);
+            EXPECT_EQ(output, f.szSays);
+            EXPECT_EQ(SubKeys("SOFTWARE\\Quorbit"), (std::vector<std::string>{"Message Handlers", "Other"}));
+            EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Kept"});
+        }
+    }
+    // The root's own name in any case, and removals below it, are handlers'.
+    for (bool fUtf16 : {false, true})
+    {
+        ResetStore();
+        StoreHandler("Kept", "kept@example.com", "kept.exe");
+        WriteRegFile(m_dir + "\\test.reg",
+                     V5 "[hkey_local_machine\\software\\quorbit\\message handlers\\Mixed]  \r\n\"Debug\"=dword:1\r\n"
+                        "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Message Handlers\\Kept]\r\n",
+                     fUtf16);
+        EXPECT_EQ(RunCmd("import-handlers.cmd test.reg", m_dir, &output), 0) << output;
+        EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Mixed"});
+    }
+
+    ResetStore();
     StoreHandler("Kept", "kept@example.com", "kept.exe");
     SetStoreReadOnly(true);
     EXPECT_EQ(RunCmd("import-handlers.cmd example-handler.reg", m_dir, &output), 1);
@@ -241,12 +381,61 @@ TEST_F(InstallScripts, HandlerScriptsImportAndExportTheViewTheClientReads)
     EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Kept"});
 }
 
-// The package as administrators deploy it: a silent install replaces an
-// older version and puts the files where they belong and the registration
-// where the 32-bit client reads it, the client loads the DLL from there and
-// runs a stored handler, and a silent uninstall leaves nothing of ours but
-// the handlers (nor of the older version, had it stayed installed).
-TEST_F(InstallScripts, PackageInstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
+std::string RegToolName(const ::testing::TestParamInfo<RegTool>& info)
+{
+    return info.param == WineReg ? "WineReg" : "XpReg";
+}
+
+INSTANTIATE_TEST_SUITE_P(RegTools, InstallScripts, ::testing::Values(WineReg, XpReg), RegToolName);
+
+#define UPGRADE_CODE "{FBA41075-2B01-4E65-A032-CE824D1E3A0E}"
+#define ACTIVE_SETUP_KEY "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{310D2494-6664-4672-A11D-AEDA04695A85}"
+#define CLIENT_MARK(version) "Software\\Microsoft\\Office\\" version "\\Outlook\\Exchange Client Extension"
+
+// The installed products of the package's upgrade code, as "version {code}".
+std::vector<std::string> InstalledProducts()
+{
+    std::vector<std::string> products;
+    char szCode[39];
+    for (DWORD i = 0; MsiEnumRelatedProductsA(UPGRADE_CODE, 0, i, szCode) == ERROR_SUCCESS; i++)
+    {
+        char szVersion[32] = "";
+        DWORD cch = sizeof(szVersion);
+        MsiGetProductInfoA(szCode, INSTALLPROPERTY_VERSIONSTRING, szVersion, &cch);
+        products.push_back(std::string(szVersion) + " " + szCode);
+    }
+    return products;
+}
+
+std::string Text(const StoredValue& value)
+{
+    if (!value.present || value.type != REG_SZ)
+        return "";
+    return std::string(value.data.begin(), std::find(value.data.begin(), value.data.end(), 0));
+}
+
+bool UserKeyExists(const char* szPath)
+{
+    HKEY hk = NULL;
+    bool fExists = RegOpenKeyExA(HKEY_CURRENT_USER, szPath, 0, KEY_READ, &hk) == ERROR_SUCCESS;
+    RegCloseKey(hk);
+    return fExists;
+}
+
+// The package as administrators deploy it, on XP's reg.exe: a silent
+// install replaces an older version, and a rebuild of its own version and
+// one with the fourth field raised replace it in turn, one product at a
+// time; it puts the files where they belong and the registration where the
+// 32-bit client reads it, the client loads the DLL from there and runs a
+// stored handler; it tells the client to rebuild its cache of extensions,
+// and has every user's cache mark deleted at logon; an older package is
+// refused; a silent uninstall leaves nothing of ours but the handlers and
+// the cache trigger.
+class InstallPackage : public InstallScripts
+{
+};
+
+TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
 {
     const std::string msi = BinDir() + "\\..\\Quorbit-" QUORBIT_VERSION_TEXT ".msi";
     char szProgramFiles[MAX_PATH] = "";
@@ -260,14 +449,31 @@ TEST_F(InstallScripts, PackageInstallsForTheClientAndUninstallLeavesOnlyTheHandl
     std::string output;
 
     ASSERT_EQ(RunCmd("msiexec /i \"" + BinDir() + "\\Quorbit-older.msi\" /qn", m_dir, &output), 0) << output;
-    ASSERT_EQ(RunCmd("msiexec /i \"" + msi + "\" /qn", m_dir, &output), 0) << output;
-    for (const char* szFile : {"Quorbit.dll", "import-handlers.cmd", "export-handlers.cmd", "example-handler.reg"})
+    EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);  // from the install, as nothing was removed
+    // Each package replaces the one before, a rebuild of the same version too.
+    std::vector<std::string> products;
+    std::string before;
+    for (const auto& step : {std::make_pair(msi, QUORBIT_VERSION_TEXT),
+                             {BinDir() + "\\Quorbit-rebuild.msi", QUORBIT_VERSION_TEXT},
+                             {BinDir() + "\\Quorbit-next.msi", QUORBIT_NEXT_VERSION_TEXT}})
+    {
+        ASSERT_EQ(RunCmd("msiexec /i \"" + step.first + "\" /qn", m_dir, &output), 0) << output;
+        products = InstalledProducts();
+        ASSERT_EQ(products.size(), 1u) << step.first;
+        EXPECT_EQ(products[0].find(step.second + std::string(" {")), 0u) << products[0];
+        EXPECT_NE(products[0], before);
+        before = products[0];
+    }
+
+    for (const char* szFile : {"Quorbit.dll", "import-handlers.cmd", "export-handlers.cmd", "check-import.exe",
+                               "example-handler.reg"})
         EXPECT_TRUE(Exists(folder + "\\" + szFile)) << szFile;
     EXPECT_TRUE(Exists(help));
     EXPECT_EQ(Registration(), "4.0;" + folder + "\\Quorbit.dll;1;00000111111100");
+    EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
     if (IsWow64())
     {
-        EXPECT_EQ(Registration(KEY_WOW64_64KEY), "") << "the 64-bit view is not the client's";
+        EXPECT_EQ(Registration("Quorbit", KEY_WOW64_64KEY), "") << "the 64-bit view is not the client's";
     }
 
     DWORD dwExit = 99;
@@ -281,11 +487,61 @@ TEST_F(InstallScripts, PackageInstallsForTheClientAndUninstallLeavesOnlyTheHandl
     EXPECT_TRUE(WaitForRecording(recording, &cmdLine));
     EXPECT_EQ(cmdLine, "\"" + RecorderPath() + "\" \"MessageID\" \"001FA0\"");
 
-    ASSERT_EQ(RunCmd("msiexec /x \"" + msi + "\" /qn", m_dir, &output), 0) << output;
+    // Active Setup: what a user's logon runs once per version.
+    std::string version = QUORBIT_NEXT_VERSION_TEXT;
+    for (char& ch : version)
+        ch = ch == '.' ? ',' : ch;
+    EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "")), "Quorbit message handlers");
+    EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "Version")), version);
+    std::string stub = Text(ReadStored(ACTIVE_SETUP_KEY, "StubPath"));
+    HKEY hk = NULL;
+    for (const char* szPath : {CLIENT_MARK("11.0"), CLIENT_MARK("12.0"), "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"})
+    {
+        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, szPath, &hk), ERROR_SUCCESS);
+        RegCloseKey(hk);
+    }
+    ASSERT_TRUE(RunCommand(stub, "", &output, &dwExit)) << stub;
+    EXPECT_FALSE(UserKeyExists(CLIENT_MARK("11.0")));
+    EXPECT_FALSE(UserKeyExists(CLIENT_MARK("12.0")));
+    EXPECT_TRUE(UserKeyExists("Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"));
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept");
+
+    // An older package is refused with the installer's own message; a
+    // restart the installer finds needed is left to the administrator.
+    {
+        BoxAnswerer answerer;
+        MsiSetInternalUI(INSTALLUILEVEL_BASIC, NULL);
+        EXPECT_EQ(MsiInstallProductA((BinDir() + "\\Quorbit-older.msi").c_str(), ""), (UINT)ERROR_INSTALL_FAILURE);
+        ASSERT_EQ(answerer.boxes.size(), 1u);
+        EXPECT_EQ(answerer.boxes[0].text, "A newer version of Quorbit is already installed.");
+        EXPECT_EQ(answerer.boxes[0].caption, "Install Failed");  // Wine's; Windows names the product
+        EXPECT_EQ(answerer.boxes[0].buttons, "OK");
+        EXPECT_EQ(answerer.boxes[0].icon, "none");
+        EXPECT_EQ(answerer.boxes[0].owner, (HWND)NULL);
+    }
+    EXPECT_EQ(InstalledProducts(), products);
+    MSIHANDLE hPackage = 0;
+    ASSERT_EQ(MsiOpenPackageA(msi.c_str(), &hPackage), (UINT)ERROR_SUCCESS);
+    char szReboot[32] = "";
+    DWORD cch = sizeof(szReboot);
+    MsiGetPropertyA(hPackage, "REBOOT", szReboot, &cch);
+    MsiCloseHandle(hPackage);
+    EXPECT_STREQ(szReboot, "ReallySuppress");
+
+    DeleteRegistration("Outlook Setup Extension");
+    ASSERT_EQ(RunCmd("msiexec /x " + products[0].substr(products[0].find('{')) + " /qn", m_dir, &output), 0)
+        << output;
+    EXPECT_EQ(InstalledProducts(), std::vector<std::string>{});
     EXPECT_FALSE(Exists(folder));
     EXPECT_FALSE(Exists(help));
     EXPECT_EQ(Registration(), "");
+    EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
+    EXPECT_FALSE(KeyExists(ACTIVE_SETUP_KEY));
     EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Orders"});
 }
+
+// XP's reg.exe is the stricter: whatever the package runs with it runs
+// with Wine's too.
+INSTANTIATE_TEST_SUITE_P(RegTools, InstallPackage, ::testing::Values(XpReg), RegToolName);
 
 }  // namespace
