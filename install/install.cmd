@@ -1,8 +1,8 @@
 @echo off
 rem Registers Quorbit.dll with the mail client, for every user of this
-rem computer, and puts Quorbit.HLP into the Windows help folder when it
-rem lies beside this script. Run as an administrator, from the folder that
-rem holds Quorbit.dll, or give that folder:  install.cmd [FOLDER]
+rem computer. Its help files, the handler editor and the scripts stay
+rem beside it, where it finds them. Run as an administrator, from the
+rem folder that holds Quorbit.dll, or give that folder:  install.cmd [FOLDER]
 setlocal
 rem The 32-bit client reads the 32-bit view of the registry. On 64-bit
 rem Windows the 32-bit reg.exe works in that view without a switch; XP's
@@ -25,16 +25,5 @@ if errorlevel 1 (
 rem Every user's client rebuilds its cache of extensions at its next start.
 "%REG%" add "HKLM\Software\Microsoft\Exchange\Client\Extensions" /v "Outlook Setup Extension" /t REG_SZ /d "4.0;Outxxx.dll;7;000000000000000;0000000000;OutXXX" /f >nul
 echo install: registered %DIR%Quorbit.dll
-if exist "%~dp0Quorbit.HLP" (
-    copy /y "%~dp0Quorbit.HLP" "%WINDIR%\Help\Quorbit.HLP" >nul
-    if errorlevel 1 (
-        echo install: could not copy Quorbit.HLP to %WINDIR%\Help
-        exit /b 1
-    )
-    echo install: copied Quorbit.HLP to %WINDIR%\Help
-    rem Wine's help viewer looks for a bare name in the Windows folder, not
-    rem in its Help folder.
-    "%REG%" query "HKLM\Software\Wine" >nul 2>nul && copy /y "%~dp0Quorbit.HLP" "%WINDIR%\Quorbit.HLP" >nul
-)
 echo install: restart the mail client to load the extension
 exit /b 0

@@ -1,7 +1,7 @@
 @echo off
-rem Removes the mail client's registration of Quorbit.dll and the help
-rem file from the Windows help folder. The handlers below
-rem HKLM\SOFTWARE\Quorbit stay, for a later installation.
+rem Removes the mail client's registration of Quorbit.dll; the folder it
+rem stands in, with its help files, is the administrator's to delete. The
+rem handlers below HKLM\SOFTWARE\Quorbit stay, for a later installation.
 setlocal
 rem The 32-bit client reads the 32-bit view of the registry. On 64-bit
 rem Windows the 32-bit reg.exe works in that view without a switch; XP's
@@ -13,10 +13,4 @@ rem Every user's client drops Quorbit from its cache of extensions at its
 rem next start.
 "%REG%" add "HKLM\Software\Microsoft\Exchange\Client\Extensions" /v "Outlook Setup Extension" /t REG_SZ /d "4.0;Outxxx.dll;7;000000000000000;0000000000;OutXXX" /f >nul 2>nul
 echo uninstall: the mail client no longer loads Quorbit.dll
-if exist "%WINDIR%\Help\Quorbit.HLP" (
-    del /f "%WINDIR%\Help\Quorbit.HLP"
-    echo uninstall: removed %WINDIR%\Help\Quorbit.HLP
-)
-rem The copy that install.cmd leaves for Wine's help viewer.
-if exist "%WINDIR%\Quorbit.HLP" "%REG%" query "HKLM\Software\Wine" >nul 2>nul && del /f "%WINDIR%\Quorbit.HLP"
 exit /b 0

@@ -3,9 +3,10 @@
 # build made:
 #   tools/package.sh BUILD_DIR   ->  BUILD_DIR/Quorbit-<version>.zip
 #                                    BUILD_DIR/Quorbit-<version>.msi
-# The zip holds Quorbit.dll, the install files with check-import.exe, the
-# README and, when the build made it, Quorbit.HLP, all in one folder
-# "Quorbit".
+# The zip holds Quorbit.dll with its help files (Quorbit.HLP and
+# Quorbit.chm, which it opens beside itself), the handler editor
+# QuorbitHandlers.exe, the install files with check-import.exe and the
+# README, all in one folder "Quorbit".
 set -euo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,14 +20,10 @@ msi=$build/Quorbit-$version.msi
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/Quorbit"
-cp "$build/bin/Quorbit.dll" "$build/bin/check-import.exe" "$root"/install/*.cmd "$root"/install/*.reg "$stage/Quorbit/"
+cp "$build/bin/Quorbit.dll" "$build/bin/Quorbit.HLP" "$build/bin/Quorbit.chm" "$build/bin/QuorbitHandlers.exe" \
+    "$build/bin/check-import.exe" "$root"/install/*.cmd "$root"/install/*.reg "$stage/Quorbit/"
 # The README in Windows line endings, for Notepad.
 sed 's/\r*$/\r/' "$root/README.md" >"$stage/Quorbit/README.txt"
-if [ -f "$build/bin/Quorbit.HLP" ]; then
-    cp "$build/bin/Quorbit.HLP" "$stage/Quorbit/"
-else
-    echo "package: no Quorbit.HLP in the build; the zip goes without help" >&2
-fi
 rm -f "$zip"
 (cd "$stage" && zip -q -X -r "$zip" Quorbit)
 echo "package: $zip"

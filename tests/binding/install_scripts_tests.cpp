@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <msi.h>
+#include <shlobj.h>
 #include <msiquery.h>
 
 namespace {
@@ -171,16 +172,9 @@ protected:
     void AddModuleFiles()
     {
         ASSERT_TRUE(CopyFileA(QuorbitPath().c_str(), (m_dir + "\\Quorbit.dll").c_str(), FALSE));
-        std::string help = BinDir() + "\\Quorbit.HLP";
-        m_fHelp = Exists(help);
-        if (m_fHelp)
-        {
-            ASSERT_TRUE(CopyFileA(help.c_str(), (m_dir + "\\Quorbit.HLP").c_str(), FALSE));
-        }
     }
 
     std::string m_dir;
-    bool m_fHelp = false;
 };
 
 TEST_P(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
@@ -191,10 +185,6 @@ TEST_P(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
     EXPECT_EQ(line, "4.0;" + m_dir + "\\Quorbit.dll;1;00000111111100");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
     DeleteRegistration("Outlook Setup Extension");
-    if (m_fHelp)
-    {
-        EXPECT_TRUE(Exists(WindowsFile("Help\\Quorbit.HLP")));
-    }
 
     // The client's way in: the line, the ordinal, Install.
     LoadedExtension loaded;
@@ -211,7 +201,6 @@ TEST_P(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
     ASSERT_EQ(RunCmd("uninstall.cmd", m_dir), 0);
     EXPECT_EQ(Registration(), "");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
-    EXPECT_FALSE(Exists(WindowsFile("Help\\Quorbit.HLP")));
 }
 
 TEST_P(InstallScripts, InstallRefusesAFolderWithoutTheDll)
@@ -442,8 +431,12 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
     // A 32-bit program's Program Files: "Program Files (x86)" on 64-bit Windows.
     GetEnvironmentVariableA("ProgramFiles", szProgramFiles, MAX_PATH);
     const std::string folder = std::string(szProgramFiles) + "\\Quorbit";
-    // Where the help viewer finds it: Wine's looks in the Windows folder.
-    const std::string help = WindowsFile("Quorbit.HLP");
+    // The editor's shortcut in the Start menu's Programs: the all-users one
+    // on Windows, as the package is per machine; Wine's installer takes the
+    // user's for every package.
+    char szPrograms[MAX_PATH] = "";
+    SHGetFolderPathA(NULL, CSIDL_PROGRAMS, NULL, SHGFP_TYPE_CURRENT, szPrograms);
+    const std::string shortcut = std::string(szPrograms) + "\\Quorbit Message Handlers.lnk";
     StoreHandler("Orders", "orders@example.com", "\"" + RecorderPath() + "\"", 0, 1, 0);
     std::string recording = PrepareRecording();
     std::string output;
@@ -465,10 +458,10 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
         before = products[0];
     }
 
-    for (const char* szFile : {"Quorbit.dll", "import-handlers.cmd", "export-handlers.cmd", "check-import.exe",
-                               "example-handler.reg"})
+    for (const char* szFile : {"Quorbit.dll", "Quorbit.HLP", "Quorbit.chm", "QuorbitHandlers.exe", "import-handlers.cmd",
+                               "export-handlers.cmd", "check-import.exe", "example-handler.reg"})
         EXPECT_TRUE(Exists(folder + "\\" + szFile)) << szFile;
-    EXPECT_TRUE(Exists(help));
+    EXPECT_TRUE(Exists(shortcut));
     EXPECT_EQ(Registration(), "4.0;" + folder + "\\Quorbit.dll;1;00000111111100");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
     if (IsWow64())
@@ -522,18 +515,21 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
     EXPECT_EQ(InstalledProducts(), products);
     MSIHANDLE hPackage = 0;
     ASSERT_EQ(MsiOpenPackageA(msi.c_str(), &hPackage), (UINT)ERROR_SUCCESS);
-    char szReboot[32] = "";
+    char szReboot[32] = "", szAllUsers[8] = "";
     DWORD cch = sizeof(szReboot);
     MsiGetPropertyA(hPackage, "REBOOT", szReboot, &cch);
+    cch = sizeof(szAllUsers);
+    MsiGetPropertyA(hPackage, "ALLUSERS", szAllUsers, &cch);
     MsiCloseHandle(hPackage);
     EXPECT_STREQ(szReboot, "ReallySuppress");
+    EXPECT_STREQ(szAllUsers, "1");
 
     DeleteRegistration("Outlook Setup Extension");
     ASSERT_EQ(RunCmd("msiexec /x " + products[0].substr(products[0].find('{')) + " /qn", m_dir, &output), 0)
         << output;
     EXPECT_EQ(InstalledProducts(), std::vector<std::string>{});
     EXPECT_FALSE(Exists(folder));
-    EXPECT_FALSE(Exists(help));
+    EXPECT_FALSE(Exists(shortcut));
     EXPECT_EQ(Registration(), "");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
     EXPECT_FALSE(KeyExists(ACTIVE_SETUP_KEY));
