@@ -5,6 +5,7 @@
 // way the client obtains it: through the extension's published entry point
 // and its IExchExtPropertySheets interface.
 #include "editor_callback.h"
+#include "full_paths.h"
 #include "system_text.h"
 #include <commctrl.h>
 #include <prsht.h>
@@ -24,30 +25,6 @@ static int CALLBACK SheetCallback(HWND hwnd, UINT uMsg, LPARAM lParam)
     if (uMsg == PSCB_INITIALIZED)
         hwndSheet = hwnd;
     return 0;
-}
-
-// Puts the full path of Quorbit.dll in the program's own folder into
-// szPath: a bare name would let the current folder decide which DLL an
-// elevated program runs. FALSE when the path does not fit; szPath is then
-// undefined.
-static BOOL GetExtensionPath(char* szPath, DWORD cchPath)
-{
-    DWORD cch = GetModuleFileNameA(NULL, szPath, cchPath);
-    char* pName = szPath;
-
-    // XP leaves a path that fills the buffer unterminated.
-    if (cch == 0 || cch >= cchPath)
-        return FALSE;
-    // By characters: in a double-byte code page a trail byte may be '\'.
-    for (char* p = szPath; *p != '\0'; p = CharNextA(p))
-    {
-        if (*p == '\\')
-            pName = p + 1;
-    }
-    if ((DWORD)(pName - szPath) + sizeof(EXTENSION_FILE) > cchPath)
-        return FALSE;
-    lstrcpyA(pName, EXTENSION_FILE);
-    return TRUE;
 }
 
 // The one box of a start that failed: the DLL's path, what went wrong, and
@@ -96,7 +73,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     icc.dwICC = ICC_TAB_CLASSES;
     InitCommonControlsEx(&icc);
 
-    if (!GetExtensionPath(szDll, MAX_PATH))
+    // Beside this program: a bare name would let the current folder decide
+    // which DLL an elevated program runs.
+    if (!PathBesideModule(NULL, EXTENSION_FILE, szDll, MAX_PATH))
     {
         lstrcpyA(szDll, EXTENSION_FILE);
         szFailure = "could not be loaded.";

@@ -1,42 +1,23 @@
 #include "handler_editor.h"
+#include "full_paths.h"
 #include "host_handles.h"
 #include "message_check.h"
 #include "system_text.h"
 
 SHELLEXECUTEEXA pfnShellExecuteExA = NULL;
 
-// shell32 from the system folder, never from wherever a bare name leads.
-static SHELLEXECUTEEXA BindShellExecuteEx(void)
-{
-    char szPath[MAX_PATH + 16];
-    UINT cch = GetSystemDirectoryA(szPath, MAX_PATH);
-    HMODULE hShell;
-
-    if (cch == 0 || cch >= MAX_PATH)
-        return NULL;
-    lstrcatA(szPath, "\\shell32.dll");
-    hShell = LoadLibraryA(szPath);
-    return hShell != NULL ? (SHELLEXECUTEEXA)(void*)GetProcAddress(hShell, "ShellExecuteExA") : NULL;
-}
-
 void StartHandlerEditor(HWND hOwner)
 {
-    char szPath[MAX_PATH + sizeof(HANDLER_EDITOR_FILE)];
+    char szPath[MAX_PATH];
     char szReason[256];
     char szText[MAX_PATH + 400];
     SHELLEXECUTEINFOA sei;
-    DWORD cch = GetModuleFileNameA(ghInstDLL, szPath, MAX_PATH);
     DWORD dwError = ERROR_FILE_NOT_FOUND;
-    char* pName = szPath;
 
-    if (cch > 0 && cch < MAX_PATH)
+    if (PathBesideModule(ghInstDLL, HANDLER_EDITOR_FILE, szPath, MAX_PATH))
     {
-        for (char* p = szPath; *p != '\0'; p = CharNextA(p))
-            if (*p == '\\')
-                pName = p + 1;
-        lstrcpyA(pName, HANDLER_EDITOR_FILE);
         if (pfnShellExecuteExA == NULL)
-            pfnShellExecuteExA = BindShellExecuteEx();
+            pfnShellExecuteExA = (SHELLEXECUTEEXA)(void*)SystemProcAddress("shell32.dll", "ShellExecuteExA");
         ZeroMemory(&sei, sizeof(sei));
         sei.cbSize = sizeof(sei);
         // No SEE_MASK_NOCLOSEPROCESS: nothing is kept of the editor, and
