@@ -3,6 +3,7 @@
 #include "handler_store.h"
 #include "host_doubles.h"
 #include "message_check.h"
+#include "planted_files.h"
 #include "recorder_client.h"
 #include "test_registry.h"
 #include <mapiutil.h>
@@ -265,29 +266,16 @@ TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
     EXPECT_EQ(RecorderPath() + " /import \"MessageID\" \"\"", Recorded());
 }
 
-// A file the test plants, removed however the test ends.
-struct PlantedFile
-{
-    std::string path;
-    PlantedFile(const std::string& from, const std::string& to) : path(to)
-    {
-        CopyFileA(from.c_str(), to.c_str(), FALSE);
-    }
-    ~PlantedFile() { DeleteFileA(path.c_str()); }
-};
-
 TEST_F(MessageCheck, AnUnquotedPathWithABlankStartsOnlyTheOneProgramItCanMeanWithItsArguments)
 {
-    const std::string folder = "C:\\Program Files\\Quorbit Tests";
-    const std::string program = folder + "\\recorder.exe";
-    CreateDirectoryA(folder.c_str(), NULL);
-    PlantedFile recorder(RecorderPath(), program);
+    const std::string program = "C:\\Program Files\\Quorbit Tests\\recorder.exe";
+    PlantedFiles recorder({program}, RecorderPath());
     StoreOrders(program + " /quiet", 0, 1, 1);
     BoxAnswerer boxes;
     {
         // Where the system, cutting at the first blank, would find a
         // program: the text may mean two, and starts neither.
-        PlantedFile planted("C:\\windows\\system32\\hostname.exe", "C:\\Program.exe");
+        PlantedFiles planted({"C:\\Program.exe"}, "C:\\windows\\system32\\hostname.exe");
         EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
         ASSERT_EQ(1u, boxes.boxes.size());
         EXPECT_EQ("The message handler \"Orders\" was not run. Its program path, " + program +
@@ -305,8 +293,6 @@ TEST_F(MessageCheck, AnUnquotedPathWithABlankStartsOnlyTheOneProgramItCanMeanWit
     EXPECT_EQ(cmdLine, Recorded());
     ASSERT_EQ(2u, boxes.boxes.size());
     EXPECT_EQ(cmdLine, boxes.boxes[1].text) << "the Debug box";
-    DeleteFileA(program.c_str());
-    RemoveDirectoryA(folder.c_str());
 }
 
 // A handler starts what its own key says or nothing: values it lacks come

@@ -1,6 +1,7 @@
 // Which program an unquoted program text with a blank means: the rule, as a
 // table of texts and of the files that exist.
 #include <gtest/gtest.h>
+#include "planted_files.h"
 #include "program_path.h"
 #include <string>
 #include <vector>
@@ -16,35 +17,6 @@ std::string InFolder(std::string s)
         s.replace(i, 1, kFolder);
     return s;
 }
-
-// Creates the files (and their folders); removes them however the test ends.
-class Files
-{
-public:
-    explicit Files(const std::vector<const char*>& files)
-    {
-        for (const char* f : files)
-        {
-            std::string path = InFolder(f);
-            for (size_t i = 3; (i = path.find('\\', i)) != std::string::npos; i++)
-                if (CreateDirectoryA(path.substr(0, i).c_str(), NULL))
-                    m_folders.insert(m_folders.begin(), path.substr(0, i));
-            CloseHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
-            m_files.push_back(path);
-        }
-    }
-    ~Files()
-    {
-        for (const std::string& f : m_files)
-            DeleteFileA(f.c_str());
-        for (const std::string& d : m_folders)
-            RemoveDirectoryA(d.c_str());
-    }
-
-private:
-    std::vector<std::string> m_files;
-    std::vector<std::string> m_folders;
-};
 
 struct Case
 {
@@ -82,7 +54,10 @@ TEST(ProgramText, IsSettledOnlyWhenItMeansOneProgram)
     {
         std::string text = InFolder(c.text);
         SCOPED_TRACE(text);
-        Files files(c.files);
+        std::vector<std::string> paths;
+        for (const char* f : c.files)
+            paths.push_back(InFolder(f));
+        PlantedFiles files(paths);
         char szProgram[MAX_PATH] = "unchanged";
         const char* pszArgs = (const char*)0xdeadbeef;
 

@@ -10,6 +10,7 @@
 #include "help_viewer.h"
 #include "host_handles.h"
 #include "message_handlers_page.h"
+#include "planted_files.h"
 #include "resource.h"
 #include "test_registry.h"
 
@@ -27,21 +28,6 @@ bool WindowsXp()
     osvi.dwOSVersionInfoSize = sizeof(osvi);
     return GetVersionExA(&osvi) && osvi.dwMajorVersion < 6;
 }
-
-// A file of that name put in the current folder, where WinHelp would look
-// for a bare name first; taken away however the test ends.
-struct PlantedHelp
-{
-    std::string path;
-    explicit PlantedHelp(const char* szName) : path(szName)
-    {
-        HANDLE h = CreateFileA(szName, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-        DWORD cb = 0;
-        WriteFile(h, "planted", 7, &cb, NULL);
-        CloseHandle(h);
-    }
-    ~PlantedHelp() { DeleteFileA(path.c_str()); }
-};
 
 class HelpButtons : public ::testing::Test
 {
@@ -82,8 +68,8 @@ public:
 
 protected:
     std::string title, firstText;
-    PlantedHelp plantedHlp{"Quorbit.HLP"};
-    PlantedHelp plantedChm{"Quorbit.chm"};
+    // In the current folder, where WinHelp looks first for a bare name.
+    PlantedFiles planted{{"Quorbit.HLP", "Quorbit.chm"}};
 };
 
 TEST_F(HelpButtons, SheetHelpOnThePageShowsTheContents)
