@@ -87,7 +87,7 @@ printf '%s\n' "$opened" | grep -E 'OnOpen|the client'
 printf '%s\n' "$opened" | grep -q 'the client opens the item' || { echo "  the new message did not open" >&2; exit 1; }
 
 step "6. Uninstall: msiexec /x /qn; the handlers stay, as the administrator's data"
-wine msiexec /x "$(winepath -w "$msi" 2>/dev/null)" /qn 2>/dev/null || { echo "  msiexec /x failed" >&2; exit 1; }
+wine msiexec /x "$(winepath -w "$msi" 2>/dev/null)" /qn >/dev/null 2>&1 || { echo "  msiexec /x failed" >&2; exit 1; }
 if wine reg query "$ext_key" /v Quorbit /reg:32 >/dev/null 2>&1 || [ -e "$(winepath -u "$folder" 2>/dev/null)" ]; then
     echo "  the registration or $folder is still there" >&2
     exit 1
