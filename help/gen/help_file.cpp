@@ -13,6 +13,7 @@
 namespace {
 
 const uint32_t kNone = 0xFFFFFFFF;
+const BTreeKind kTitleTree = {0x0002, 0x0800, "Lz"};
 
 bool ContextFile(const HelpSource& source, const std::vector<uint32_t>& offsets, Bytes& out,
                  std::string& error)
@@ -53,9 +54,9 @@ bool TitleFile(const HelpSource& source, const std::vector<uint32_t>& offsets, B
         ByteWriter(e.value).Text(source.topics[i].title, true);
         entries.push_back(e);
     }
-    if (!BuildBTree({0x0002, 0x0800, "Lz"}, entries, out))
+    if (!BuildBTree(kTitleTree, entries, out))
     {
-        error = "a topic title is too long for a title page";
+        error = "a topic title is longer than " + std::to_string(MaxTopicTitleLength()) + " bytes";
         return false;
     }
     return true;
@@ -89,11 +90,28 @@ void FileHeader(ByteWriter& w, size_t used)
 
 }
 
+size_t MaxTopicTitleLength()
+{
+    // The entry is the topic's offset, then the title and its NUL.
+    return BTreeLeafRoom(kTitleTree) - 4 - 1;
+}
+
+size_t MaxCaptionLength()
+{
+    // A record counts its data, the caption and its NUL, in 16 bits.
+    return 0xFFFF - 1;
+}
+
 bool BuildHelpFile(const HelpSource& source, Bytes& out, std::string& error)
 {
     if (source.topics.empty())
     {
         error = "no topic";
+        return false;
+    }
+    if (source.title.size() > MaxCaptionLength())
+    {
+        error = "the caption is longer than " + std::to_string(MaxCaptionLength()) + " bytes";
         return false;
     }
     TopicFile topics;

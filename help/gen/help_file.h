@@ -7,7 +7,13 @@
 #include "byte_writer.h"
 #include "help_source.h"
 
+#include <cstddef>
 #include <string>
+
+// The longest topic title, in bytes, whose entry fits a page of the title
+// tree, and the longest caption the title record of |SYSTEM can count.
+size_t MaxTopicTitleLength();
+size_t MaxCaptionLength();
 
 // Builds the file for a source ParseHelpSource accepted; its first topic is
 // the contents. Fails with a reason on a context name the hash cannot
