@@ -30,7 +30,7 @@ struct ChmReader
     size_t EncInt(size_t& at, size_t end)
     {
         size_t v = 0;
-        for (int groups = 0; groups < 4 && at < end && Fits(at, 1); groups++)
+        for (int groups = 0; groups < 5 && at < end && Fits(at, 1); groups++)
         {
             unsigned char c = b[at++];
             v = (v << 7) | (c & 0x7F);

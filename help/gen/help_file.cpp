@@ -96,10 +96,13 @@ size_t MaxTopicTitleLength()
     return BTreeLeafRoom(kTitleTree) - 4 - 1;
 }
 
-size_t MaxCaptionLength()
+bool CaptionFits(const std::string& caption, std::string& why)
 {
-    // A record counts its data, the caption and its NUL, in 16 bits.
-    return 0xFFFF - 1;
+    // The record's data is the caption and its NUL.
+    if (caption.size() < 0xFFFF)
+        return true;
+    why = "the caption is " + std::to_string(caption.size()) + " bytes long, more than the 65534 a record takes";
+    return false;
 }
 
 bool BuildHelpFile(const HelpSource& source, Bytes& out, std::string& error)
@@ -109,11 +112,8 @@ bool BuildHelpFile(const HelpSource& source, Bytes& out, std::string& error)
         error = "no topic";
         return false;
     }
-    if (source.title.size() > MaxCaptionLength())
-    {
-        error = "the caption is longer than " + std::to_string(MaxCaptionLength()) + " bytes";
+    if (!CaptionFits(source.title, error))
         return false;
-    }
     TopicFile topics;
     if (!BuildTopicFile(source, topics, error))
         return false;

@@ -244,9 +244,7 @@ bool ParseHelpSource(const std::string& text, HelpSource& out, std::string& erro
         {
             out.title = Trim(line.substr(7));
             std::string why;
-            if (out.title.size() > MaxCaptionLength())
-                why = "the caption is longer than " + std::to_string(MaxCaptionLength()) + " bytes";
-            if (!why.empty() || !IsWritableCaption(out.title, why))
+            if (!CaptionFits(out.title, why) || !IsWritableCaption(out.title, why))
             {
                 error = At(lineNo, why);
                 return false;
