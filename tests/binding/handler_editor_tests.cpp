@@ -2,6 +2,7 @@
 // process, are found by their captions and driven with posted clicks; its
 // boxes are read and answered from here.
 #include "box_answerer.h"
+#include "planted_files.h"
 #include "quorbit_dll.h"
 #include "store_ids.h"
 #include "test_registry.h"
@@ -112,6 +113,33 @@ TEST(HandlerEditor, AddsChangesAndRemovesAHandlerThroughTheDllsPage)
     PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
     EXPECT_EQ(0u, editor.Exit());
     ResetStore();
+}
+
+// With Wine playing XP for the editor, Help opens WinHelp from the Windows
+// folder: a winhlp32.exe in the current folder, where a bare name would be
+// looked for first, never runs.
+TEST(HandlerEditor, HelpOnWindowsXpStartsTheViewerOfTheWindowsFolder)
+{
+    const char szAppDefaults[] = "Software\\Wine\\AppDefaults\\QuorbitHandlers.exe";
+    HKEY hk = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, szAppDefaults, &hk));
+    RegSetValueExA(hk, "Version", 0, REG_SZ, (const BYTE*)"winxp", 6);
+    RegCloseKey(hk);
+    PlantedFiles planted({"winhlp32.exe"}, RecorderPath());
+    std::string recording = PrepareRecording(), started;
+    Editor editor(BinDir());
+    HWND sheet = Wait(kEditor, IDC_TABS);
+    ASSERT_NE((HWND)NULL, sheet);
+    Press(sheet, IDHELP);
+    HWND viewer = NULL;
+    for (int i = 0; i < 150 && !(viewer = FindWindowA("MS_WINHELP", NULL)); i++)
+        Sleep(100);
+    EXPECT_NE((HWND)NULL, viewer);
+    EXPECT_FALSE(WaitForRecording(recording, &started, 1000)) << "the planted viewer ran: " << started;
+    PostMessageA(viewer, WM_CLOSE, 0, 0);
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    EXPECT_EQ(0u, editor.Exit());
+    RegDeleteKeyA(HKEY_CURRENT_USER, szAppDefaults);
 }
 
 TEST(HandlerEditor, ManifestAsksForAdministratorAndCommonControls6)
