@@ -63,12 +63,13 @@ void ErrorMessageBox(void* hWnd, long hr, const char* szFunction, const char* sz
     MessageBoxA((HWND)hWnd, lpszText, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
-// Tells the user why a program could not be started, in the system's words.
-static void ShowLaunchFailure(DWORD dwError)
+// Tells the user why the program szProgram could not be started, in the
+// system's words.
+static void ShowLaunchFailure(DWORD dwError, const char* szProgram)
 {
     char szText[512];
 
-    MessageBoxA(NULL, SystemErrorText(dwError, szText, sizeof(szText)), szMessageBoxTitle,
+    MessageBoxA(NULL, SystemErrorText(dwError, szProgram, szText, sizeof(szText)), szMessageBoxTitle,
                 MB_OK | MB_ICONINFORMATION);
 }
 
@@ -126,7 +127,7 @@ void RunApp(const char* szCmdArgs, const HANDLER* lpHandler)
     default:
         // Left to the system, the text would start whatever a part of it
         // names.
-        ShowLaunchFailure(ERROR_FILE_NOT_FOUND);
+        ShowLaunchFailure(ERROR_FILE_NOT_FOUND, lpHandler->szFilePath);
         return;
     }
 
@@ -136,7 +137,7 @@ void RunApp(const char* szCmdArgs, const HANDLER* lpHandler)
     lpszCmdLine = (LPSTR)LocalAlloc(LPTR, cchCmdLine);
     if (lpszCmdLine == NULL)
     {
-        ShowLaunchFailure(ERROR_NOT_ENOUGH_MEMORY);
+        ShowLaunchFailure(ERROR_NOT_ENOUGH_MEMORY, NULL);
         return;
     }
     if (lpszProgram == szApplication)
@@ -161,7 +162,7 @@ void RunApp(const char* szCmdArgs, const HANDLER* lpHandler)
         CloseHandle(pi.hThread);
     }
     else
-        ShowLaunchFailure(GetLastError());
+        ShowLaunchFailure(GetLastError(), lpszApplication != NULL ? lpszApplication : lpHandler->szFilePath);
 
     LocalFree(lpszCmdLine);
 }

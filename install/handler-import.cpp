@@ -59,11 +59,11 @@ void Say(const WCHAR* pwsz, ...)
         WriteFile(hOut, "\r\n", 2, &dwMode, NULL);
 }
 
-// The system's words for dwError, in szText.
+// The system's words for dwError, in pwszText.
 const WCHAR* ErrorText(DWORD dwError, WCHAR* pwszText, int cchText)
 {
     char szText[512];
-    SystemErrorText(dwError, szText, sizeof(szText));
+    SystemErrorText(dwError, NULL, szText, sizeof(szText));
     if (MultiByteToWideChar(CP_ACP, 0, szText, -1, pwszText, cchText) == 0)
         pwszText[0] = L'\0';
     return pwszText;

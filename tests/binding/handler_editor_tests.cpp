@@ -161,6 +161,7 @@ TEST(HandlerEditor, WithoutAUsableDllShowsOneBoxAndExitsWithOne)
 {
     const struct { const char* szDll; const char* szWhat; DWORD dwError; } cases[] = {
         {NULL, " could not be loaded.", ERROR_MOD_NOT_FOUND},
+        {"", " could not be loaded.", ERROR_BAD_EXE_FORMAT},  // an empty file; its text names it
         {"not_an_extension.dll", " is no mail client extension: it has no entry point ExchEntryPoint.",
          ERROR_PROC_NOT_FOUND},
         {"greedy_extension.dll", " gives no pages for the Options dialog.", 0}};
@@ -173,9 +174,14 @@ TEST(HandlerEditor, WithoutAUsableDllShowsOneBoxAndExitsWithOne)
     {
         SCOPED_TRACE(c.szWhat);
         DeleteFileA(dll.c_str());
-        ASSERT_TRUE(!c.szDll || CopyFileA((BinDir() + "\\" + c.szDll).c_str(), dll.c_str(), FALSE));
+        if (c.szDll != NULL && *c.szDll == '\0')
+            CloseHandle(CreateFileA(dll.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+        ASSERT_TRUE(!c.szDll || !*c.szDll || CopyFileA((BinDir() + "\\" + c.szDll).c_str(), dll.c_str(), FALSE));
         Editor editor(dir);
-        ExpectBox(kEditor, dll + c.szWhat + (c.dwError ? "\n\n" + SystemText(c.dwError) : ""), "stop", NULL);
+        std::string reason = c.dwError ? "\n\n" + SystemText(c.dwError) : "";
+        if (reason.find("%1") != std::string::npos)
+            reason.replace(reason.find("%1"), 2, dll);
+        ExpectBox(kEditor, dll + c.szWhat + reason, "stop", NULL);
         EXPECT_EQ(1u, editor.Exit());
     }
     DeleteFileA(dll.c_str());
