@@ -50,17 +50,6 @@ struct CHANGES
     UNDO* pUndo;  // the newest
 };
 
-WCHAR* CopyKeyName(HANDLE hHeap, const WCHAR* pwsz, int cch)
-{
-    WCHAR* pwszCopy = (WCHAR*)HeapAlloc(hHeap, 0, (cch + 1) * sizeof(WCHAR));
-    if (pwszCopy != NULL)
-    {
-        CopyMemory(pwszCopy, pwsz, cch * sizeof(WCHAR));
-        pwszCopy[cch] = L'\0';
-    }
-    return pwszCopy;
-}
-
 // Reads a value whole; the name is not copied.
 LONG ReadValue(HANDLE hHeap, HKEY hKey, const WCHAR* pwszName, VALUESNAP* pValue)
 {
@@ -104,7 +93,7 @@ LONG CopyKey(HANDLE hHeap, HKEY hKey, KEYSNAP* pSnap)
             lError = RegEnumValueW(hKey, i, pwszValue, &cch, NULL, NULL, NULL, NULL);
         if (lError == ERROR_SUCCESS)
         {
-            const WCHAR* pwszName = CopyKeyName(hHeap, pwszValue, (int)cch);
+            const WCHAR* pwszName = CopyRegText(hHeap, pwszValue, (int)cch);
             lError = pwszName != NULL ? ReadValue(hHeap, hKey, pwszName, pValue) : ERROR_NOT_ENOUGH_MEMORY;
             pValue->pNext = pSnap->pValues;
             pSnap->pValues = pValue;
@@ -123,7 +112,7 @@ LONG CopyKey(HANDLE hHeap, HKEY hKey, KEYSNAP* pSnap)
         lError = RegEnumKeyExW(hKey, i, wszKey, &cch, NULL, NULL, NULL, NULL);
         if (lError != ERROR_SUCCESS)
             break;
-        pSub->pwszName = CopyKeyName(hHeap, wszKey, (int)cch);
+        pSub->pwszName = CopyRegText(hHeap, wszKey, (int)cch);
         lError = pSub->pwszName != NULL ? RegOpenKeyExW(hKey, wszKey, 0, KEY_READ, &hSub) : ERROR_NOT_ENOUGH_MEMORY;
         if (lError == ERROR_SUCCESS)
         {
@@ -224,7 +213,7 @@ LONG CreateKey(CHANGES* pChanges, const REGOP* pOp)
     {
         if (pwszKey[i] != L'\\' && pwszKey[i] != L'\0')
             continue;
-        WCHAR* pwszPart = CopyKeyName(pChanges->hHeap, pwszKey, i);
+        WCHAR* pwszPart = CopyRegText(pChanges->hHeap, pwszKey, i);
         if (pwszPart == NULL)
             return ERROR_NOT_ENOUGH_MEMORY;
         lError = RegOpenKeyExW(pChanges->hRoot, pwszPart, 0, KEY_READ, &hKey);

@@ -110,17 +110,6 @@ BOOL ReadHexNumber(const WCHAR** pp, const WCHAR* pEnd, DWORD* pdw)
     return TRUE;
 }
 
-WCHAR* CopyText(HANDLE hHeap, const WCHAR* p, int cch)
-{
-    WCHAR* pwsz = (WCHAR*)HeapAlloc(hHeap, 0, (cch + 1) * sizeof(WCHAR));
-    if (pwsz != NULL)
-    {
-        CopyMemory(pwsz, p, cch * sizeof(WCHAR));
-        pwsz[cch] = L'\0';
-    }
-    return pwsz;
-}
-
 REGREFUSAL AddOp(READER* r, REGOPKIND kind, int iLine, const WCHAR* pwszKey, const WCHAR* pwszValue, DWORD dwType,
                  const BYTE* pbData, DWORD cbData)
 {
@@ -258,7 +247,7 @@ REGREFUSAL ReadKeyLine(READER* r, const WCHAR* p, const WCHAR* pEnd, int iLine)
                 return REGFILE_NOT_A_LINE;
         }
     }
-    pwszKey = CopyText(r->hHeap, pSub, (int)(pClose - pSub));
+    pwszKey = CopyRegText(r->hHeap, pSub, (int)(pClose - pSub));
     if (pwszKey == NULL)
         return REGFILE_NO_MEMORY;
     r->pwszKey = fRemove ? NULL : pwszKey;
@@ -277,7 +266,7 @@ REGREFUSAL ReadValueLine(READER* r, const WCHAR* p, const WCHAR* pEnd, int iLine
         return REGFILE_VALUE_WITHOUT_KEY;
     if (*p == L'@')
     {
-        pwszName = CopyText(r->hHeap, p, 0);
+        pwszName = CopyRegText(r->hHeap, p, 0);
         p++;
     }
     else if (!ReadQuoted(r, &p, pEnd, &pwszName))
@@ -404,6 +393,17 @@ REGREFUSAL LineText(HANDLE hHeap, const BYTE* pb, DWORD cb, BOOL fUtf16, BYTES* 
 }
 
 }  // namespace
+
+WCHAR* CopyRegText(HANDLE hHeap, const WCHAR* p, int cch)
+{
+    WCHAR* pwsz = (WCHAR*)HeapAlloc(hHeap, 0, (cch + 1) * sizeof(WCHAR));
+    if (pwsz != NULL)
+    {
+        CopyMemory(pwsz, p, cch * sizeof(WCHAR));
+        pwsz[cch] = L'\0';
+    }
+    return pwsz;
+}
 
 void ReadRegFile(HANDLE hHeap, const BYTE* pb, DWORD cb, REGFILEREAD* pRead)
 {

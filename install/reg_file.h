@@ -56,6 +56,9 @@ typedef struct tagREGFILEREAD
 // before any conversion. Fills *pRead, which the caller has zeroed.
 void ReadRegFile(HANDLE hHeap, const BYTE* pb, DWORD cb, REGFILEREAD* pRead);
 
+// A terminated copy of cch characters at p, on hHeap; NULL without memory.
+WCHAR* CopyRegText(HANDLE hHeap, const WCHAR* p, int cch);
+
 // The root as a file names it.
 extern const WCHAR c_wszHandlersRoot[];
 
