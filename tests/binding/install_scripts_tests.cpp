@@ -464,7 +464,7 @@ bool IsShortName(const std::string& name)
     size_t iDot = name.find('.');
     return iDot != 0 && name.find_first_of(" +,;=[]|\"") == std::string::npos &&
            (iDot == std::string::npos ? name.size() <= 8
-                                      : iDot <= 8 && name.size() - iDot <= 4 && name.find('.', iDot + 1) == std::string::npos);
+                                      : iDot <= 8 && name.size() - iDot <= 4 && name.rfind('.') == iDot);
 }
 
 // The package as administrators deploy it, on XP's reg.exe: a silent
@@ -526,7 +526,7 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
                                "export-handlers.cmd", "check-import.exe", "example-handler.reg"})
         EXPECT_TRUE(Exists(folder + "\\" + szFile)) << szFile;
     EXPECT_TRUE(Exists(shortcut));
-    EXPECT_GE(ExtractIconExA((folder + "\\QuorbitHandlers.exe").c_str(), -1, NULL, NULL, 0), 1u) << "the editor's icon";
+    EXPECT_GE(ExtractIconExA((folder + "\\QuorbitHandlers.exe").c_str(), -1, NULL, NULL, 0), 1u) << "its icon";
     EXPECT_EQ(Registration(), "4.0;" + folder + "\\Quorbit.dll;1;00000111111100");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
     if (IsWow64())
@@ -563,7 +563,8 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
         EXPECT_NE(section.find("\nexit code 0\n"), std::string::npos);
     }
     EXPECT_EQ(signedFiles.size(), 4u) << "Quorbit.dll, QuorbitHandlers.exe, the import program, the package";
-    for (const char* szFile : {"Quorbit/Quorbit.dll", "Quorbit/QuorbitHandlers.exe", "Quorbit-" QUORBIT_VERSION_TEXT ".msi"})
+    for (const char* szFile :
+         {"Quorbit/Quorbit.dll", "Quorbit/QuorbitHandlers.exe", "Quorbit-" QUORBIT_VERSION_TEXT ".msi"})
         EXPECT_NE(std::find(signedFiles.begin(), signedFiles.end(), szFile), signedFiles.end()) << szFile;
 
     // The File table of either package: the version and language Windows
@@ -571,44 +572,43 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
     // form of each long name.
     for (const std::string& package : {msi, signedMsi})
     {
-        MSIHANDLE hDatabase = 0, hView = 0, hRecord = 0;
+        PMSIHANDLE hDatabase, hView, hRecord;
         ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY, &hDatabase), (UINT)ERROR_SUCCESS);
         MsiDatabaseOpenViewA(hDatabase, "SELECT `FileName`, `Version`, `Language` FROM `File`", &hView);
         MsiViewExecute(hView, 0);
         int cVersioned = 0;
         while (MsiViewFetch(hView, &hRecord) == ERROR_SUCCESS)
         {
-            char szName[256] = "", szVersion[32] = "", szLanguage[32] = "", szFileVersion[32] = "", szFileLanguage[32] = "";
-            DWORD cchName = sizeof(szName), cchVersion = sizeof(szVersion), cchLanguage = sizeof(szLanguage);
-            MsiRecordGetStringA(hRecord, 1, szName, &cchName);
-            MsiRecordGetStringA(hRecord, 2, szVersion, &cchVersion);
-            MsiRecordGetStringA(hRecord, 3, szLanguage, &cchLanguage);
-            MsiCloseHandle(hRecord);
-            std::string name = szName, longName = name.substr(name.find('|') + 1);
+            char sz[3][256] = {}, szFileVersion[32] = "", szFileLanguage[32] = "";
+            for (DWORD i = 0, cch = 256; i < 3; i++, cch = 256)
+                MsiRecordGetStringA(hRecord, i + 1, sz[i], &cch);
+            std::string name = sz[0], longName = name.substr(name.find('|') + 1);
             SCOPED_TRACE(package + ": " + name);
             EXPECT_TRUE(IsShortName(name.substr(0, name.find('|'))));
             EXPECT_EQ(name.find('|') == std::string::npos, IsShortName(longName));
-            cchVersion = sizeof(szFileVersion);
-            cchLanguage = sizeof(szFileLanguage);
-            MsiGetFileVersionA((folder + "\\" + longName).c_str(), szFileVersion, &cchVersion, szFileLanguage, &cchLanguage);
-            EXPECT_STREQ(szVersion, szFileVersion);
-            EXPECT_STREQ(szLanguage, szFileLanguage);
-            cVersioned += szVersion[0] != '\0';
+            DWORD cchVersion = sizeof(szFileVersion), cchLanguage = sizeof(szFileLanguage);
+            MsiGetFileVersionA((folder + "\\" + longName).c_str(), szFileVersion, &cchVersion, szFileLanguage,
+                               &cchLanguage);
+            EXPECT_STREQ(sz[1], szFileVersion);
+            EXPECT_STREQ(sz[2], szFileLanguage);
+            cVersioned += sz[1][0] != '\0';
         }
         EXPECT_GE(cVersioned, 2) << "Quorbit.dll and QuorbitHandlers.exe";
-        MsiCloseHandle(hView);
-        MsiCloseHandle(hDatabase);
     }
 
     // Active Setup: what a user's logon runs once per version.
     EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "")), "Quorbit message handlers");
     std::string stub = Text(ReadStored(ACTIVE_SETUP_KEY, "StubPath"));
-    HKEY hk = NULL;
-    for (const char* szPath : {CLIENT_MARK("11.0"), CLIENT_MARK("12.0"), "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"})
-    {
-        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, szPath, &hk), ERROR_SUCCESS);
-        RegCloseKey(hk);
-    }
+    // The marks the client leaves once it has seen a cache trigger.
+    auto plantMarks = [](std::vector<const char*> paths) {
+        HKEY hk = NULL;
+        for (const char* szPath : paths)
+        {
+            ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, szPath, &hk), ERROR_SUCCESS);
+            RegCloseKey(hk);
+        }
+    };
+    plantMarks({CLIENT_MARK("11.0"), CLIENT_MARK("12.0"), "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"});
     ASSERT_TRUE(RunCommand(stub, "", &output, &dwExit)) << stub;
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("11.0")));
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("12.0")));
@@ -644,11 +644,7 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
 
     // The client has seen the installation meanwhile; an entry of a clock set
     // back is passed too.
-    for (const char* szPath : {CLIENT_MARK("11.0"), CLIENT_MARK("12.0")})
-    {
-        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, szPath, &hk), ERROR_SUCCESS);
-        RegCloseKey(hk);
-    }
+    plantMarks({CLIENT_MARK("11.0"), CLIENT_MARK("12.0")});
     WriteString(ACTIVE_SETUP_KEY, "Version", "9999,1231,2359,65535");
     DeleteRegistration("Outlook Setup Extension");
     ASSERT_EQ(RunCmd("msiexec /x " + products[0].substr(products[0].find('{')) + " /qn", m_dir, &output), 0)
@@ -667,7 +663,8 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("11.0")));
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("12.0")));
     // Deleted as the README says, once every user has logged on.
-    EXPECT_EQ(RunCmd(std::string(IsWow64() ? "%WINDIR%\\SysWOW64\\reg.exe" : "reg.exe") + " delete \"HKLM\\" ACTIVE_SETUP_KEY "\" /f", m_dir), 0);
+    std::string reg = IsWow64() ? "%WINDIR%\\SysWOW64\\reg.exe" : "reg.exe";
+    EXPECT_EQ(RunCmd(reg + " delete \"HKLM\\" ACTIVE_SETUP_KEY "\" /f", m_dir), 0);
     EXPECT_FALSE(KeyExists(ACTIVE_SETUP_KEY));
 }
 
