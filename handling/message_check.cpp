@@ -112,7 +112,7 @@ void RunApp(const char* szCmdArgs, const HANDLER* lpHandler)
         // A program whose path has a blank gets that path in quotes, so that
         // it reads its arguments as stored and not the rest of its path. A
         // path without a blank keeps the text's bytes.
-        if (FindCharacter(lpHandler->szFilePath, ' ') < lpszRest)
+        if (FindBlank(lpHandler->szFilePath) < lpszRest)
             lpszProgram = szApplication;
         else
             lpszRest = "";

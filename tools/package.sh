@@ -5,7 +5,7 @@
 # OUT_DIR is BUILD_DIR/release unless given. The zip holds Quorbit.dll with
 # its help files (Quorbit.HLP and Quorbit.chm, which it opens beside
 # itself), the handler editor QuorbitHandlers.exe, the install files with
-# check-import.exe and the README, all in one folder "Quorbit"; the MSI
+# handler-import.exe and the README, all in one folder "Quorbit"; the MSI
 # package holds the very same programs (install/make-msi.sh).
 #
 # Given a code-signing certificate, the programs and then the package are
@@ -23,7 +23,7 @@ out=${2:-$build/release}
 version=$(sed -n 's/^project(Quorbit VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
 # The programs that are signed, by their names in the zip and the package.
-signed="Quorbit.dll QuorbitHandlers.exe check-import.exe"
+signed="Quorbit.dll QuorbitHandlers.exe handler-import.exe"
 
 [ -f "$build/bin/Quorbit.dll" ] || { echo "package: no $build/bin/Quorbit.dll; build first" >&2; exit 1; }
 mkdir -p "$out"
@@ -34,7 +34,7 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/Quorbit" "$stage/msi"
 cp "$build/bin/Quorbit.dll" "$build/bin/Quorbit.HLP" "$build/bin/Quorbit.chm" "$build/bin/QuorbitHandlers.exe" \
-    "$build/bin/check-import.exe" "$root"/install/*.cmd "$root"/install/*.reg "$stage/Quorbit/"
+    "$build/bin/handler-import.exe" "$root"/install/*.cmd "$root"/install/*.reg "$stage/Quorbit/"
 # The README in Windows line endings, for Notepad.
 sed 's/\r*$/\r/' "$root/README.md" >"$stage/Quorbit/README.txt"
 

@@ -37,18 +37,18 @@ static void SetTreeSecurity(HKEY hkParent, const char* szName, PSECURITY_DESCRIP
     RegCloseKey(hk);
 }
 
-static void SetStoreSecurity(const char* szSddl, bool fTree)
+static void SetStoreSecurity(const char* szSddl, bool fTree, const std::string& path = TEST_ROOT_KEY)
 {
     PSECURITY_DESCRIPTOR psd = NULL;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(szSddl, SDDL_REVISION_1, &psd, NULL))
         return;
-    SetTreeSecurity(HKEY_LOCAL_MACHINE, TEST_ROOT_KEY, psd, fTree);
+    SetTreeSecurity(HKEY_LOCAL_MACHINE, path.c_str(), psd, fTree);
     LocalFree(psd);
 }
 
-void SetStoreReadOnly(bool fReadOnly)
+void SetStoreReadOnly(bool fReadOnly, const std::string& path)
 {
-    SetStoreSecurity(fReadOnly ? "D:P(A;OICI;KR;;;WD)" : "D:P(A;OICI;KA;;;WD)", true);
+    SetStoreSecurity(fReadOnly ? "D:P(A;OICI;KR;;;WD)" : "D:P(A;OICI;KA;;;WD)", true, path);
 }
 
 void SetStoreUnreadable()
@@ -236,4 +236,15 @@ void ResetRecord()
     dwPreventOpen = 1;
     dwConfirmDialog = 1;
     dwDebug = 0;
+}
+
+void WriteRegFile(const std::string& path, const std::string& text, bool fUtf16)
+{
+    std::string bytes = fUtf16 ? "\xFF\xFE" : "";
+    for (char ch : text)
+        bytes += fUtf16 ? std::string(1, ch) + '\0' : std::string(1, ch);
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD cb = 0;
+    WriteFile(hFile, bytes.data(), (DWORD)bytes.size(), &cb, NULL);
+    CloseHandle(hFile);
 }
