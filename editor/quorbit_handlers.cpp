@@ -5,6 +5,7 @@
 // way the client obtains it: through the extension's published entry point
 // and its IExchExtPropertySheets interface.
 #include "editor_callback.h"
+#include "editor_resources.h"
 #include "full_paths.h"
 #include "system_text.h"
 #include <commctrl.h>
@@ -169,8 +170,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     psh.dwSize = sizeof(psh);
     // The page's changes reach the registry when they are made: there is
     // nothing for Apply to do. The page has its own Help.
-    psh.dwFlags = PSH_NOAPPLYNOW | PSH_HASHELP | PSH_USECALLBACK;
+    psh.dwFlags = PSH_NOAPPLYNOW | PSH_HASHELP | PSH_USECALLBACK | PSH_USEICONID;
     psh.hInstance = hInstance;
+    psh.pszIcon = MAKEINTRESOURCEA(IDI_EDITOR);
     psh.pszCaption = EDITOR_CAPTION;
     psh.nPages = cPages;
     psh.phpage = hPages;

@@ -93,6 +93,10 @@ if wine reg query "$ext_key" /v Quorbit /reg:32 >/dev/null 2>&1 || [ -e "$(winep
     exit 1
 fi
 echo "  the registration and $folder are gone"
+# What stays: the entry that has each user's client notice the removal.
+as_version=$(wine_quiet reg query 'HKLM\Software\Microsoft\Active Setup\Installed Components\{310D2494-6664-4672-A11D-AEDA04695A85}' \
+    /v Version /reg:32 | sed -n 's/.*REG_SZ *//p')
+echo "  the Active Setup entry stays, version $as_version: each user's next logon clears the client's cache mark"
 wine_quiet reg query 'HKLM\SOFTWARE\Quorbit\Message Handlers' /reg:32 | grep -c 'Demo orders' | sed 's/^/  handlers kept: /'
 
 printf '\ndemo finished in %d s\n' $(( $(date +%s) - start ))

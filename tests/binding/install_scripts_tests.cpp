@@ -13,9 +13,11 @@
 #include "quorbit_version.h"
 #include "test_registry.h"
 #include "box_answerer.h"
+#include "pe_tables.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <msi.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <msiquery.h>
 
@@ -148,6 +150,7 @@ protected:
         for (const char* szFile : files)
             DeleteFileA((m_dir + "\\" + szFile).c_str());
         RemoveDirectoryA(m_dir.c_str());
+        SetStoreReadOnly(false, EXTENSIONS_KEY);
         DeleteRegistration();
         ResetStore();
         // Wine's reg.exe in the system folder again.
@@ -198,9 +201,23 @@ TEST_P(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
     EXPECT_EQ(pExt->Release(), 0u);
     FreeLibrary(loaded.hModule);
 
-    ASSERT_EQ(RunCmd("uninstall.cmd", m_dir), 0);
+    // Without the right to change the key, both scripts say so and fail.
+    std::string output;
+    SetStoreReadOnly(true, EXTENSIONS_KEY);
+    EXPECT_EQ(RunCmd("uninstall.cmd", m_dir, &output), 1);
+    EXPECT_EQ(output, "uninstall: could not remove the registration of Quorbit.dll; run as an administrator\n");
+    EXPECT_EQ(RunCmd("install.cmd", m_dir, &output), 1);
+    EXPECT_EQ(output, "install: could not write the registration; run as an administrator\n");
+    EXPECT_EQ(Registration(), line);
+    SetStoreReadOnly(false, EXTENSIONS_KEY);
+
+    ASSERT_EQ(RunCmd("uninstall.cmd", m_dir, &output), 0);
+    EXPECT_EQ(output, "uninstall: removed the registration of Quorbit.dll, the value Quorbit in "
+                      "HKLM\\" EXTENSIONS_KEY "\nuninstall: restart the mail client; it no longer loads Quorbit.dll\n");
     EXPECT_EQ(Registration(), "");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
+    EXPECT_EQ(RunCmd("uninstall.cmd", m_dir, &output), 0);
+    EXPECT_EQ(output, "uninstall: Quorbit.dll is not registered; nothing to remove\n");
 }
 
 TEST_P(InstallScripts, InstallRefusesAFolderWithoutTheDll)
@@ -352,6 +369,25 @@ bool UserKeyExists(const char* szPath)
     return fExists;
 }
 
+// The Active Setup entry's version, "a,b,c,d", as numbers that compare as
+// Active Setup compares them; all 0 without an entry.
+std::vector<unsigned long> SetupVersion()
+{
+    std::vector<unsigned long> fields(4, 0);
+    sscanf(Text(ReadStored(ACTIVE_SETUP_KEY, "Version")).c_str(), "%lu,%lu,%lu,%lu", &fields[0], &fields[1],
+           &fields[2], &fields[3]);
+    return fields;
+}
+
+// Whether name is a short (8.3) name: at most 8 characters, a dot and 3 more.
+bool IsShortName(const std::string& name)
+{
+    size_t iDot = name.find('.');
+    return iDot != 0 && name.find_first_of(" +,;=[]|\"") == std::string::npos &&
+           (iDot == std::string::npos ? name.size() <= 8
+                                      : iDot <= 8 && name.size() - iDot <= 4 && name.rfind('.') == iDot);
+}
+
 // The package as administrators deploy it, on XP's reg.exe: a silent
 // install replaces an older version, and a rebuild of its own version and
 // one with the fourth field raised replace it in turn, one product at a
@@ -384,12 +420,18 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
 
     ASSERT_EQ(RunCmd("msiexec /i \"" + BinDir() + "\\Quorbit-older.msi\" /qn", m_dir, &output), 0) << output;
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);  // from the install, as nothing was removed
-    // Each package replaces the one before, a rebuild of the same version too.
+    // Each package replaces the one before, a rebuild of the same version too,
+    // and ./dev package's signed one the next in the fourth field only. Each
+    // installation raises the Active Setup entry's version, so that every
+    // user's logon runs its command again.
+    const std::string signedMsi = BinDir() + "\\signed\\Quorbit-" QUORBIT_VERSION_TEXT ".msi";
     std::vector<std::string> products;
     std::string before;
+    std::vector<unsigned long> setupBefore = SetupVersion();
     for (const auto& step : {std::make_pair(msi, QUORBIT_VERSION_TEXT),
                              {BinDir() + "\\Quorbit-rebuild.msi", QUORBIT_VERSION_TEXT},
-                             {BinDir() + "\\Quorbit-next.msi", QUORBIT_NEXT_VERSION_TEXT}})
+                             {BinDir() + "\\Quorbit-next.msi", QUORBIT_NEXT_VERSION_TEXT},
+                             {signedMsi, QUORBIT_VERSION_TEXT}})
     {
         ASSERT_EQ(RunCmd("msiexec /i \"" + step.first + "\" /qn", m_dir, &output), 0) << output;
         products = InstalledProducts();
@@ -397,12 +439,15 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
         EXPECT_EQ(products[0].find(step.second + std::string(" {")), 0u) << products[0];
         EXPECT_NE(products[0], before);
         before = products[0];
+        EXPECT_GT(SetupVersion(), setupBefore) << step.first;
+        setupBefore = SetupVersion();
     }
 
     for (const char* szFile : {"Quorbit.dll", "Quorbit.HLP", "Quorbit.chm", "QuorbitHandlers.exe", "import-handlers.cmd",
                                "export-handlers.cmd", "handler-import.exe", "example-handler.reg"})
         EXPECT_TRUE(Exists(folder + "\\" + szFile)) << szFile;
     EXPECT_TRUE(Exists(shortcut));
+    EXPECT_GE(ExtractIconExA((folder + "\\QuorbitHandlers.exe").c_str(), -1, NULL, NULL, 0), 1u) << "its icon";
     EXPECT_EQ(Registration(), "4.0;" + folder + "\\Quorbit.dll;1;00000111111100");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
     if (IsWow64())
@@ -416,24 +461,75 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
                            "", &output, &dwExit));
     EXPECT_EQ(dwExit, 0u) << output;
     EXPECT_NE(output.find("loaded " + folder + "\\Quorbit.dll"), std::string::npos) << output;
+    std::vector<BYTE> signedDll = ReadFileBytes(BinDir() + "\\signed\\Quorbit\\Quorbit.dll");
+    EXPECT_FALSE(signedDll.empty());
+    EXPECT_EQ(ReadFileBytes(folder + "\\Quorbit.dll"), signedDll) << "the signed DLL ran";
     EXPECT_NE(output.find("OnOpen -> E_ABORT"), std::string::npos) << output;
     std::string cmdLine;
     EXPECT_TRUE(WaitForRecording(recording, &cmdLine));
     EXPECT_EQ(cmdLine, "\"" + RecorderPath() + "\" \"MessageID\" \"001FA0\"");
 
-    // Active Setup: what a user's logon runs once per version.
-    std::string version = QUORBIT_NEXT_VERSION_TEXT;
-    for (char& ch : version)
-        ch = ch == '.' ? ',' : ch;
-    EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "")), "Quorbit message handlers");
-    EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "Version")), version);
-    std::string stub = Text(ReadStored(ACTIVE_SETUP_KEY, "StubPath"));
-    HKEY hk = NULL;
-    for (const char* szPath : {CLIENT_MARK("11.0"), CLIENT_MARK("12.0"), "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"})
+    // The signatures, each checked by osslsigncode against the throwaway
+    // certificate they were made with (install/CMakeLists.txt).
+    std::string verified = FileBytes(BinDir() + "\\signed\\verified.txt");
+    std::vector<std::string> signedFiles;
+    for (size_t at = verified.find("== "), next; at != std::string::npos; at = next)
     {
-        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, szPath, &hk), ERROR_SUCCESS);
-        RegCloseKey(hk);
+        next = verified.find("\n== ", at);
+        std::string section = verified.substr(at, next == std::string::npos ? next : ++next - at);
+        signedFiles.push_back(section.substr(3, section.find('\n') - 3));
+        SCOPED_TRACE(section);
+        EXPECT_NE(section.find("Subject: /CN=Quorbit test publisher\n"), std::string::npos);
+        EXPECT_NE(section.find("\nSignature verification: ok\n"), std::string::npos);
+        EXPECT_NE(section.find("\nexit code 0\n"), std::string::npos);
     }
+    EXPECT_EQ(signedFiles.size(), 4u) << "Quorbit.dll, QuorbitHandlers.exe, the import program, the package";
+    for (const char* szFile :
+         {"Quorbit/Quorbit.dll", "Quorbit/QuorbitHandlers.exe", "Quorbit-" QUORBIT_VERSION_TEXT ".msi"})
+        EXPECT_NE(std::find(signedFiles.begin(), signedFiles.end(), szFile), signedFiles.end()) << szFile;
+
+    // The File table of either package: the version and language Windows
+    // Installer reads from each file with a version resource, and the short
+    // form of each long name.
+    for (const std::string& package : {msi, signedMsi})
+    {
+        PMSIHANDLE hDatabase, hView, hRecord;
+        ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY, &hDatabase), (UINT)ERROR_SUCCESS);
+        MsiDatabaseOpenViewA(hDatabase, "SELECT `FileName`, `Version`, `Language` FROM `File`", &hView);
+        MsiViewExecute(hView, 0);
+        int cVersioned = 0;
+        while (MsiViewFetch(hView, &hRecord) == ERROR_SUCCESS)
+        {
+            char sz[3][256] = {}, szFileVersion[32] = "", szFileLanguage[32] = "";
+            for (DWORD i = 0, cch = 256; i < 3; i++, cch = 256)
+                MsiRecordGetStringA(hRecord, i + 1, sz[i], &cch);
+            std::string name = sz[0], longName = name.substr(name.find('|') + 1);
+            SCOPED_TRACE(package + ": " + name);
+            EXPECT_TRUE(IsShortName(name.substr(0, name.find('|'))));
+            EXPECT_EQ(name.find('|') == std::string::npos, IsShortName(longName));
+            DWORD cchVersion = sizeof(szFileVersion), cchLanguage = sizeof(szFileLanguage);
+            MsiGetFileVersionA((folder + "\\" + longName).c_str(), szFileVersion, &cchVersion, szFileLanguage,
+                               &cchLanguage);
+            EXPECT_STREQ(sz[1], szFileVersion);
+            EXPECT_STREQ(sz[2], szFileLanguage);
+            cVersioned += sz[1][0] != '\0';
+        }
+        EXPECT_GE(cVersioned, 2) << "Quorbit.dll and QuorbitHandlers.exe";
+    }
+
+    // Active Setup: what a user's logon runs once per version.
+    EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "")), "Quorbit message handlers");
+    std::string stub = Text(ReadStored(ACTIVE_SETUP_KEY, "StubPath"));
+    // The marks the client leaves once it has seen a cache trigger.
+    auto plantMarks = [](std::vector<const char*> paths) {
+        HKEY hk = NULL;
+        for (const char* szPath : paths)
+        {
+            ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, szPath, &hk), ERROR_SUCCESS);
+            RegCloseKey(hk);
+        }
+    };
+    plantMarks({CLIENT_MARK("11.0"), CLIENT_MARK("12.0"), "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"});
     ASSERT_TRUE(RunCommand(stub, "", &output, &dwExit)) << stub;
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("11.0")));
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("12.0")));
@@ -456,15 +552,21 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
     EXPECT_EQ(InstalledProducts(), products);
     MSIHANDLE hPackage = 0;
     ASSERT_EQ(MsiOpenPackageA(msi.c_str(), &hPackage), (UINT)ERROR_SUCCESS);
-    char szReboot[32] = "", szAllUsers[8] = "";
-    DWORD cch = sizeof(szReboot);
-    MsiGetPropertyA(hPackage, "REBOOT", szReboot, &cch);
-    cch = sizeof(szAllUsers);
-    MsiGetPropertyA(hPackage, "ALLUSERS", szAllUsers, &cch);
+    // And a silent install closes no program that holds a file in use.
+    for (const auto& property : {std::make_pair("REBOOT", "ReallySuppress"), {"ALLUSERS", "1"},
+                                 {"MSIRESTARTMANAGERCONTROL", "Disable"}})
+    {
+        char sz[32] = "";
+        DWORD cch = sizeof(sz);
+        MsiGetPropertyA(hPackage, property.first, sz, &cch);
+        EXPECT_STREQ(sz, property.second) << property.first;
+    }
     MsiCloseHandle(hPackage);
-    EXPECT_STREQ(szReboot, "ReallySuppress");
-    EXPECT_STREQ(szAllUsers, "1");
 
+    // The client has seen the installation meanwhile; an entry of a clock set
+    // back is passed too.
+    plantMarks({CLIENT_MARK("11.0"), CLIENT_MARK("12.0")});
+    WriteString(ACTIVE_SETUP_KEY, "Version", "9999,1231,2359,65535");
     DeleteRegistration("Outlook Setup Extension");
     ASSERT_EQ(RunCmd("msiexec /x " + products[0].substr(products[0].find('{')) + " /qn", m_dir, &output), 0)
         << output;
@@ -473,8 +575,18 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
     EXPECT_FALSE(Exists(shortcut));
     EXPECT_EQ(Registration(), "");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
-    EXPECT_FALSE(KeyExists(ACTIVE_SETUP_KEY));
     EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Orders"});
+    // The Active Setup entry stays with a higher version, and its command,
+    // which each user's next logon runs, deletes the client's marks.
+    EXPECT_EQ(SetupVersion(), (std::vector<unsigned long>{9999, 1231, 2360, 0}));
+    EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "StubPath")), stub);
+    ASSERT_TRUE(RunCommand(stub, "", &output, &dwExit)) << stub;
+    EXPECT_FALSE(UserKeyExists(CLIENT_MARK("11.0")));
+    EXPECT_FALSE(UserKeyExists(CLIENT_MARK("12.0")));
+    // Deleted as the README says, once every user has logged on.
+    std::string reg = IsWow64() ? "%WINDIR%\\SysWOW64\\reg.exe" : "reg.exe";
+    EXPECT_EQ(RunCmd(reg + " delete \"HKLM\\" ACTIVE_SETUP_KEY "\" /f", m_dir), 0);
+    EXPECT_FALSE(KeyExists(ACTIVE_SETUP_KEY));
 }
 
 // XP's reg.exe is the stricter: whatever the package runs with it runs
