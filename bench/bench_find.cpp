@@ -40,11 +40,10 @@ static std::vector<std::string> StoreHandlers(int n)
         wsprintfA(szName, "Handler %04d", i);
         char szKey[CCH_HANDLER_KEY];
         RegistryHandlerKeyPath(szKey, CCH_HANDLER_KEY, szName);
-        HKEY hk = NULL;
-        RegistryOpen(szKey, &hk);
-        wsprintfA(szSenderEmailAddress, "handler%04d@example.com", i);
-        RegistrySet(hk);
-        RegistryClose(hk);
+        HANDLER handler;
+        ZeroMemory(&handler, sizeof(handler));
+        wsprintfA(handler.szSenderEmailAddress, "handler%04d@example.com", i);
+        RegistrySaveHandler(szName, &handler, NULL);
         paths.push_back(szKey);
     }
     return paths;

@@ -37,12 +37,12 @@ static void SetTreeSecurity(HKEY hkParent, const char* szName, PSECURITY_DESCRIP
     RegCloseKey(hk);
 }
 
-static void SetStoreSecurity(const char* szSddl, bool fTree)
+static void SetStoreSecurity(const char* szSddl, bool fTree, const std::string& path = TEST_ROOT_KEY)
 {
     PSECURITY_DESCRIPTOR psd = NULL;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(szSddl, SDDL_REVISION_1, &psd, NULL))
         return;
-    SetTreeSecurity(HKEY_LOCAL_MACHINE, TEST_ROOT_KEY, psd, fTree);
+    SetTreeSecurity(HKEY_LOCAL_MACHINE, path.c_str(), psd, fTree);
     LocalFree(psd);
 }
 
@@ -51,9 +51,9 @@ void SetStoreReadOnly(bool fReadOnly)
     SetStoreSecurity(fReadOnly ? "D:P(A;OICI;KR;;;WD)" : "D:P(A;OICI;KA;;;WD)", true);
 }
 
-void SetStoreUnreadable()
+void SetStoreUnreadable(const char* szHandler)
 {
-    SetStoreSecurity("D:P", false);
+    SetStoreSecurity("D:P", false, szHandler ? std::string(TEST_ROOT_KEY "\\") + szHandler : TEST_ROOT_KEY);
 }
 
 static LONG WINAPI RefuseCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY phk, LPDWORD)
@@ -226,14 +226,4 @@ void StoreHandler(const std::string& name, const std::string& sender, const std:
     WriteString(path, "SenderEmailAddress", sender);
     WriteString(path, "FilePath", program);
     WriteDword(path, "Debug", debug);
-}
-
-void ResetRecord()
-{
-    lstrcpyA(szHandlerName, "");
-    lstrcpyA(szSenderEmailAddress, "sender@example.com");
-    lstrcpyA(szFilePath, "\"Specify a path and file name\"");
-    dwPreventOpen = 1;
-    dwConfirmDialog = 1;
-    dwDebug = 0;
 }

@@ -17,9 +17,11 @@ void ResetStore();
 // full access. Wine enforces it when a key is opened, not when a sub-key is
 // created or a key deleted.
 void SetStoreReadOnly(bool fReadOnly);
-// Gives the root key a DACL that grants nobody anything, not even reading:
-// the store is there, but cannot be searched. ResetStore undoes it.
-void SetStoreUnreadable();
+// Gives the root key, or the key of the handler szHandler, a DACL that
+// grants nobody anything, not even reading: the store is there, but cannot
+// be searched; the handler is listed, but cannot be read. ResetStore undoes
+// it.
+void SetStoreUnreadable(const char* szHandler = NULL);
 // Makes the store's create and delete calls answer ERROR_ACCESS_DENIED, as
 // Windows does below HKLM keys a standard user may not change; false puts
 // the registry's own calls back.
@@ -56,8 +58,5 @@ void WriteString(const std::string& path, const char* szValue, const std::string
 // A handler key with all five values.
 void StoreHandler(const std::string& name, const std::string& sender, const std::string& program,
                   DWORD confirm = 0, DWORD prevent = 0, DWORD debug = 0);
-
-// Sets the current handler record to the values it has when the module loads.
-void ResetRecord();
 
 #endif
