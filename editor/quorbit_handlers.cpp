@@ -31,13 +31,14 @@ static int CALLBACK SheetCallback(HWND hwnd, UINT uMsg, LPARAM lParam)
 // the system's words for dwError when there is one (0: none).
 static void ShowStartFailure(const char* szDll, const char* szWhat, DWORD dwError)
 {
-    // The path has fewer than MAX_PATH characters and the reason fewer than
-    // 256: the text stays within the 1,024 characters wsprintfA writes.
+    // The path has fewer than MAX_PATH characters and the reason, which may
+    // name the path too, fewer than 640: the text stays within the 1,024
+    // characters wsprintfA writes.
     char szText[1024];
-    char szReason[256] = "";
+    char szReason[640] = "";
 
     if (dwError != 0)
-        SystemErrorText(dwError, szReason, sizeof(szReason));
+        SystemErrorText(dwError, szDll, szReason, sizeof(szReason));
     wsprintfA(szText, "%s %s%s%s", szDll, szWhat, szReason[0] != '\0' ? "\n\n" : "", szReason);
     MessageBoxA(NULL, szText, EDITOR_CAPTION, MB_OK | MB_ICONERROR);
 }

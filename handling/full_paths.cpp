@@ -39,3 +39,19 @@ FARPROC SystemProcAddress(const char* szDll, const char* szProc)
     hModule = LoadLibraryA(szPath);
     return hModule != NULL ? GetProcAddress(hModule, szProc) : NULL;
 }
+
+BOOL PathInWindowsFolder(const char* szFile, char* szPath, DWORD cchPath)
+{
+    // The system's Windows folder: under Terminal Server GetWindowsDirectory
+    // gives each user a folder of their own.
+    UINT cch = GetSystemWindowsDirectoryA(szPath, cchPath);
+
+    if (cch == 0 || cch + 1 + lstrlenA(szFile) >= cchPath)
+    {
+        szPath[0] = '\0';
+        return FALSE;
+    }
+    lstrcatA(szPath, "\\");
+    lstrcatA(szPath, szFile);
+    return TRUE;
+}

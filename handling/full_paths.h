@@ -11,6 +11,10 @@
 // not fit; szPath is then empty.
 BOOL PathBesideModule(HMODULE hModule, const char* szFile, char* szPath, DWORD cchPath);
 
+// Puts the full path of szFile in the Windows folder into szPath, of
+// cchPath characters. FALSE when it does not fit; szPath is then empty.
+BOOL PathInWindowsFolder(const char* szFile, char* szPath, DWORD cchPath);
+
 // Loads szDll from the system folder and returns its export szProc; NULL
 // when either is missing. The DLL stays loaded.
 FARPROC SystemProcAddress(const char* szDll, const char* szProc);

@@ -63,12 +63,13 @@ void ErrorMessageBox(void* hWnd, long hr, const char* szFunction, const char* sz
     MessageBoxA((HWND)hWnd, lpszText, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
-// Tells the user why a program could not be started, in the system's words.
-static void ShowLaunchFailure(DWORD dwError)
+// Tells the user why the program szProgram could not be started, in the
+// system's words.
+static void ShowLaunchFailure(DWORD dwError, const char* szProgram)
 {
     char szText[512];
 
-    MessageBoxA(NULL, SystemErrorText(dwError, szText, sizeof(szText)), szMessageBoxTitle,
+    MessageBoxA(NULL, SystemErrorText(dwError, szProgram, szText, sizeof(szText)), szMessageBoxTitle,
                 MB_OK | MB_ICONINFORMATION);
 }
 
@@ -118,7 +119,7 @@ static BOOL SettleLaunch(const HANDLER* lpHandler, LAUNCH* lpLaunch)
         // A program whose path has a blank gets that path in quotes, so that
         // it reads its arguments as stored and not the rest of its path. A
         // path without a blank keeps the text's bytes.
-        if (FindCharacter(lpHandler->szFilePath, ' ') < lpLaunch->lpszRest)
+        if (FindBlank(lpHandler->szFilePath) < lpLaunch->lpszRest)
             lpLaunch->lpszProgram = lpLaunch->szApplication;
         else
             lpLaunch->lpszRest = "";
@@ -132,7 +133,7 @@ static BOOL SettleLaunch(const HANDLER* lpHandler, LAUNCH* lpLaunch)
     default:
         // Left to the system, the text would start whatever a part of it
         // names.
-        ShowLaunchFailure(ERROR_FILE_NOT_FOUND);
+        ShowLaunchFailure(ERROR_FILE_NOT_FOUND, lpHandler->szFilePath);
         return FALSE;
     }
 }
@@ -169,9 +170,10 @@ static void ShowDebugBox(const HANDLER* lpHandler, LPCSTR lpszCmdLine)
         MessageBoxA(NULL, lpszCmdLine, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
-// Starts the program in a console of its own and holds nothing of it. A
-// failure is told to the user in the system's words.
-static void Launch(LPCSTR lpszApplication, LPSTR lpszCmdLine)
+// Starts the command line of lpLaunch in a console of its own and holds
+// nothing of the program. A failure is told to the user in the system's
+// words.
+static void Launch(const LAUNCH* lpLaunch, const HANDLER* lpHandler, LPSTR lpszCmdLine)
 {
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
@@ -179,14 +181,15 @@ static void Launch(LPCSTR lpszApplication, LPSTR lpszCmdLine)
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     ZeroMemory(&pi, sizeof(pi));
-    if (CreateProcessA(lpszApplication, lpszCmdLine, NULL, NULL, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
+    if (CreateProcessA(lpLaunch->lpszApplication, lpszCmdLine, NULL, NULL, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
                        NULL, NULL, &si, &pi))
     {
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
     else
-        ShowLaunchFailure(GetLastError());
+        ShowLaunchFailure(GetLastError(),
+                          lpLaunch->lpszApplication != NULL ? lpLaunch->lpszApplication : lpHandler->szFilePath);
 }
 
 void RunApp(const char* szCmdArgs, const HANDLER* lpHandler)
@@ -199,11 +202,11 @@ void RunApp(const char* szCmdArgs, const HANDLER* lpHandler)
     lpszCmdLine = BuildCommandLine(&launch, szCmdArgs);
     if (lpszCmdLine == NULL)
     {
-        ShowLaunchFailure(ERROR_NOT_ENOUGH_MEMORY);
+        ShowLaunchFailure(ERROR_NOT_ENOUGH_MEMORY, NULL);
         return;
     }
     ShowDebugBox(lpHandler, lpszCmdLine);
-    Launch(launch.lpszApplication, lpszCmdLine);
+    Launch(&launch, lpHandler, lpszCmdLine);
     LocalFree(lpszCmdLine);
 }
 

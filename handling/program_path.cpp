@@ -25,15 +25,38 @@ BOOL FindProgramFile(const char* szName, char* szFound, DWORD cchFound)
     return TRUE;
 }
 
-// Whether szPart ends in the extension of a program, as written: the
-// system then adds nothing to find it. The dot is never the second byte of
-// a double-byte character, and neither of the letters after it can start
-// one, so the last four bytes are these four characters.
-static BOOL NamesProgramExtension(const char* szPart)
+// Blanks end a program path as the system reads a command line: blanks
+// and tabs. Neither byte is ever the second byte of a double-byte character.
+BOOL IsBlank(char ch)
 {
-    int cch = lstrlenA(szPart);
+    return ch == ' ' || ch == '\t';
+}
 
-    return cch >= 4 && (lstrcmpiA(szPart + cch - 4, ".exe") == 0 || lstrcmpiA(szPart + cch - 4, ".com") == 0);
+const char* FindBlank(const char* szText)
+{
+    const char* pBlank = FindCharacter(szText, ' ');
+    const char* pTab = FindCharacter(szText, '\t');
+    return pTab < pBlank ? pTab : pBlank;
+}
+
+// Whether the text goes on as a path after pEnd: a longer leading part of
+// it, up to a later path separator (the system takes "/" as it takes "\"),
+// names an existing folder. "C:\Program" in "C:\Program Files\T\imp.exe"
+// is where a path goes on, not where a program ends.
+static BOOL PathGoesOn(const char* szText, const char* pEnd)
+{
+    char szPart[MAX_PATH];
+
+    for (const char* p = pEnd; *p != '\0' && p - szText < MAX_PATH; p = CharNextA(p))
+    {
+        if (*p != '\\' && *p != '/')
+            continue;
+        lstrcpynA(szPart, szText, (int)(p - szText) + 1);
+        DWORD dwAttributes = GetFileAttributesA(szPart);
+        if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return TRUE;
+    }
+    return FALSE;
 }
 
 PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProgram, const char** ppszArgs)
@@ -42,13 +65,12 @@ PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProg
     char szFound[MAX_PATH];
     char szReading[MAX_PATH] = "";
     const char* pReading = NULL;
-    BOOL fNamesExtension = FALSE;
     int cReadings = 0;
     char chBefore = '\0';
 
     szProgram[0] = '\0';
     *ppszArgs = NULL;
-    if (szText[0] == '"' || !HasCharacter(szText, ' '))
+    if (szText[0] == '"' || *FindBlank(szText) == '\0')
         return PROGRAM_AS_WRITTEN;
 
     // Every part that ends at the first blank of a run, or at the end of
@@ -56,13 +78,15 @@ PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProg
     for (const char* p = szText;; chBefore = *p, p = CharNextA(p))
     {
         int cch = (int)(p - szText);
-        if ((*p == ' ' || *p == '\0') && cch > 0 && chBefore != ' ' && cch < MAX_PATH)
+        if ((IsBlank(*p) || *p == '\0') && cch > 0 && !IsBlank(chBefore) && cch < MAX_PATH)
         {
             lstrcpynA(szPart, szText, cch + 1);
-            if (FindProgramFile(szPart, szFound, MAX_PATH) && ++cReadings == 1)
+            // A longer part that names the same file ("imp.exe ." is
+            // imp.exe) is no other reading: the system takes the shorter.
+            if (FindProgramFile(szPart, szFound, MAX_PATH) && lstrcmpiA(szFound, szReading) != 0 &&
+                ++cReadings == 1)
             {
                 pReading = p;
-                fNamesExtension = NamesProgramExtension(szPart);
                 lstrcpyA(szReading, szFound);
             }
         }
@@ -70,10 +94,11 @@ PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProg
             break;
     }
 
-    if (cReadings == 0)
+    if (cReadings > 1)
+        return PROGRAM_AMBIGUOUS;
+    if (cReadings == 0 || PathGoesOn(szText, pReading))
         return PROGRAM_NOT_FOUND;
-    if (cReadings > 1 || (!fNamesExtension && HasCharacter(pReading, '\\')) ||
-        (DWORD)lstrlenA(szReading) >= cchProgram)
+    if ((DWORD)lstrlenA(szReading) >= cchProgram)
         return PROGRAM_AMBIGUOUS;
     lstrcpyA(szProgram, szReading);
     *ppszArgs = pReading;
@@ -85,7 +110,7 @@ BOOL QuoteProgramPath(char* szText, int cchText)
     char szFound[MAX_PATH];
     int cch = lstrlenA(szText);
 
-    if (szText[0] == '"' || !HasCharacter(szText, ' ') || cch + 2 >= cchText)
+    if (szText[0] == '"' || *FindBlank(szText) == '\0' || cch + 2 >= cchText)
         return FALSE;
     if (!FindProgramFile(szText, szFound, MAX_PATH))
         return FALSE;

@@ -6,53 +6,25 @@ rem (HKLM\SOFTWARE\Wow6432Node), where a double-click on the file would not
 rem put them. Run it as an administrator:
 rem   import-handlers.cmd FILE.reg
 rem A missing file, a file that is no registry export, one that holds any
-rem other key than a handler's (its removals included), or a user who may
-rem not change HKLM changes nothing.
+rem other key than a handler's (its removals included) or anything else it
+rem cannot read, or a user who may not change HKLM changes nothing.
+rem handler-import.exe, beside this script, reads the file once and writes
+rem what it read; no other program reads the file.
 setlocal
-rem The 32-bit client reads the 32-bit view of the registry. On 64-bit
-rem Windows the 32-bit reg.exe works in that view without a switch; XP's
-rem reg.exe knows no /reg:32.
-set "REG=%WINDIR%\system32\reg.exe"
-if exist "%WINDIR%\SysWOW64\reg.exe" set "REG=%WINDIR%\SysWOW64\reg.exe"
-set "KEY=HKLM\SOFTWARE\Quorbit\Message Handlers"
+rem A variable of that name from the caller would hide the exit code.
+set "ERRORLEVEL="
 if "%~1"=="" (
     echo usage: import-handlers.cmd FILE.reg
     exit /b 2
 )
-if not exist "%~1" (
-    echo import-handlers: there is no file "%~1"
+if not exist "%~dp0handler-import.exe" (
+    echo import-handlers: handler-import.exe is missing; keep it beside this script
     exit /b 1
 )
-if not exist "%~dp0check-import.exe" (
-    echo import-handlers: check-import.exe is missing; keep it beside this script
-    exit /b 1
-)
-"%~dp0check-import.exe" "%~1"
-if errorlevel 2 goto NotImported
-if errorlevel 1 goto NotHandlers
-rem Whether the handlers may be changed, asked before anything is imported;
-rem MADE is what asking created, taken away again if nothing is imported.
-set "MADE="
-"%REG%" query "%KEY%" >nul 2>nul
-if errorlevel 1 set "MADE=%KEY%"
-"%REG%" query "HKLM\SOFTWARE\Quorbit" >nul 2>nul
-if errorlevel 1 set "MADE=HKLM\SOFTWARE\Quorbit"
-"%REG%" add "%KEY%" /f >nul 2>nul
-if errorlevel 1 (
-    echo import-handlers: only an administrator can change message handlers; run this as an administrator
-    exit /b 1
-)
-"%REG%" import "%~1" >nul 2>nul
-rem Not a bracketed block: a ")" in the file name would end it.
-if errorlevel 1 goto NotImported
-echo import-handlers: imported "%~1"
-exit /b 0
-
-:NotHandlers
-echo import-handlers: "%~1" holds keys outside %KEY%; nothing was imported
-exit /b 1
-
-:NotImported
-if defined MADE "%REG%" delete "%MADE%" /f >nul 2>nul
-echo import-handlers: "%~1" is not a registry export; nothing was imported
+"%~dp0handler-import.exe" "%~1"
+set "RC=%ERRORLEVEL%"
+if "%RC%"=="0" exit /b 0
+if "%RC%"=="1" exit /b 1
+rem Any other code, a negative one from a crash say, is no answer of its own.
+echo import-handlers: handler-import.exe stopped with exit code %RC%; the handlers may be half imported
 exit /b 1

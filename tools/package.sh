@@ -5,7 +5,7 @@
 #                                    BUILD_DIR/Quorbit-<version>.msi
 # The zip holds Quorbit.dll with its help files (Quorbit.HLP and
 # Quorbit.chm, which it opens beside itself), the handler editor
-# QuorbitHandlers.exe, the install files with check-import.exe and the
+# QuorbitHandlers.exe, the install files with handler-import.exe and the
 # README, all in one folder "Quorbit".
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -21,7 +21,7 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/Quorbit"
 cp "$build/bin/Quorbit.dll" "$build/bin/Quorbit.HLP" "$build/bin/Quorbit.chm" "$build/bin/QuorbitHandlers.exe" \
-    "$build/bin/check-import.exe" "$root"/install/*.cmd "$root"/install/*.reg "$stage/Quorbit/"
+    "$build/bin/handler-import.exe" "$root"/install/*.cmd "$root"/install/*.reg "$stage/Quorbit/"
 # The README in Windows line endings, for Notepad.
 sed 's/\r*$/\r/' "$root/README.md" >"$stage/Quorbit/README.txt"
 rm -f "$zip"

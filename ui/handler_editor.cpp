@@ -9,8 +9,8 @@ SHELLEXECUTEEXA pfnShellExecuteExA = NULL;
 void StartHandlerEditor(HWND hOwner)
 {
     char szPath[MAX_PATH];
-    char szReason[256];
-    char szText[MAX_PATH + 400];
+    char szReason[640];
+    char szText[MAX_PATH + 720];
     SHELLEXECUTEINFOA sei;
     DWORD dwError = ERROR_FILE_NOT_FOUND;
 
@@ -37,6 +37,6 @@ void StartHandlerEditor(HWND hOwner)
     if (dwError == ERROR_CANCELLED)
         return;
     wsprintfA(szText, "The handler editor %s could not be started.\n\n%s", szPath,
-              SystemErrorText(dwError, szReason, sizeof(szReason)));
+              SystemErrorText(dwError, szPath, szReason, sizeof(szReason)));
     ErrorMessageBox(hOwner, 0, NULL, szText);
 }

@@ -26,9 +26,27 @@ static BOOL OpenHtmlHelp(HWND hOwner, const char* szPath)
     return pfnHtmlHelpA != NULL && pfnHtmlHelpA(hOwner, szPath, HH_DISPLAY_TOPIC, 0) != NULL;
 }
 
-static BOOL OpenWinHelp(HWND hOwner, const char* szPath)
+// WinHelpA would start the viewer as "winhlp32.exe -x", by bare name, and
+// the search for a bare name takes the current folder first. So the viewer
+// is started here, by its full path in the Windows folder, with the help
+// file's full path: it opens at the contents.
+static BOOL OpenWinHelp(const char* szPath)
 {
-    return FileExists(szPath) && WinHelpA(hOwner, szPath, HELP_CONTENTS, 0);
+    char szViewer[MAX_PATH];
+    char szCmdLine[2 * MAX_PATH + 8];
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
+
+    if (!FileExists(szPath) || !PathInWindowsFolder("winhlp32.exe", szViewer, MAX_PATH))
+        return FALSE;
+    wsprintfA(szCmdLine, "\"%s\" \"%s\"", szViewer, szPath);
+    ZeroMemory(&si, sizeof(si));
+    si.cb = sizeof(si);
+    if (!CreateProcessA(szViewer, szCmdLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return FALSE;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return TRUE;
 }
 
 BOOL ShowHelpContents(HWND hOwner)
@@ -51,9 +69,9 @@ BOOL ShowHelpContents(HWND hOwner)
         fShown = FALSE;
     }
     else if (fVista)
-        fShown = OpenHtmlHelp(hOwner, szHtmlHelp) || OpenWinHelp(hOwner, szWinHelp);
+        fShown = OpenHtmlHelp(hOwner, szHtmlHelp) || OpenWinHelp(szWinHelp);
     else
-        fShown = OpenWinHelp(hOwner, szWinHelp) || OpenHtmlHelp(hOwner, szHtmlHelp);
+        fShown = OpenWinHelp(szWinHelp) || OpenHtmlHelp(hOwner, szHtmlHelp);
     if (!fShown)
     {
         wsprintfA(szText, "The help file %s could not be opened.", fVista ? szHtmlHelp : szWinHelp);

@@ -147,7 +147,7 @@ static void ShowUnreadable(HWND hDlg, const char* szName, LONG lResult)
     char szReason[256];
 
     wsprintfA(szText, "The message handler \"%s\" could not be read.\n\n%s", szName,
-              SystemErrorText((DWORD)lResult, szReason, sizeof(szReason)));
+              SystemErrorText((DWORD)lResult, NULL, szReason, sizeof(szReason)));
     ErrorMessageBox(hDlg, 0, NULL, szText);
 }
 

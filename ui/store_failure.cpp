@@ -32,7 +32,7 @@ void ShowStoreFailure(HWND hOwner, const char* szName, const char* szAction, LON
     }
     CopyCharacters(szShownName, sizeof(szShownName), szName);
     wsprintfA(szText, "The message handler \"%s\" could not be %.20s.\n\n%s%s%s", szShownName, szAction,
-              SystemErrorText((DWORD)lResult, szReason, sizeof(szReason)),
+              SystemErrorText((DWORD)lResult, NULL, szReason, sizeof(szReason)),
               fUndone ? "" : "\n\nWhat was stored before could not be put back either: the handler may be stored "
                              "half changed.",
               lpszAdvice);

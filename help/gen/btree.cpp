@@ -39,10 +39,15 @@ std::pair<size_t, size_t> Run(const std::vector<size_t>& starts, size_t r, size_
 
 }
 
+size_t BTreeLeafRoom(const BTreeKind& kind)
+{
+    return kind.pageSize - kLeafHeader;
+}
+
 bool BuildBTree(const BTreeKind& kind, const std::vector<BTreeEntry>& entries, Bytes& out,
                 std::vector<BTreeLeaf>* leaves)
 {
-    std::vector<size_t> starts = Pack(entries.size(), kind.pageSize - kLeafHeader, [&](size_t i, bool) {
+    std::vector<size_t> starts = Pack(entries.size(), BTreeLeafRoom(kind), [&](size_t i, bool) {
         return entries[i].key.size() + entries[i].value.size();
     });
     if (starts.empty())

@@ -30,6 +30,10 @@ struct BTreeLeaf
     size_t first;
 };
 
+// The bytes a leaf page of the kind holds after its header: no leaf entry,
+// key and value, may be larger.
+size_t BTreeLeafRoom(const BTreeKind& kind);
+
 // Writes the tree of the entries, which are sorted already: leaves first,
 // in order, then each level of index pages, the root last. Fails, leaving
 // out unchanged, when there is no entry or one does not fit a page. The

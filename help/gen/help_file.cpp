@@ -13,6 +13,7 @@
 namespace {
 
 const uint32_t kNone = 0xFFFFFFFF;
+const BTreeKind kTitleTree = {0x0002, 0x0800, "Lz"};
 
 bool ContextFile(const HelpSource& source, const std::vector<uint32_t>& offsets, Bytes& out,
                  std::string& error)
@@ -53,9 +54,9 @@ bool TitleFile(const HelpSource& source, const std::vector<uint32_t>& offsets, B
         ByteWriter(e.value).Text(source.topics[i].title, true);
         entries.push_back(e);
     }
-    if (!BuildBTree({0x0002, 0x0800, "Lz"}, entries, out))
+    if (!BuildBTree(kTitleTree, entries, out))
     {
-        error = "a topic title is too long for a title page";
+        error = "a topic title is longer than " + std::to_string(MaxTopicTitleLength()) + " bytes";
         return false;
     }
     return true;
@@ -89,6 +90,21 @@ void FileHeader(ByteWriter& w, size_t used)
 
 }
 
+size_t MaxTopicTitleLength()
+{
+    // The entry is the topic's offset, then the title and its NUL.
+    return BTreeLeafRoom(kTitleTree) - 4 - 1;
+}
+
+bool CaptionFits(const std::string& caption, std::string& why)
+{
+    // The record's data is the caption and its NUL.
+    if (caption.size() < 0xFFFF)
+        return true;
+    why = "the caption is " + std::to_string(caption.size()) + " bytes long, more than the 65534 a record takes";
+    return false;
+}
+
 bool BuildHelpFile(const HelpSource& source, Bytes& out, std::string& error)
 {
     if (source.topics.empty())
@@ -96,6 +112,8 @@ bool BuildHelpFile(const HelpSource& source, Bytes& out, std::string& error)
         error = "no topic";
         return false;
     }
+    if (!CaptionFits(source.title, error))
+        return false;
     TopicFile topics;
     if (!BuildTopicFile(source, topics, error))
         return false;

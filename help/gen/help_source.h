@@ -11,7 +11,9 @@
 //   other lines                         paragraphs, ended by a blank line
 //
 // Inside paragraphs, headings and list items: **bold**, `literal`, and
-// [link text](#context_name), a jump to another topic.
+// [link text](#context_name), a jump to another topic. A link's text runs
+// to the first ']' and holds no '['; a '[' that does not start a link is
+// plain text.
 #ifndef QUORBIT_HELP_SOURCE_H
 #define QUORBIT_HELP_SOURCE_H
 
@@ -47,8 +49,9 @@ struct HelpSource
     std::vector<HelpTopic> topics;  // topics[0] is the contents topic
 };
 
-// Reads the markup. On failure returns false with "line N: reason" in
-// error; out is then incomplete.
+// Reads the markup, checking every limit of the files made from it. On
+// failure returns false with "line N: reason" in error, or "line N, column
+// C: reason" for a byte that is not printable ASCII; out is then incomplete.
 bool ParseHelpSource(const std::string& text, HelpSource& out, std::string& error);
 
 #endif

@@ -168,6 +168,14 @@ std::string HtmlPageName(const std::string& context)
     return context + ".htm";
 }
 
+bool IsWritableCaption(const std::string& caption, std::string& why)
+{
+    if (caption.find('"') == std::string::npos)
+        return true;
+    why = "the caption may not hold a \": the [WINDOWS] line of the HTML Help project cannot quote it";
+    return false;
+}
+
 void BuildHtmlHelp(const HelpSource& source, const std::string& name, TextFiles& files)
 {
     files.clear();

@@ -15,6 +15,11 @@ typedef std::map<std::string, std::string> TextFiles;  // file name -> content
 // The page a topic's context name is written to.
 std::string HtmlPageName(const std::string& context);
 
+// Whether the help window's caption can be written into the project: the
+// [WINDOWS] line puts it in double quotes and has no way to write one
+// inside. Gives the reason when it cannot.
+bool IsWritableCaption(const std::string& caption, std::string& why);
+
 // Fills files for a source ParseHelpSource accepted, replacing what they
 // held. NAME.hhp compiles to NAME.chm, which opens at the contents topic;
 // its contents list that topic first, then the topics in the order its

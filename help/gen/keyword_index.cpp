@@ -3,6 +3,8 @@
 
 namespace {
 
+const BTreeKind kKeywordTree = {0x0002, 0x0800, "F24"};
+
 std::string Folded(const std::string& s)
 {
     std::string f(s);
@@ -12,6 +14,12 @@ std::string Folded(const std::string& s)
     return f;
 }
 
+}
+
+size_t MaxKeywordLength()
+{
+    // The entry is the keyword, its NUL, a count and an offset in |KWDATA.
+    return BTreeLeafRoom(kKeywordTree) - 1 - 2 - 4;
 }
 
 bool IsValidKeyword(const std::string& keyword)
@@ -68,9 +76,9 @@ bool AddKeywordIndex(const HelpSource& source, const std::vector<uint32_t>& topi
     }
     Bytes tree;
     std::vector<BTreeLeaf> leaves;
-    if (!BuildBTree({0x0002, 0x0800, "F24"}, entries, tree, &leaves))
+    if (!BuildBTree(kKeywordTree, entries, tree, &leaves))
     {
-        error = "a keyword is too long for an index page";
+        error = "a keyword is longer than " + std::to_string(MaxKeywordLength()) + " bytes";
         return false;
     }
     files["|KWBTREE"] = tree;

@@ -19,6 +19,9 @@
 // regard to case is also plain byte order once letters are folded.
 bool IsValidKeyword(const std::string& keyword);
 
+// The longest keyword, in bytes, whose entry fits a page of |KWBTREE.
+size_t MaxKeywordLength();
+
 // A keyword as the Index lists it: spelled as first met, with the topics
 // that give it in any case, by their place in the source, ascending.
 struct IndexKeyword
@@ -34,7 +37,7 @@ std::vector<IndexKeyword> IndexKeywords(const HelpSource& source);
 // Adds |KWBTREE, |KWDATA and |KWMAP to files when any topic has keywords,
 // and nothing otherwise, each keyword of IndexKeywords leading to its
 // topics, given by their offsets.
-// Fails with a reason when a keyword does not fit an index page.
+// Fails with a reason when a keyword is longer than MaxKeywordLength.
 bool AddKeywordIndex(const HelpSource& source, const std::vector<uint32_t>& topicOffsets,
                      std::map<std::string, Bytes>& files, std::string& error);
 

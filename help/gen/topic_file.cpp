@@ -50,9 +50,10 @@ Layout LayoutFor(HelpParagraph::Style style)
 }
 
 // One text paragraph: formatting commands in LinkData1, one NUL-ended
-// string per command in LinkData2.
-bool EncodeParagraph(const HelpParagraph& para, const std::set<uint32_t>& known, Record& rec,
-                     std::string& error)
+// string per command in LinkData2. A jump is written with its context's
+// hash; the caller checks that it leads somewhere. Fails with a reason when
+// the record cannot be written, leaving rec incomplete.
+bool EncodeParagraph(const HelpParagraph& para, Record& rec, std::string& error)
 {
     Bytes commands;
     ByteWriter cmd(commands);
@@ -86,15 +87,9 @@ bool EncodeParagraph(const HelpParagraph& para, const std::set<uint32_t>& known,
         }
         if (run.kind == HelpRun::Jump)
         {
-            uint32_t hash = ContextHash(run.target);
-            if (!IsValidContextName(run.target) || !known.count(hash))
-            {
-                error = "jump to unknown topic " + run.target;
-                return false;
-            }
             command();
             cmd.U8(0xE3);
-            cmd.U32(hash);
+            cmd.U32(ContextHash(run.target));
             pending = run.text;
             command();
             cmd.U8(0x89);
@@ -149,9 +144,21 @@ bool EncodeParagraph(const HelpParagraph& para, const std::set<uint32_t>& known,
     r.Append(fields);
     r.Append(commands);
 
-    if (rec.ld2.size() > 32767 || rest.size() > 16383)
+    // TopicLength counts the text in a compressed u16. The record's header
+    // and LinkData1 stay within one topic block (see Place): TopicSize and
+    // TopicLength take at most 2 bytes each there.
+    if (rec.ld2.size() > 32767)
     {
-        error = "paragraph too long";
+        error = "paragraph too long: " + std::to_string(rec.ld2.size()) +
+                " bytes of text, more than the 32767 a paragraph record counts";
+        return false;
+    }
+    size_t head = kLinkHeader + 2 + (rec.ld2.size() < 128 ? 1 : 2) + rest.size();
+    if (head > kBlockSize - kBlockHeader)
+    {
+        error = "paragraph too long: its links and bold or literal runs take " + std::to_string(head) +
+                " bytes of record header and formatting codes, more than the " +
+                std::to_string(kBlockSize - kBlockHeader) + " of one topic block; split it";
         return false;
     }
     ByteWriter ld1(rec.ld1);
@@ -164,7 +171,10 @@ bool EncodeParagraph(const HelpParagraph& para, const std::set<uint32_t>& known,
 
 // Gives every record its TOPICPOS and TOPICOFFSET. Only LinkData2 may run
 // on into the next block; a record whose header and LinkData1 do not fit
-// starts a new block.
+// starts a new block, where they always fit, as EncodeParagraph refuses a
+// paragraph whose header and LinkData1 exceed a block. Wine's viewer joins
+// the blocks before it reads a record and would read a header that crosses
+// into the next, but nothing says the viewer of Windows XP does.
 void Place(std::vector<Record>& records)
 {
     uint32_t block = 0, pos = kBlockHeader, chars = 0;
@@ -280,6 +290,12 @@ Bytes Serialize(const std::vector<Record>& records)
 
 }
 
+bool ParagraphFits(const HelpParagraph& para, std::string& why)
+{
+    Record rec;
+    return EncodeParagraph(para, rec, why);
+}
+
 bool BuildTopicFile(const HelpSource& source, TopicFile& out, std::string& error)
 {
     std::set<uint32_t> known;
@@ -303,8 +319,17 @@ bool BuildTopicFile(const HelpSource& source, TopicFile& out, std::string& error
         records.push_back(header);
         for (const HelpParagraph& para : topic.paragraphs)
         {
+            for (const HelpRun& run : para.runs)
+            {
+                if (run.kind == HelpRun::Jump &&
+                    (!IsValidContextName(run.target) || !known.count(ContextHash(run.target))))
+                {
+                    error = topic.context + ": jump to unknown topic " + run.target;
+                    return false;
+                }
+            }
             Record rec;
-            if (!EncodeParagraph(para, known, rec, error))
+            if (!EncodeParagraph(para, rec, error))
             {
                 error = topic.context + ": " + error;
                 return false;

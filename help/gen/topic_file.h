@@ -16,6 +16,11 @@ struct TopicFile
     std::vector<uint32_t> topicOffsets;   // TOPICOFFSET of each topic, source order
 };
 
+// Whether the paragraph can be written as one record: its text within what
+// the record counts, its record header and formatting codes within one
+// topic block. Gives the reason when it cannot.
+bool ParagraphFits(const HelpParagraph& para, std::string& why);
+
 // Encodes every topic of the source. Jumps are resolved by context hash;
 // fails with a reason when a jump names no topic or a record is too large.
 bool BuildTopicFile(const HelpSource& source, TopicFile& out, std::string& error);

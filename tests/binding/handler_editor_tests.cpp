@@ -2,6 +2,7 @@
 // process, are found by their captions and driven with posted clicks; its
 // boxes are read and answered from here.
 #include "box_answerer.h"
+#include "planted_files.h"
 #include "quorbit_dll.h"
 #include "store_ids.h"
 #include "test_registry.h"
@@ -114,6 +115,33 @@ TEST(HandlerEditor, AddsChangesAndRemovesAHandlerThroughTheDllsPage)
     ResetStore();
 }
 
+// With Wine playing XP for the editor, Help opens WinHelp from the Windows
+// folder: a winhlp32.exe in the current folder, where a bare name would be
+// looked for first, never runs.
+TEST(HandlerEditor, HelpOnWindowsXpStartsTheViewerOfTheWindowsFolder)
+{
+    const char szAppDefaults[] = "Software\\Wine\\AppDefaults\\QuorbitHandlers.exe";
+    HKEY hk = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, szAppDefaults, &hk));
+    RegSetValueExA(hk, "Version", 0, REG_SZ, (const BYTE*)"winxp", 6);
+    RegCloseKey(hk);
+    PlantedFiles planted({"winhlp32.exe"}, RecorderPath());
+    std::string recording = PrepareRecording(), started;
+    Editor editor(BinDir());
+    HWND sheet = Wait(kEditor, IDC_TABS);
+    ASSERT_NE((HWND)NULL, sheet);
+    Press(sheet, IDHELP);
+    HWND viewer = NULL;
+    for (int i = 0; i < 150 && !(viewer = FindWindowA("MS_WINHELP", NULL)); i++)
+        Sleep(100);
+    EXPECT_NE((HWND)NULL, viewer);
+    EXPECT_FALSE(WaitForRecording(recording, &started, 1000)) << "the planted viewer ran: " << started;
+    PostMessageA(viewer, WM_CLOSE, 0, 0);
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    EXPECT_EQ(0u, editor.Exit());
+    RegDeleteKeyA(HKEY_CURRENT_USER, szAppDefaults);
+}
+
 TEST(HandlerEditor, ManifestAsksForAdministratorAndCommonControls6)
 {
     HMODULE h = LoadLibraryExA((BinDir() + "\\QuorbitHandlers.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
@@ -133,6 +161,7 @@ TEST(HandlerEditor, WithoutAUsableDllShowsOneBoxAndExitsWithOne)
 {
     const struct { const char* szDll; const char* szWhat; DWORD dwError; } cases[] = {
         {NULL, " could not be loaded.", ERROR_MOD_NOT_FOUND},
+        {"", " could not be loaded.", ERROR_BAD_EXE_FORMAT},  // an empty file; its text names it
         {"not_an_extension.dll", " is no mail client extension: it has no entry point ExchEntryPoint.",
          ERROR_PROC_NOT_FOUND},
         {"greedy_extension.dll", " gives no pages for the Options dialog.", 0}};
@@ -145,9 +174,14 @@ TEST(HandlerEditor, WithoutAUsableDllShowsOneBoxAndExitsWithOne)
     {
         SCOPED_TRACE(c.szWhat);
         DeleteFileA(dll.c_str());
-        ASSERT_TRUE(!c.szDll || CopyFileA((BinDir() + "\\" + c.szDll).c_str(), dll.c_str(), FALSE));
+        if (c.szDll != NULL && *c.szDll == '\0')
+            CloseHandle(CreateFileA(dll.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+        ASSERT_TRUE(!c.szDll || !*c.szDll || CopyFileA((BinDir() + "\\" + c.szDll).c_str(), dll.c_str(), FALSE));
         Editor editor(dir);
-        ExpectBox(kEditor, dll + c.szWhat + (c.dwError ? "\n\n" + SystemText(c.dwError) : ""), "stop", NULL);
+        std::string reason = c.dwError ? "\n\n" + SystemText(c.dwError) : "";
+        if (reason.find("%1") != std::string::npos)
+            reason.replace(reason.find("%1"), 2, dll);
+        ExpectBox(kEditor, dll + c.szWhat + reason, "stop", NULL);
         EXPECT_EQ(1u, editor.Exit());
     }
     DeleteFileA(dll.c_str());

@@ -5,6 +5,7 @@
 
 #include "exchext.h"
 #include "recorder_client.h"  // BinDir
+#include "run_command.h"
 #include <string>
 
 std::string QuorbitPath();
@@ -20,9 +21,5 @@ IUnknown* Ask(IUnknown* pUnk, REFIID riid, HRESULT* phr = NULL);
 
 // The object's count as it stands, read with an AddRef/Release pair.
 ULONG CountOf(IUnknown* pUnk);
-
-// Runs cmdLine in dir (the current folder when empty) and waits for it;
-// what it wrote to its output, with "\r" dropped, and its exit code.
-bool RunCommand(const std::string& cmdLine, const std::string& dir, std::string* pOutput, DWORD* pdwExit);
 
 #endif

@@ -46,9 +46,9 @@ static void SetStoreSecurity(const char* szSddl, bool fTree, const std::string& 
     LocalFree(psd);
 }
 
-void SetStoreReadOnly(bool fReadOnly)
+void SetStoreReadOnly(bool fReadOnly, const std::string& path)
 {
-    SetStoreSecurity(fReadOnly ? "D:P(A;OICI;KR;;;WD)" : "D:P(A;OICI;KA;;;WD)", true);
+    SetStoreSecurity(fReadOnly ? "D:P(A;OICI;KR;;;WD)" : "D:P(A;OICI;KA;;;WD)", true, path);
 }
 
 void SetStoreUnreadable(const char* szHandler)
@@ -226,4 +226,15 @@ void StoreHandler(const std::string& name, const std::string& sender, const std:
     WriteString(path, "SenderEmailAddress", sender);
     WriteString(path, "FilePath", program);
     WriteDword(path, "Debug", debug);
+}
+
+void WriteRegFile(const std::string& path, const std::string& text, bool fUtf16)
+{
+    std::string bytes = fUtf16 ? "\xFF\xFE" : "";
+    for (char ch : text)
+        bytes += fUtf16 ? std::string(1, ch) + '\0' : std::string(1, ch);
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD cb = 0;
+    WriteFile(hFile, bytes.data(), (DWORD)bytes.size(), &cb, NULL);
+    CloseHandle(hFile);
 }

@@ -12,11 +12,11 @@
 // Removes HKLM\SOFTWARE\Quorbit with everything below it.
 void ResetStore();
 
-// Gives the root key and every key below it a DACL that lets everyone read
-// and nobody change them, as HKLM is for a standard user; false restores
-// full access. Wine enforces it when a key is opened, not when a sub-key is
-// created or a key deleted.
-void SetStoreReadOnly(bool fReadOnly);
+// Gives the root key (or the key path below HKLM) and every key below it a
+// DACL that lets everyone read and nobody change them, as HKLM is for a
+// standard user; false restores full access. Wine enforces it when a key is
+// opened, not when a sub-key is created or a key deleted.
+void SetStoreReadOnly(bool fReadOnly, const std::string& path = TEST_ROOT_KEY);
 // Gives the root key, or the key of the handler szHandler, a DACL that
 // grants nobody anything, not even reading: the store is there, but cannot
 // be searched; the handler is listed, but cannot be read. ResetStore undoes
@@ -58,5 +58,9 @@ void WriteString(const std::string& path, const char* szValue, const std::string
 // A handler key with all five values.
 void StoreHandler(const std::string& name, const std::string& sender, const std::string& program,
                   DWORD confirm = 0, DWORD prevent = 0, DWORD debug = 0);
+
+// Writes text to path in the ANSI code page, or in UTF-16 after its byte
+// order mark (each byte a character), as reg export and regedit write.
+void WriteRegFile(const std::string& path, const std::string& text, bool fUtf16);
 
 #endif

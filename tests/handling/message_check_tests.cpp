@@ -265,33 +265,61 @@ TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
     EXPECT_EQ(RecorderPath() + " /import \"MessageID\" \"\"", Recorded());
 }
 
+// An unquoted text with a blank or a tab starts the one program it can
+// mean, with its arguments as stored, or nothing: where the system, cutting
+// at the first blank, would find a program (C:\Program.exe) the text may
+// mean two, or, when the program named is missing, none.
 TEST_F(MessageCheck, AnUnquotedPathWithABlankStartsOnlyTheOneProgramItCanMeanWithItsArguments)
 {
-    const std::string program = "C:\\Program Files\\Quorbit Tests\\recorder.exe";
-    PlantedFiles recorder({program}, RecorderPath());
-    StoreOrders(program + " /quiet", 0, 1, 1);
-    BoxAnswerer boxes;
+    const std::string tools = "C:\\Program Files\\Quorbit Tests\\";
+    PlantedFiles programs({tools + "recorder.exe", "C:\\QuorbitTests\\imp.exe"}, RecorderPath());
+    PlantedFiles script({"C:\\QuorbitTests\\run.bat"});
+    HANDLE hScript = CreateFileA("C:\\QuorbitTests\\run.bat", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    const std::string line = "@\"" + RecorderPath() + "\" %*\r\n";
+    DWORD cb = 0;
+    WriteFile(hScript, line.data(), (DWORD)line.size(), &cb, NULL);
+    CloseHandle(hScript);
+    const std::string ambiguous = " has blanks and is not in double quotes, so it may name more than one program.";
+    const struct
     {
-        // Where the system, cutting at the first blank, would find a
-        // program: the text may mean two, and starts neither.
-        PlantedFiles planted({"C:\\Program.exe"}, "C:\\windows\\system32\\hostname.exe");
+        bool fPlanted;
+        std::string text;
+        std::string started;   // the command line, before the message's arguments; or the box's text
+        std::string recorded = "";  // what the program got, when not that
+    } rows[] = {
+        {false, tools + "recorder.exe /quiet", "\"" + tools + "recorder.exe\" /quiet"},
+        {false, tools + "recorder.exe\t/quiet", "\"" + tools + "recorder.exe\"\t/quiet"},
+        {false, "C:\\QuorbitTests\\imp C:\\data\\in.txt", "C:\\QuorbitTests\\imp C:\\data\\in.txt"},
+        {false, "C:\\QuorbitTests\\imp.exe .", "C:\\QuorbitTests\\imp.exe ."},
+        {false, "C:\\QuorbitTests\\run.bat C:\\data\\in.txt", "C:\\QuorbitTests\\run.bat C:\\data\\in.txt",
+         "\"" + RecorderPath() + "\" C:\\data\\in.txt"},
+        {true, tools + "recorder.exe /quiet", ambiguous},
+        {true, tools + "missing.exe /quiet", "File not found."},
+        {true, "C:/Program Files/Quorbit Tests/missing.exe /quiet", "File not found."},
+        {true, "C:\\Program Files/Quorbit Tests/missing.exe /quiet", "File not found."},
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.text);
+        PlantedFiles planted(row.fPlanted ? std::vector<std::string>{"C:\\Program.exe"} : std::vector<std::string>{},
+                             RecorderPath());
+        StoreOrders(row.text, 0, 1, 1);
+        m_recording = PrepareRecording();
+        BoxAnswerer boxes;
         EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
         ASSERT_EQ(1u, boxes.boxes.size());
-        EXPECT_EQ("The message handler \"Orders\" was not run. Its program path, " + program +
-                      " /quiet, has blanks and is not in double quotes, so it may name more than one program.\n\n"
-                      "Ask an administrator to put the program's path in double quotes.",
-                  boxes.boxes[0].text);
-        EXPECT_EQ("information", boxes.boxes[0].icon);
         EXPECT_EQ((HWND)NULL, boxes.boxes[0].owner);
-        EXPECT_EQ("<nothing started>", Recorded(1000));
+        if (row.fPlanted)
+        {
+            EXPECT_NE(std::string::npos, boxes.boxes[0].text.find(row.started)) << boxes.boxes[0].text;
+            EXPECT_EQ("information", boxes.boxes[0].icon);
+            EXPECT_EQ("<nothing started>", Recorded(1000));
+            continue;
+        }
+        // The Debug box shows the command line the program is started with.
+        EXPECT_EQ(row.started + " \"MessageID\" \"001FA0\"", boxes.boxes[0].text);
+        EXPECT_EQ((row.recorded.empty() ? row.started : row.recorded) + " \"MessageID\" \"001FA0\"", Recorded());
     }
-
-    // The one program it names gets its arguments as stored, first.
-    EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
-    std::string cmdLine = "\"" + program + "\" /quiet \"MessageID\" \"001FA0\"";
-    EXPECT_EQ(cmdLine, Recorded());
-    ASSERT_EQ(2u, boxes.boxes.size());
-    EXPECT_EQ(cmdLine, boxes.boxes[1].text) << "the Debug box";
 }
 
 // A handler starts what its own key says or nothing: values it lacks come

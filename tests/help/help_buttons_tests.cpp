@@ -11,6 +11,7 @@
 #include "host_handles.h"
 #include "message_handlers_page.h"
 #include "planted_files.h"
+#include "recorder_client.h"
 #include "resource.h"
 #include "test_registry.h"
 
@@ -38,11 +39,14 @@ protected:
         InitCommonControls();
         ghInstDLL = GetModuleHandleA(NULL);  // the templates, and the help beside this program
         ResetStore();
+        recording = PrepareRecording();
     }
     void TearDown() override
     {
         EXPECT_TRUE(CloseViewer(NULL));
         ResetStore();
+        std::string started;
+        EXPECT_FALSE(WaitForRecording(recording, &started, 0)) << "the planted viewer ran: " << started;
     }
     // The viewer this system uses shows the contents: in WinHelp the
     // contents topic's title first; in HTML Help that title first in the
@@ -67,9 +71,11 @@ public:
     void WaitForContentsFromTheDialog() { WaitForContents(); }
 
 protected:
-    std::string title, firstText;
-    // In the current folder, where WinHelp looks first for a bare name.
+    std::string title, firstText, recording;
+    // In the current folder, where WinHelp looks first for a bare name: the
+    // help files, and a viewer that records it ran.
     PlantedFiles planted{{"Quorbit.HLP", "Quorbit.chm"}};
+    PlantedFiles plantedViewer{{"winhlp32.exe"}, RecorderPath()};
 };
 
 TEST_F(HelpButtons, SheetHelpOnThePageShowsTheContents)

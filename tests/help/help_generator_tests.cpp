@@ -55,12 +55,18 @@ std::string ParseError(const std::string& text)
 
 TEST(HelpSourceMarkup, ReportsMistakesWithTheirLine)
 {
-    EXPECT_EQ("line 2: no topic {#nowhere}", ParseError("# A {#a}\nsee [b](#nowhere)\n"));
-    EXPECT_EQ("line 3: unclosed **", ParseError("# A {#a}\n\n**bold\n"));
+    // A mistake inside a paragraph is reported on its own line.
+    EXPECT_EQ("line 3: no topic {#nowhere}", ParseError("# A {#a}\nsee\n[b](#nowhere)\n"));
+    EXPECT_EQ("line 4: unclosed **", ParseError("# A {#a}\n\n**bold** text\nthen **bold\nand more\n"));
+    EXPECT_EQ("line 3: unclosed `", ParseError("# A {#a}\ntext\nthen `literal\n"));
     EXPECT_EQ("line 1: text before the first topic", ParseError("hello\n# A {#a}\n"));
     EXPECT_EQ("line 1: a topic is written # Title {#context}", ParseError("# A\n"));
     EXPECT_EQ("line 1: context names use only A-Z, a-z, 0-9, '.' and '_'", ParseError("# A {#a-b}\n"));
-    EXPECT_EQ("line 2: only printable ASCII characters are allowed", ParseError("# A {#a}\ncaf\xE9\n"));
+    const char* const notAscii[][2] = {{"# A {#a}\ncaf\xE9\n", "line 2, column 4: byte 0xE9"},
+                                       {"# A {#a}\n  \tx\n", "line 2, column 3: a tab"},
+                                       {"\xEF\xBB\xBF# A {#a}\n", "line 1, column 1: a byte-order mark (EF BB BF)"}};
+    for (const auto& c : notAscii)
+        EXPECT_EQ(c[1] + std::string(": only printable ASCII characters are allowed"), ParseError(c[0]));
     EXPECT_EQ("line 3: context NAME clashes with {#name} on line 1", ParseError("# A {#name}\n\n# B {#NAME}\n"));
     // Two different names can share a hash too.
     EXPECT_EQ("line 2: context zwvxewif clashes with {#yycqehbs} on line 1",
@@ -70,6 +76,69 @@ TEST(HelpSourceMarkup, ReportsMistakesWithTheirLine)
     for (const char* empty : {"K:", "K: a;; b", "K: a;", "K:  ; a"})
         EXPECT_EQ("line 2: empty keyword", ParseError(std::string("# A {#a}\n") + empty + "\n")) << empty;
     EXPECT_EQ(0u, ParseError("# A {#a}\nK: a_b\n").find("line 2: keyword \"a_b\" may only use letters"));
+}
+
+// Each limit of the files, refused where the source gives it, with its
+// line and name; what just fits builds and reads back.
+TEST(HelpSourceMarkup, RefusesWhatTheFilesCannotHoldWithItsLine)
+{
+    std::string k(2034, 'k'), t(2036, 't');
+    EXPECT_EQ("line 3: keyword \"" + k.substr(0, 40) + "...\" is 2034 bytes long, more than the 2033 an index page takes",
+              ParseError("# A {#a}\nK: b\nK: c; " + k + "\n"));
+    EXPECT_EQ("line 2: topic title \"" + t.substr(0, 40) + "...\" is 2036 bytes long, more than the 2035 a title page takes",
+              ParseError("# A {#a}\n# " + t + " {#b}\n"));
+    EXPECT_EQ(0u, ParseError("# A {#a}\n\nshort\n\n" + std::string(32765, 'x') + "\n").find("line 5: paragraph too long"));
+
+    HelpSource source;
+    std::string error;
+    Bytes file;
+    ASSERT_TRUE(ParseHelpSource("# " + t.substr(1) + " {#a}\nK: " + k.substr(1) + "\n" + std::string(32764, 'x') + "\n",
+                                source, error))
+        << error;
+    ASSERT_TRUE(BuildHelpFile(source, file, error)) << error;
+    ReadHelp help;
+    ASSERT_EQ("", ReadHelpFile(file, help));
+    EXPECT_EQ(t.substr(1), help.topics.at(0).title);
+    EXPECT_EQ(k.substr(1), help.keywords.at(0).text);
+    EXPECT_EQ(32764u, help.topics[0].paragraphs.at(1).text.size());
+}
+
+// A '[' is plain text unless it starts [text](#context), whose text runs to
+// the first ']'.
+TEST(HelpSourceMarkup, BracketsOutsideLinksArePlainText)
+{
+    HelpSource source;
+    std::string error;
+    ASSERT_TRUE(ParseHelpSource("# A {#a}\nPress [Tab] to move, then see [the other topic](#b).\n\n"
+                                "Press [Tab] to move. [x]y](#b) [ [z](#b)\n# B {#b}\n",
+                                source, error))
+        << error;
+    std::string runs;
+    for (const HelpParagraph& para : source.topics[0].paragraphs)
+        for (const HelpRun& run : para.runs)
+            runs += (run.kind == HelpRun::Jump ? "<" + run.text + "|" + run.target + ">" : run.text) + "/";
+    EXPECT_EQ("A/Press [Tab] to move, then see /<the other topic|b>/./Press [Tab] to move. [x]y](#b) [ /<z|b>/", runs);
+    EXPECT_EQ("line 3: a link is written [text](#context)", ParseError("# A {#a}\ntext\nsee [b](#a\n"));
+}
+
+// The caption goes intact into the WinHelp file and the HTML Help project,
+// and a '"', which the project's [WINDOWS] line cannot quote, is refused.
+TEST(HelpSourceMarkup, CaptionReachesBothFilesIntact)
+{
+    EXPECT_EQ("line 2: the caption may not hold a \": the [WINDOWS] line of the HTML Help project cannot quote it",
+              ParseError("# A {#a}\n.title Say \"hi\"\n"));
+    HelpSource source;
+    std::string error;
+    Bytes file;
+    ASSERT_TRUE(ParseHelpSource(".title R&D, <Tools> [1]; 'x'\n# A {#a}\n", source, error)) << error;
+    ASSERT_TRUE(BuildHelpFile(source, file, error)) << error;
+    ReadHelp help;
+    ASSERT_EQ("", ReadHelpFile(file, help));
+    EXPECT_EQ("R&D, <Tools> [1]; 'x'", help.title);
+    TextFiles files;
+    BuildHtmlHelp(source, "Q", files);
+    for (const char* line : {"\r\nTitle=R&D, <Tools> [1]; 'x'\r\n", "\r\nmain=\"R&D, <Tools> [1]; 'x'\",\"Q.hhc\","})
+        EXPECT_NE(std::string::npos, files["Q.hhp"].find(line)) << line;
 }
 
 TEST(HelpSourceMarkup, ReadsTopicsParagraphsAndRuns)
@@ -146,6 +215,26 @@ std::string LargeSource()
     text += "# Finish {#finish}\nK: Keyword 299\n";
     text += std::string(6000, 'x') + "\n\nBack to [the start](#CONTENTS).\n";
     return text;
+}
+
+// A record's header and formatting codes never cross a topic block: a
+// paragraph whose codes fill most of a block starts the next one, and one
+// whose codes cannot fit a block is refused with its line.
+TEST(HelpFileBuild, RecordHeadersStayInOneTopicBlock)
+{
+    std::string links;
+    for (int i = 0; i < 660; i++)
+        links += " [go](#a)";
+    HelpSource source;
+    std::string error;
+    Bytes file;
+    ASSERT_TRUE(ParseHelpSource("# A {#a}\n" + std::string(3000, 'x') + "\n\n**b**" + links + "\n", source, error));
+    ASSERT_TRUE(BuildHelpFile(source, file, error)) << error;
+    ReadHelp help;
+    ASSERT_EQ("", ReadHelpFile(file, help));
+    EXPECT_EQ(660u, help.topics[0].paragraphs.at(2).jumps.size());
+    EXPECT_EQ(0u, ParseError("# A {#a}\n\ntext\n" + links + links.substr(0, 20 * 9) + "\n")
+                      .find("line 3: paragraph too long: its links and bold or literal runs take 4117 bytes"));
 }
 
 TEST(HelpFileBuild, ManyBlocksReadBackWhole)

@@ -337,6 +337,7 @@ void ReadTopics(ReadHelp& out)
         Need(prevPos == prev, "|TOPIC: PrevBlock does not name the previous record");
         Need(len1 >= 21 && size == len1 + len2 && size < 0x10000, "|TOPIC: record sizes disagree");
         Bytes ld1 = read(phys, len1 - 21);
+        Need((phys - 1) / 4096 == b, "|TOPIC: a record's header and LinkData1 cross a block");
         Bytes ld2 = read(phys, len2);
         if (recordPos.size() == 1)
             Need(type == 0x02, "|TOPIC: first record is not a topic header");

@@ -1,0 +1,192 @@
+// handler-import.exe, the program behind import-handlers.cmd, run as an
+// administrator runs it: a table of registry files, in both encodings, each
+// with the handlers it must leave or the line it must refuse; and imports
+// the registry refuses half-way, which must change nothing.
+#include <gtest/gtest.h>
+#include "recorder_client.h"
+#include "run_command.h"
+#include "test_registry.h"
+
+namespace {
+
+#define ROOT "HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Message Handlers"
+#define V5 "Windows Registry Editor Version 5.00\r\n\r\n"
+#define SNEAKY "[" ROOT "\\Sneaky]"
+#define KEPT "Kept{ConfirmDialog=0,Debug=0,FilePath=kept.exe,PreventOpen=0,SenderEmailAddress=kept@example.com}"
+#define NOTHING "; nothing was imported\n"
+
+// The keys below path with their values, as an ANSI program reads them:
+// texts as text, DWORDs as numbers and other types in hex.
+std::string Dump(const std::string& path)
+{
+    std::string s;
+    for (const std::string& name : SubKeys(path))
+    {
+        const std::string key = path + "\\" + name;
+        std::string values;
+        for (const std::string& value : ValueNames(key))
+        {
+            StoredValue v = ReadStored(key, value.c_str());
+            std::string data;
+            if (v.type == REG_SZ)
+                data = std::string(v.data.begin(), v.data.end() - 1);
+            else if (v.type == REG_DWORD)
+                data = std::to_string(*(const DWORD*)v.data.data());
+            else
+            {
+                char sz[8];
+                data = "hex(" + std::to_string(v.type) + "):";
+                for (BYTE b : v.data)
+                    data += (wsprintfA(sz, "%02x", b), sz);
+            }
+            values += (values.empty() ? "" : ",") + (value.empty() ? "@" : value) + "=" + data;
+        }
+        s += name + "{" + values + Dump(key) + "}";
+    }
+    return s;
+}
+
+class HandlerImport : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char szTemp[MAX_PATH];
+        GetTempPathA(MAX_PATH, szTemp);
+        m_dir = szTemp;
+        ResetStore();
+        StoreHandler("Kept", "kept@example.com", "kept.exe");
+    }
+    void TearDown() override
+    {
+        DeleteFileA((m_dir + "test.reg").c_str());
+        ResetStore();
+    }
+    // Imports text as test.reg; what it said, "\n" for each line.
+    int Import(const std::string& text, bool fUtf16, std::string* pSaid)
+    {
+        DWORD dwExit = 99;
+        WriteRegFile(m_dir + "test.reg", text, fUtf16);
+        EXPECT_TRUE(RunCommand("\"" + BinDir() + "\\handler-import.exe\" test.reg", m_dir, pSaid, &dwExit));
+        return (int)dwExit;
+    }
+    std::string m_dir;
+};
+
+// What each file leaves below the root, Kept being there before; "" after
+// the text: refused with that message, and nothing changes. "\x01" in a text
+// stands for a NUL.
+const struct
+{
+    const char* szText;
+    const char* szSays;  // after "import-handlers: \"test.reg\""; NULL: imported
+    const char* szAfter;
+} c_files[] = {
+    {V5 "[" ROOT "\\A]\r\n\"FilePath\"=\"\\\"C:\\\\Program Files\\\\imp.exe\\\" /q\"\r\n\"Debug\"=dword:0000001f\r\n"
+        "@=\"default\"\r\n\"Bin\"=hex:01,02,\\\r\n  03,04\r\n\"Exp\"=hex(2):41,00,00,00\r\n; a comment\r\n# another\r\n",
+     NULL, "A{@=default,Bin=hex(3):01020304,Debug=31,Exp=hex(2):4100,"
+           "FilePath=\"C:\\Program Files\\imp.exe\" /q}" KEPT},
+    // Lines that end in a carriage return alone.
+    {V5 "[" ROOT "\\A]\r\"Debug\"=dword:1\r", NULL, "A{Debug=1}" KEPT},
+    // Removals below the root, the root itself too; its name in any case.
+    {V5 "[-" ROOT "\\Kept]\r\n[" ROOT "\\B]\r\n\"x\"=-\r\n", NULL, "B{}"},
+    {V5 "[-" ROOT "]\r\n[" ROOT "\\New]\r\n", NULL, "New{}"},
+    {V5 "[hkey_local_machine\\software\\quorbit\\message handlers\\Kept]  \r\n\"Debug\"=-\r\n", NULL,
+     "Kept{ConfirmDialog=0,FilePath=kept.exe,PreventOpen=0,SenderEmailAddress=kept@example.com}"},
+    // In version 4 a text in hex is ANSI, stored as UTF-16.
+    {"REGEDIT4\r\n[" ROOT "\\A]\r\n\"Exp\"=hex(2):41,42,00\r\n", NULL, "A{Exp=hex(2):414200}" KEPT},
+
+    // A NUL ends a line for no reader here: the line is refused.
+    {V5 "; x\x01[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n\"Evil\"=\"x\"\r\n",
+     " line 3 holds a control character (0x00)" NOTHING, KEPT},
+    {V5 "[" ROOT "\\A]\r\n\"x\"=hex:01,\\\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Run]\r\n",
+     " line 5 holds a value that cannot be read" NOTHING, KEPT},
+    {V5 "[" ROOT "\\A]\r\n\"x\"=hex:01,\\", " line 4 holds a value that cannot be read" NOTHING, KEPT},
+    {V5 "[" ROOT "\\A]\r\n\"x\"=\"a\\tb\"\r\n", " line 4 holds a value that cannot be read" NOTHING, KEPT},
+    {V5 "\"x\"=\"y\"\r\n", " line 3 holds a value outside any key" NOTHING, KEPT},
+    {V5 "[-" ROOT "\\Kept]\r\n\"x\"=\"y\"\r\n", " line 4 holds a value outside any key" NOTHING, KEPT},
+    {V5 "[" ROOT "\\A]\r\nx=1\r\n", " line 4 is not a key, a value or a comment" NOTHING, KEPT},
+    {V5 "[" ROOT "\\A\\\\B]\r\n", " line 3 is not a key, a value or a comment" NOTHING, KEPT},
+    // Any key but a handler's, however the line is disguised.
+    {V5 SNEAKY "\r\n[" ROOT "X]\r\n", " holds keys outside HKLM\\SOFTWARE\\Quorbit\\Message Handlers (line 4)" NOTHING,
+     KEPT},
+    {V5 SNEAKY "\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Other]\r\n",
+     " holds keys outside HKLM\\SOFTWARE\\Quorbit\\Message Handlers (line 4)" NOTHING, KEPT},
+    {V5 SNEAKY "\r\n \t[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Run]  \r\n",
+     " holds keys outside HKLM\\SOFTWARE\\Quorbit\\Message Handlers (line 4)" NOTHING, KEPT},
+    {V5 SNEAKY "\r[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Run]\r\n",
+     " holds keys outside HKLM\\SOFTWARE\\Quorbit\\Message Handlers (line 4)" NOTHING, KEPT},
+    {V5 SNEAKY "\r\n[HKLM\\SOFTWARE\\Quorbit\\Run]\r\n",
+     " holds keys outside HKLM\\SOFTWARE\\Quorbit\\Message Handlers (line 4)" NOTHING, KEPT},
+    {V5 "[" ROOT "]Run]\r\n", " holds keys outside HKLM\\SOFTWARE\\Quorbit\\Message Handlers (line 3)" NOTHING, KEPT},
+    {"REGEDIT\r\nHKEY_CLASSES_ROOT\\Quorbit test = x\r\n", " is not a registry export" NOTHING, KEPT},
+    {"", " is not a registry export" NOTHING, KEPT},
+};
+
+TEST_F(HandlerImport, WritesWhatItReadOrRefusesTheLine)
+{
+    for (bool fUtf16 : {false, true})
+    {
+        for (const auto& f : c_files)
+        {
+            std::string text = f.szText;
+            std::replace(text.begin(), text.end(), '\x01', '\0');
+            SCOPED_TRACE(std::string(fUtf16 ? "UTF-16: " : "ANSI: ") + f.szText);
+            ResetStore();
+            StoreHandler("Kept", "kept@example.com", "kept.exe");
+            std::string said;
+            EXPECT_EQ(Import(text, fUtf16, &said), f.szSays == NULL ? 0 : 1);
+            EXPECT_EQ(said, f.szSays == NULL ? "import-handlers: imported \"test.reg\"\n"
+                                             : std::string("import-handlers: \"test.reg\"") + f.szSays);
+            EXPECT_EQ(Dump(TEST_ROOT_KEY), f.szAfter);
+        }
+    }
+}
+
+// A write the registry refuses half-way puts back what the import changed
+// before it: values, a removed handler, created keys, the root it created.
+// A user who may not change the handlers changes nothing at all.
+TEST_F(HandlerImport, ARefusedWriteChangesNothing)
+{
+    StoreHandler("Gone", "gone@example.com", "gone.exe");
+    StoreHandler("Locked", "locked@example.com", "locked.exe");
+    const std::string before = Dump(TEST_ROOT_KEY);
+    SetStoreReadOnly(true, TEST_ROOT_KEY "\\Locked");
+    std::string said;
+    EXPECT_EQ(Import(V5 "[" ROOT "\\Kept]\r\n\"SenderEmailAddress\"=\"changed@example.com\"\r\n\"Debug\"=-\r\n"
+                        "[-" ROOT "\\Gone]\r\n[" ROOT "\\New\\Deeper]\r\n\"x\"=dword:1\r\n[" ROOT "\\Locked]\r\n",
+                     true, &said),
+              1);
+    EXPECT_EQ(said, "import-handlers: \"test.reg\" line 9 could not be written: Access denied. Nothing was imported.\n");
+    SetStoreReadOnly(false, TEST_ROOT_KEY "\\Locked");
+    EXPECT_EQ(Dump(TEST_ROOT_KEY), before);
+
+    ResetStore();
+    EXPECT_EQ(Import(V5 "[" ROOT "\\A]\r\n[" ROOT "\\" + std::string(300, 'x') + "]\r\n", false, &said), 1);
+    EXPECT_EQ(said.find("import-handlers: \"test.reg\" line 4 could not be written: "), 0u) << said;
+    EXPECT_FALSE(KeyExists("SOFTWARE\\Quorbit"));
+
+    StoreHandler("Kept", "kept@example.com", "kept.exe");
+    SetStoreReadOnly(true);
+    EXPECT_EQ(Import(V5 "[" ROOT "\\A]\r\n", false, &said), 1);
+    EXPECT_EQ(said, "import-handlers: only an administrator can change message handlers; run this as an "
+                    "administrator\n");
+    SetStoreReadOnly(false);
+    EXPECT_EQ(Dump(TEST_ROOT_KEY), KEPT);
+}
+
+// Run by the CTest entry that starts the tests in Japanese, code page 932.
+// Lines are split on the bytes: a lead byte before a line feed does not
+// take the line feed, and a second byte of 0x5C is no backslash.
+TEST_F(HandlerImport, CodePage932LinesAreSplitBeforeTheyAreRead)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs code page 932";
+    std::string said;
+    EXPECT_EQ(Import("REGEDIT4\n; \x83\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Run]\n", false, &said), 1);
+    EXPECT_EQ(said, "import-handlers: \"test.reg\" line 2 holds bytes that are no text in this code page" NOTHING);
+    EXPECT_EQ(Import("REGEDIT4\n[" ROOT "\\\x83\x5C]\n\"Debug\"=dword:1\n", false, &said), 0) << said;
+    EXPECT_EQ(Dump(TEST_ROOT_KEY), KEPT "\x83\x5C{Debug=1}");
+}
+
+}  // namespace
