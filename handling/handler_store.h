@@ -74,14 +74,15 @@ LONG RegistryOpenForReading(const char* szName, HKEY* phkHandle);
 // given, tells whether the key was created.
 LONG RegistryOpenForWriting(const char* szName, HKEY* phkHandle, DWORD* pdwDisposition);
 
-// Fills *lpHandler, zeroed by the caller, from the handler key szName below
-// the root and from nothing else: the one read of a handler's five values.
-// An option is read from up to four bytes of any type; a text only from a
-// REG_SZ that fits its field with its terminator. Returns ERROR_SUCCESS, or
-// the registry's reason with *lpHandler untouched: ERROR_FILE_NOT_FOUND when
-// there is no such handler (or no root), ERROR_ACCESS_DENIED when its key
-// may not be read. Opens keys for reading only, and creates none.
-LONG RegistryReadHandler(const char* szName, LPHANDLER lpHandler);
+// Fills *lpHandler, zeroed by the caller, from the handler key szHandler
+// below the root and from nothing else: the one read of a handler's five
+// values. An option is read from up to four bytes of any type; a text only
+// from a REG_SZ that fits its field with its terminator. Returns
+// ERROR_SUCCESS, or the registry's reason with *lpHandler untouched:
+// ERROR_FILE_NOT_FOUND when there is no such handler (or no root),
+// ERROR_ACCESS_DENIED when its key may not be read. Opens keys for reading
+// only, and creates none.
+LONG RegistryReadHandler(const char* szHandler, LPHANDLER lpHandler);
 
 // Writes the five values of *lpHandler (its name aside), all of them,
 // every time. Returns ERROR_SUCCESS, or the registry's reason for the

@@ -170,9 +170,9 @@ static void ShowDebugBox(const HANDLER* lpHandler, LPCSTR lpszCmdLine)
         MessageBoxA(NULL, lpszCmdLine, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
-// Starts the command line of lpLaunch in a console of its own and holds
-// nothing of the program. A failure is told to the user in the system's
-// words.
+// Starts lpszCmdLine, with lpLaunch's application name, in a console of its
+// own, and holds nothing of the program. A failure is told to the user in
+// the system's words, naming the program.
 static void Launch(const LAUNCH* lpLaunch, const HANDLER* lpHandler, LPSTR lpszCmdLine)
 {
     STARTUPINFOA si;
@@ -181,8 +181,8 @@ static void Launch(const LAUNCH* lpLaunch, const HANDLER* lpHandler, LPSTR lpszC
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     ZeroMemory(&pi, sizeof(pi));
-    if (CreateProcessA(lpLaunch->lpszApplication, lpszCmdLine, NULL, NULL, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
-                       NULL, NULL, &si, &pi))
+    if (CreateProcessA(lpLaunch->lpszApplication, lpszCmdLine, NULL, NULL, FALSE,
+                       CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, NULL, NULL, &si, &pi))
     {
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
