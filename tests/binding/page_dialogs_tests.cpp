@@ -185,25 +185,22 @@ TEST(PageDialogs, BrowseOpensTheFileDialogThroughTheDll)
 TEST(PageDialogs, AddStartsFromTheHandlerTheLastCheckMatched)
 {
     ResetStore();
-    StoreHandler("Orders", "orders@example.com", "c:\\orders.exe", 1, 0, 0);
+    StoreHandler("Orders", "orders@example.com", "c:\\orders.exe", /*confirm*/ 1);
     FakeCallback callback;
     FakeMsgStore store;
     FakeMessage message;
     callback.m_pStore = &store;
     callback.m_pMessage = &message;
     message.SetSender("orders@example.com");
-    message.SetEntryId({0x01});
     LPEXCHEXT pExt = InstalledExtension(EECONTEXT_READNOTEMESSAGE);
     ASSERT_NE(pExt, nullptr);
-    IOutlookExtItemEvents* pEvents = (IOutlookExtItemEvents*)Ask(pExt, IID_IOutlookExtItemEvents);
+    IUnknown* pEvents = Ask(pExt, IID_IOutlookExtItemEvents);
     ASSERT_NE(pEvents, nullptr);
-    {
-        BoxAnswerer answerer;
-        answerer.Answer(IDNO);
-        EXPECT_EQ(pEvents->OnOpen(&callback), S_FALSE);
-        ASSERT_EQ(answerer.boxes.size(), 1u);
-        EXPECT_EQ(answerer.boxes[0].text, "Do you want to process this document?");
-    }
+    BoxAnswerer answerer;
+    answerer.Answer(IDNO);
+    EXPECT_EQ(((IOutlookExtItemEvents*)pEvents)->OnOpen(&callback), S_FALSE);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].text, "Do you want to process this document?");
     pEvents->Release();
     pExt->Release();
 

@@ -146,27 +146,6 @@ TEST_F(HandlerStore, SetWritesAnEmptyTextAsItsTerminator)
     EXPECT_EQ(std::vector<BYTE>{0}, v.data);
 }
 
-// Each handler is read from its own key alone: what it lacks is empty or
-// off, whatever the handler read before it held.
-TEST_F(HandlerStore, ReadFillsOnlyWhatTheHandlersKeyHolds)
-{
-    StoreHandler("First", "first@example.com", "first.exe", 0, 0, 1);
-    std::string second = HandlerPath("Second");
-    WriteDword(second, "ConfirmDialog", 1);
-    WriteString(second, "SenderEmailAddress", "second@example.com");
-
-    ASSERT_EQ(ERROR_SUCCESS, Read("First"));
-    EXPECT_EQ(1u, m_found.dwDebug);
-    EXPECT_STREQ("first.exe", m_found.szFilePath);
-    ASSERT_EQ(ERROR_SUCCESS, Read("Second"));
-    EXPECT_STREQ("Second", m_found.szName);
-    EXPECT_EQ(1u, m_found.dwConfirmDialog);
-    EXPECT_EQ(0u, m_found.dwPreventOpen);
-    EXPECT_STREQ("second@example.com", m_found.szSenderEmailAddress);
-    EXPECT_STREQ("", m_found.szFilePath);
-    EXPECT_EQ(0u, m_found.dwDebug);
-}
-
 TEST_F(HandlerStore, ReadNeverOverrunsAFieldWithAnOversizedValue)
 {
     std::string path = HandlerPath("Oversized");
