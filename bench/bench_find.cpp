@@ -1,9 +1,14 @@
 // Cost of the message check when no handler matches, against the least the
 // store's layout allows: for every handler key, one open by full path, one
 // read of "SenderEmailAddress" and one close. A second floor adds what the
-// search must also do to learn the names: one enumeration call per key. All
-// run in this process, alternating, over several rounds; the medians and
-// the ratios are printed.
+// search must also do to learn the names: one enumeration call per key.
+//
+// Every registry call is a round trip to the Wine server, whose speed
+// follows whatever else the machine runs. So the three are interleaved call
+// by call, each taking its turn first, and each round gives the check's
+// ratio to each floor over the same stretch of time. Many rounds give the
+// median and its spread (the middle half of the rounds) of the times and of
+// the ratios, which hold still from run to run where the times do not.
 #include "handler_store.h"
 #include "host_doubles.h"
 #include "message_check.h"
@@ -23,10 +28,34 @@ static double Now()
     return (double)t.QuadPart / (double)freq.QuadPart;
 }
 
-static double Median(std::vector<double> v)
+// The median of v, and the quartiles around it.
+struct Spread
+{
+    double median, q1, q3;
+};
+
+static double Quantile(const std::vector<double>& sorted, double p)
+{
+    double x = p * (double)(sorted.size() - 1);
+    size_t i = (size_t)x;
+    if (i + 1 >= sorted.size())
+        return sorted.back();
+    return sorted[i] + (x - (double)i) * (sorted[i + 1] - sorted[i]);
+}
+
+static Spread SpreadOf(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
+    if (v.empty())
+        return Spread{0.0, 0.0, 0.0};
+    return Spread{Quantile(v, 0.5), Quantile(v, 0.25), Quantile(v, 0.75)};
+}
+
+static void PrintSpread(const char* szFormat, const Spread& s)
+{
+    char sz[64];
+    snprintf(sz, sizeof(sz), szFormat, s.median, s.q1, s.q3);
+    printf(" %24s", sz);
 }
 
 // Stores n handlers, none of which matches the benchmark's sender.
@@ -40,11 +69,10 @@ static std::vector<std::string> StoreHandlers(int n)
         wsprintfA(szName, "Handler %04d", i);
         char szKey[CCH_HANDLER_KEY];
         RegistryHandlerKeyPath(szKey, CCH_HANDLER_KEY, szName);
-        HKEY hk = NULL;
-        RegistryOpen(szKey, &hk);
-        wsprintfA(szSenderEmailAddress, "handler%04d@example.com", i);
-        RegistrySet(hk);
-        RegistryClose(hk);
+        HANDLER handler;
+        ZeroMemory(&handler, sizeof(handler));
+        wsprintfA(handler.szSenderEmailAddress, "handler%04d@example.com", i);
+        RegistrySaveHandler(szName, &handler, NULL);
         paths.push_back(szKey);
     }
     return paths;
@@ -90,10 +118,42 @@ static void FloorWithEnumeration(size_t cKeys)
     RegCloseKey(hkRoot);
 }
 
+// Times of one round, in microseconds per call: the median call of each,
+// so that a call the system preempted does not weigh.
+struct Round
+{
+    double check, floor, floorEnum;
+};
+
+// reps calls of each of the three, interleaved call by call; each takes
+// its turn first. *pfOk turns false when a check matched or failed.
+static Round RunRound(IExchExtCallback* pCallback, const std::vector<std::string>& paths, int reps, bool* pfOk)
+{
+    std::vector<double> times[3];
+    for (int i = 0; i < reps; i++)
+    {
+        for (int k = 0; k < 3; k++)
+        {
+            int which = (i + k) % 3;
+            double t0 = Now();
+            if (which == 0)
+                *pfOk = CheckMessage(pCallback) == S_FALSE && *pfOk;
+            else if (which == 1)
+                Floor(paths);
+            else
+                FloorWithEnumeration(paths.size());
+            times[which].push_back((Now() - t0) * 1e6);
+        }
+    }
+    return Round{SpreadOf(times[0]).median, SpreadOf(times[1]).median, SpreadOf(times[2]).median};
+}
+
 int main()
 {
     const int counts[] = {0, 10, 100, 1000};
-    const int kRounds = 9;
+    const int kRounds = 41;
+    // Each of the three runs about this long in every round.
+    const double kRoundSeconds = 0.01;
 
     FakeCallback callback;
     FakeMsgStore store;
@@ -103,38 +163,46 @@ int main()
     callback.m_pStore = &store;
     callback.m_pMessage = &message;
 
-    printf("%6s %12s %12s %7s %16s %7s\n", "N", "check (us)", "floor (us)", "ratio", "floor+enum (us)", "ratio");
+    printf("%d rounds per N, the three interleaved call by call; median [middle half] of the rounds' median "
+           "calls\n",
+           kRounds);
+    printf("%6s %24s %24s %24s %24s %24s\n", "N", "check (us)", "floor (us)", "check/floor", "floor+enum (us)",
+           "check/(floor+enum)");
     bool fOk = true;
     for (int n : counts)
     {
         std::vector<std::string> paths = StoreHandlers(n);
-        // Enough calls per sample that each lasts a few tens of milliseconds.
-        int reps = n == 0 ? 2000 : std::max(1, 2000 / n);
-        std::vector<double> check, floor, floorEnum;
-        CheckMessage(&callback);
-        Floor(paths);
+        std::vector<double> check, floor, floorEnum, ratio, ratioEnum;
+        // Warm up, and learn how many calls make a round long enough.
+        Round first = RunRound(&callback, paths, 3, &fOk);
+        double slowest = std::max(first.check, std::max(first.floor, first.floorEnum));
+        // Three calls at least, for a median that one slow call cannot move.
+        int reps = std::max(3, (int)(kRoundSeconds * 1e6 / std::max(slowest, 1.0)));
         for (int r = 0; r < kRounds; r++)
         {
-            double t0 = Now();
-            for (int i = 0; i < reps; i++)
-                if (CheckMessage(&callback) != S_FALSE)
-                    fOk = false;
-            double t1 = Now();
-            for (int i = 0; i < reps; i++)
-                Floor(paths);
-            double t2 = Now();
-            for (int i = 0; i < reps; i++)
-                FloorWithEnumeration(paths.size());
-            double t3 = Now();
-            check.push_back((t1 - t0) / reps * 1e6);
-            floor.push_back((t2 - t1) / reps * 1e6);
-            floorEnum.push_back((t3 - t2) / reps * 1e6);
+            Round round = RunRound(&callback, paths, reps, &fOk);
+            check.push_back(round.check);
+            floor.push_back(round.floor);
+            floorEnum.push_back(round.floorEnum);
+            if (n > 0)
+            {
+                ratio.push_back(round.check / round.floor);
+                ratioEnum.push_back(round.check / round.floorEnum);
+            }
         }
-        double mc = Median(check), mf = Median(floor), me = Median(floorEnum);
-        if (n == 0)
-            printf("%6d %12.1f %12.1f %7s %16.1f %7s\n", n, mc, mf, "-", me, "-");
+        printf("%6d", n);
+        PrintSpread("%.1f [%.1f %.1f]", SpreadOf(check));
+        PrintSpread("%.1f [%.1f %.1f]", SpreadOf(floor));
+        if (n > 0)
+            PrintSpread("%.2f [%.2f %.2f]", SpreadOf(ratio));
         else
-            printf("%6d %12.1f %12.1f %7.2f %16.1f %7.2f\n", n, mc, mf, mc / mf, me, mc / me);
+            printf(" %24s", "-");
+        PrintSpread("%.1f [%.1f %.1f]", SpreadOf(floorEnum));
+        if (n > 0)
+            PrintSpread("%.2f [%.2f %.2f]", SpreadOf(ratioEnum));
+        else
+            printf(" %24s", "-");
+        printf("\n");
         fflush(stdout);
     }
     ResetStore();

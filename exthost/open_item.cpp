@@ -72,133 +72,210 @@ T* Ask(IExchExt* pExt, REFIID riid, const char* szName)
     return SUCCEEDED(hr) ? (T*)pv : NULL;
 }
 
-}  // namespace
-
-int OpenItem(LoadedExtension* pLoaded, const HostOptions* pOptions)
+// The item the client opens, and what it hands the extension for it.
+struct OpenedItem
 {
     FakeMsgStore store;
     FakeMessage message;
     FakeCallback callback;
-    std::vector<BYTE> entryId;
-    ULONG eecontext = pOptions->eecontext != 0   ? pOptions->eecontext
-                      : pOptions->fCompose ? EECONTEXT_SENDNOTEMESSAGE
-                                           : EECONTEXT_READNOTEMESSAGE;
+    HWND hwndHost = NULL;
+};
+
+// The extension object the client holds for the item, and the interfaces
+// it got from it.
+struct ItemExtension
+{
     IExchExt* pExt = NULL;
     IExchExtMessageEvents* pMessageEvents = NULL;
     IOutlookExtItemEvents* pItemEvents = NULL;
     IExchExtPropertySheets* pSheets = NULL;
-    HRESULT hrOpen = S_FALSE;
-    HWND hwndHost = NULL;
-    int rc = 0;
+};
+
+// How far the client got with the extension for the item.
+enum Installation
+{
+    INSTALLED,      // installed, and asked for its interfaces
+    NOT_INSTALLED,  // not loaded in this context, or it declined
+    NO_EXTENSION    // the entry point gave no object
+};
+
+ULONG ItemContext(const HostOptions* pOptions)
+{
+    if (pOptions->eecontext != 0)
+        return pOptions->eecontext;
+    return pOptions->fCompose ? EECONTEXT_SENDNOTEMESSAGE : EECONTEXT_READNOTEMESSAGE;
+}
+
+// Makes the item and the client's window from the options; false, having
+// said why, when the entry identifier is no hexadecimal.
+bool PrepareItem(const HostOptions* pOptions, OpenedItem* pItem)
+{
+    std::vector<BYTE> entryId;
 
     if (!ParseHex(pOptions->szEntryId, &entryId))
     {
         fprintf(stderr, "exthost: --entryid wants hexadecimal digits in pairs\n");
-        return 2;
+        return false;
     }
     // A new message has no sender until it is sent.
     if (!pOptions->fCompose)
-        message.SetSender(pOptions->szFrom);
-    message.SetEntryId(entryId);
-    hwndHost = CreateWindowA("STATIC", "exthost", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
-    callback.m_hwnd = hwndHost;
-    callback.m_pStore = &store;
-    callback.m_pMessage = &message;
-    callback.m_ulVersion = pOptions->ulBuildVersion;
+        pItem->message.SetSender(pOptions->szFrom);
+    pItem->message.SetEntryId(entryId);
+    pItem->hwndHost = CreateWindowA("STATIC", "exthost", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
+    pItem->callback.m_hwnd = pItem->hwndHost;
+    pItem->callback.m_pStore = &pItem->store;
+    pItem->callback.m_pMessage = &pItem->message;
+    pItem->callback.m_ulVersion = pOptions->ulBuildVersion;
+    return true;
+}
 
+void PrintItem(const HostOptions* pOptions, ULONG eecontext)
+{
     if (pOptions->fCompose)
         printf("open: a new message, without a sender, context %lu\n", eecontext);
     else
         printf("open: item from %s, entry identifier %s, context %lu\n", pOptions->szFrom, pOptions->szEntryId,
                eecontext);
+}
+
+// Gets an extension object for the context, installs it and asks it for
+// the interfaces the client uses, as the client does.
+Installation InstallExtension(LoadedExtension* pLoaded, OpenedItem* pItem, ULONG eecontext, ULONG ulBuildVersion,
+                              ItemExtension* pExtension)
+{
+    HRESULT hr;
+
     if (!ContextInMap(pLoaded, eecontext))
     {
         printf("  context %lu is not in the context map %s: the extension is not loaded\n", eecontext,
                pLoaded->szContextMap);
-        goto Opened;
+        return NOT_INSTALLED;
     }
-
-    pExt = pLoaded->pfnEntryPoint();
-    if (pExt == NULL)
+    pExtension->pExt = pLoaded->pfnEntryPoint();
+    if (pExtension->pExt == NULL)
     {
         printf("  ExchEntryPoint -> NULL\n");
-        rc = 1;
-        goto Cleanup;
+        return NO_EXTENSION;
     }
-    {
-        HRESULT hr = pExt->Install(&callback, eecontext, 0);
-        printf("  Install(context %lu, build version 0x%08lX) -> %s\n", eecontext, pOptions->ulBuildVersion,
-               ResultName(hr));
-        if (hr != S_OK)
-            goto Opened;
-    }
-    pMessageEvents = Ask<IExchExtMessageEvents>(pExt, IID_IExchExtMessageEvents, "IExchExtMessageEvents");
-    pItemEvents = Ask<IOutlookExtItemEvents>(pExt, IID_IOutlookExtItemEvents, "IOutlookExtItemEvents");
-    pSheets = Ask<IExchExtPropertySheets>(pExt, IID_IExchExtPropertySheets, "IExchExtPropertySheets");
+    hr = pExtension->pExt->Install(&pItem->callback, eecontext, 0);
+    printf("  Install(context %lu, build version 0x%08lX) -> %s\n", eecontext, ulBuildVersion, ResultName(hr));
+    if (hr != S_OK)
+        return NOT_INSTALLED;
+    pExtension->pMessageEvents =
+        Ask<IExchExtMessageEvents>(pExtension->pExt, IID_IExchExtMessageEvents, "IExchExtMessageEvents");
+    pExtension->pItemEvents =
+        Ask<IOutlookExtItemEvents>(pExtension->pExt, IID_IOutlookExtItemEvents, "IOutlookExtItemEvents");
+    pExtension->pSheets =
+        Ask<IExchExtPropertySheets>(pExtension->pExt, IID_IExchExtPropertySheets, "IExchExtPropertySheets");
     fflush(stdout);
+    return INSTALLED;
+}
 
-    if (pItemEvents != NULL)
+// OnOpen and OnOpenComplete, the boxes between them answered with idButton
+// where they ask (0: by the user). Returns what OnOpen answered.
+HRESULT OpenWithExtension(const ItemExtension* pExtension, OpenedItem* pItem, int idButton)
+{
+    HRESULT hrOpen;
+    ULONG ulFlags;
+
+    if (pExtension->pItemEvents == NULL)
+        return S_FALSE;
+    if (idButton != 0)
     {
-        if (pOptions->idAnswer != 0)
-        {
-            pAnswerer = new (std::nothrow) BoxAnswerer();
-            idAnswer = pOptions->idAnswer;
-            if (pAnswerer != NULL)
-                AnswerNextBox(hwndHost);
-        }
-        hrOpen = pItemEvents->OnOpen(&callback);
-        delete pAnswerer;
-        pAnswerer = NULL;
-        printf("  OnOpen -> %s\n", ResultName(hrOpen));
-        // As OnRead is followed by OnReadComplete; EEME_FAILED when the
-        // opening stopped.
-        ULONG ulFlags = FAILED(hrOpen) ? EEME_FAILED : 0;
-        printf("  OnOpenComplete(%s) -> %s\n", ulFlags != 0 ? "EEME_FAILED" : "0",
-               ResultName(pItemEvents->OnOpenComplete(&callback, ulFlags)));
+        pAnswerer = new (std::nothrow) BoxAnswerer();
+        idAnswer = idButton;
+        if (pAnswerer != NULL)
+            AnswerNextBox(pItem->hwndHost);
     }
+    hrOpen = pExtension->pItemEvents->OnOpen(&pItem->callback);
+    delete pAnswerer;
+    pAnswerer = NULL;
+    printf("  OnOpen -> %s\n", ResultName(hrOpen));
+    // As OnRead is followed by OnReadComplete; EEME_FAILED when the
+    // opening stopped.
+    ulFlags = FAILED(hrOpen) ? EEME_FAILED : 0;
+    printf("  OnOpenComplete(%s) -> %s\n", ulFlags != 0 ? "EEME_FAILED" : "0",
+           ResultName(pExtension->pItemEvents->OnOpenComplete(&pItem->callback, ulFlags)));
+    return hrOpen;
+}
 
-Opened:
+// Opens the item or not, as hrOpen says; an opened item is read, shown and
+// closed.
+void ShowItem(const ItemExtension* pExtension, OpenedItem* pItem, HRESULT hrOpen)
+{
+    LPEXCHEXTCALLBACK pCallback = &pItem->callback;
+
     // Any error from an event method stops the user's action: E_ABORT, and
     // every failure code alike.
     if (FAILED(hrOpen))
+    {
         printf("  the client does NOT open the item: %s stopped it\n", ResultName(hrOpen));
-    else
-        printf("  the client opens the item\n");
-    if (SUCCEEDED(hrOpen))
-    {
-        // The item is read and shown, then closed.
-        if (pMessageEvents != NULL)
-        {
-            printf("  OnRead -> %s\n", ResultName(pMessageEvents->OnRead(&callback)));
-            printf("  OnReadComplete -> %s\n", ResultName(pMessageEvents->OnReadComplete(&callback, 0)));
-        }
-        if (pItemEvents != NULL)
-        {
-            printf("  OnClose -> %s\n", ResultName(pItemEvents->OnClose(&callback, 0)));
-            printf("  OnCloseComplete -> %s\n", ResultName(pItemEvents->OnCloseComplete(&callback, 0)));
-        }
+        return;
     }
+    printf("  the client opens the item\n");
+    if (pExtension->pMessageEvents != NULL)
+    {
+        printf("  OnRead -> %s\n", ResultName(pExtension->pMessageEvents->OnRead(pCallback)));
+        printf("  OnReadComplete -> %s\n", ResultName(pExtension->pMessageEvents->OnReadComplete(pCallback, 0)));
+    }
+    if (pExtension->pItemEvents != NULL)
+    {
+        printf("  OnClose -> %s\n", ResultName(pExtension->pItemEvents->OnClose(pCallback, 0)));
+        printf("  OnCloseComplete -> %s\n", ResultName(pExtension->pItemEvents->OnCloseComplete(pCallback, 0)));
+    }
+}
 
-Cleanup:
-    // Interfaces first, then the extension object.
-    if (pItemEvents != NULL)
-        printf("  release IOutlookExtItemEvents -> %lu\n", pItemEvents->Release());
-    if (pMessageEvents != NULL)
-        printf("  release IExchExtMessageEvents -> %lu\n", pMessageEvents->Release());
-    if (pSheets != NULL)
-        printf("  release IExchExtPropertySheets -> %lu\n", pSheets->Release());
-    if (pExt != NULL)
-        printf("  release IExchExt -> %lu\n", pExt->Release());
-    if (store.m_cRef != 1 || message.m_cRef != 1 || callback.m_cRef != 1)
+// Releases the interfaces, then the extension object, and checks that the
+// extension gave back every reference to the item. Returns false when it
+// kept one.
+bool ReleaseExtension(ItemExtension* pExtension, const OpenedItem* pItem)
+{
+    if (pExtension->pItemEvents != NULL)
+        printf("  release IOutlookExtItemEvents -> %lu\n", pExtension->pItemEvents->Release());
+    if (pExtension->pMessageEvents != NULL)
+        printf("  release IExchExtMessageEvents -> %lu\n", pExtension->pMessageEvents->Release());
+    if (pExtension->pSheets != NULL)
+        printf("  release IExchExtPropertySheets -> %lu\n", pExtension->pSheets->Release());
+    if (pExtension->pExt != NULL)
+        printf("  release IExchExt -> %lu\n", pExtension->pExt->Release());
+    if (pItem->store.m_cRef != 1 || pItem->message.m_cRef != 1 || pItem->callback.m_cRef != 1)
     {
-        printf("  the extension kept references: store %ld, message %ld, callback %ld\n", store.m_cRef - 1,
-               message.m_cRef - 1, callback.m_cRef - 1);
-        rc = 1;
+        printf("  the extension kept references: store %ld, message %ld, callback %ld\n", pItem->store.m_cRef - 1,
+               pItem->message.m_cRef - 1, pItem->callback.m_cRef - 1);
+        return false;
     }
-    else
-        printf("  every reference the client handed out came back\n");
-    if (hwndHost != NULL)
-        DestroyWindow(hwndHost);
+    printf("  every reference the client handed out came back\n");
+    return true;
+}
+
+}  // namespace
+
+int OpenItem(LoadedExtension* pLoaded, const HostOptions* pOptions)
+{
+    OpenedItem item;
+    ItemExtension extension;
+    ULONG eecontext = ItemContext(pOptions);
+    int rc = 0;
+
+    if (!PrepareItem(pOptions, &item))
+        return 2;
+    PrintItem(pOptions, eecontext);
+    switch (InstallExtension(pLoaded, &item, eecontext, pOptions->ulBuildVersion, &extension))
+    {
+    case INSTALLED:
+        ShowItem(&extension, &item, OpenWithExtension(&extension, &item, pOptions->idAnswer));
+        break;
+    case NOT_INSTALLED:
+        ShowItem(&extension, &item, S_FALSE);
+        break;
+    default:
+        rc = 1;
+        break;
+    }
+    if (!ReleaseExtension(&extension, &item))
+        rc = 1;
+    if (item.hwndHost != NULL)
+        DestroyWindow(item.hwndHost);
     fflush(stdout);
     return rc;
 }

@@ -1,21 +1,12 @@
 // Handler store over the Windows registry.
 #include "handler_store.h"
-#include "message_check.h"
 #include "store_access.h"
 #include "store_ids.h"
 
-char  szHandlerName[CCH_HANDLER_NAME] = "";
-char  szSenderEmailAddress[CCH_SENDER_EMAIL] = "sender@example.com";
-char  szFilePath[CCH_FILE_PATH] = "\"Specify a path and file name\"";
-DWORD dwPreventOpen = 1;
-DWORD dwConfirmDialog = 1;
-DWORD dwDebug = 0;
-
 char szRootKey[CCH_ROOT_KEY] = "SOFTWARE\\Quorbit\\Message Handlers";
 
-// Working buffers of the enumeration and the search.
+// Working buffer of the enumeration and the search.
 static char szName[CCH_KEY_NAME];
-static char szHandlerEmailAddress[CCH_SENDER_EMAIL];
 
 static char szEmptyClass[] = "";
 
@@ -41,19 +32,21 @@ static void RegistryReadDword(HKEY hk, const char* szValue, DWORD* pdwField)
         *pdwField = dwValue;
 }
 
-// Reads a text value into szField only when the text and its terminator fit
-// in cchField; a missing, too long or unterminated value leaves the field
-// as it was. Returns TRUE when the field was written.
+// Reads a REG_SZ value into szField only when the text and its terminator
+// fit in cchField; a missing, too long or unterminated value, or one of
+// another type, leaves the field as it was. Returns TRUE when the field was
+// written.
 static BOOL RegistryReadString(HKEY hk, const char* szValue, char* szField, DWORD cchField)
 {
     // One byte more than the largest field, for a value stored without its
     // terminator.
     char szBuffer[CCH_FILE_PATH + 1];
+    DWORD dwType = REG_NONE;
     DWORD cb = cchField;
 
     if (cchField > CCH_FILE_PATH)
         return FALSE;
-    if (RegQueryValueExA(hk, szValue, NULL, NULL, (LPBYTE)szBuffer, &cb) != ERROR_SUCCESS)
+    if (RegQueryValueExA(hk, szValue, NULL, &dwType, (LPBYTE)szBuffer, &cb) != ERROR_SUCCESS || dwType != REG_SZ)
         return FALSE;
     szBuffer[cb] = '\0';
     if (lstrlenA(szBuffer) >= (int)cchField)
@@ -148,38 +141,40 @@ DWORD RegistryOpen(const char* szName, HKEY* phkHandle)
     return 0;
 }
 
-// Fills the zeroed *lpHandler from the key's values; what cannot be read
-// stays zeroed.
-static void RegistryGetHandler(HKEY hk, LPHANDLER lpHandler)
+LONG RegistryReadHandler(const char* szHandler, LPHANDLER lpHandler)
 {
+    HKEY hkRoot = NULL;
+    HKEY hk = NULL;
+    LONG lResult = ERROR_INVALID_PARAMETER;
+
+    // An empty name would open the root itself, whose values are no
+    // handler's.
+    if (szHandler == NULL || lpHandler == NULL || szHandler[0] == '\0' || lstrlenA(szHandler) >= CCH_KEY_NAME)
+        goto Cleanup;
+    lResult = RegistryOpenForReading(szRootKey, &hkRoot);
+    if (lResult != ERROR_SUCCESS)
+        goto Cleanup;
+    lResult = RegOpenKeyExA(hkRoot, szHandler, 0, KEY_QUERY_VALUE, &hk);
+    if (lResult != ERROR_SUCCESS)
+    {
+        hk = NULL;
+        goto Cleanup;
+    }
+
+    lstrcpyA(lpHandler->szName, szHandler);
     RegistryReadDword(hk, REGVAL_CONFIRM_DIALOG, &lpHandler->dwConfirmDialog);
     RegistryReadDword(hk, REGVAL_PREVENT_OPEN, &lpHandler->dwPreventOpen);
     RegistryReadString(hk, REGVAL_SENDER_EMAIL, lpHandler->szSenderEmailAddress, CCH_SENDER_EMAIL);
     RegistryReadString(hk, REGVAL_FILE_PATH, lpHandler->szFilePath, CCH_FILE_PATH);
     RegistryReadDword(hk, REGVAL_DEBUG, &lpHandler->dwDebug);
+
+Cleanup:
+    RegistryClose(hk);
+    RegistryClose(hkRoot);
+    return lResult;
 }
 
-void RegistryRecordFound(const HANDLER* lpHandler)
-{
-    lstrcpyA(szSenderEmailAddress, lpHandler->szSenderEmailAddress);
-    lstrcpyA(szFilePath, lpHandler->szFilePath);
-    dwPreventOpen = lpHandler->dwPreventOpen;
-    dwConfirmDialog = lpHandler->dwConfirmDialog;
-    dwDebug = lpHandler->dwDebug;
-}
-
-void RegistryGet(HKEY hkHandle)
-{
-    if (hkHandle == NULL)
-        return;
-    RegistryReadDword(hkHandle, REGVAL_CONFIRM_DIALOG, &dwConfirmDialog);
-    RegistryReadDword(hkHandle, REGVAL_PREVENT_OPEN, &dwPreventOpen);
-    RegistryReadString(hkHandle, REGVAL_SENDER_EMAIL, szSenderEmailAddress, CCH_SENDER_EMAIL);
-    RegistryReadString(hkHandle, REGVAL_FILE_PATH, szFilePath, CCH_FILE_PATH);
-    RegistryReadDword(hkHandle, REGVAL_DEBUG, &dwDebug);
-}
-
-LONG RegistrySet(HKEY hkHandle)
+LONG RegistrySet(HKEY hkHandle, const HANDLER* lpHandler)
 {
     LONG lResult;
 
@@ -187,11 +182,11 @@ LONG RegistrySet(HKEY hkHandle)
         return ERROR_INVALID_HANDLE;
     // All five are written even after a failure, as a caller that ignores
     // the result has always had them written.
-    lResult = RegistryWriteDword(hkHandle, REGVAL_CONFIRM_DIALOG, dwConfirmDialog);
-    FirstFailure(&lResult, RegistryWriteDword(hkHandle, REGVAL_PREVENT_OPEN, dwPreventOpen));
-    FirstFailure(&lResult, RegistryWriteString(hkHandle, REGVAL_SENDER_EMAIL, szSenderEmailAddress));
-    FirstFailure(&lResult, RegistryWriteString(hkHandle, REGVAL_FILE_PATH, szFilePath));
-    FirstFailure(&lResult, RegistryWriteDword(hkHandle, REGVAL_DEBUG, dwDebug));
+    lResult = RegistryWriteDword(hkHandle, REGVAL_CONFIRM_DIALOG, lpHandler->dwConfirmDialog);
+    FirstFailure(&lResult, RegistryWriteDword(hkHandle, REGVAL_PREVENT_OPEN, lpHandler->dwPreventOpen));
+    FirstFailure(&lResult, RegistryWriteString(hkHandle, REGVAL_SENDER_EMAIL, lpHandler->szSenderEmailAddress));
+    FirstFailure(&lResult, RegistryWriteString(hkHandle, REGVAL_FILE_PATH, lpHandler->szFilePath));
+    FirstFailure(&lResult, RegistryWriteDword(hkHandle, REGVAL_DEBUG, lpHandler->dwDebug));
     return lResult;
 }
 
@@ -260,7 +255,7 @@ static BOOL RestoreValues(HKEY hk, const SAVEDVALUE* aSaved)
     return fRestored;
 }
 
-LONG RegistrySaveHandler(const char* szHandler, BOOL* pfUndone)
+LONG RegistrySaveHandler(const char* szHandler, const HANDLER* lpHandler, BOOL* pfUndone)
 {
     char szKey[CCH_HANDLER_KEY];
     SAVEDVALUE aSaved[CVALUES];
@@ -282,7 +277,7 @@ LONG RegistrySaveHandler(const char* szHandler, BOOL* pfUndone)
         if (lResult != ERROR_SUCCESS)
             goto Cleanup;
     }
-    lResult = RegistrySet(hk);
+    lResult = RegistrySet(hk, lpHandler);
     if (lResult == ERROR_SUCCESS)
         goto Cleanup;
 
@@ -376,21 +371,6 @@ LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey)
     return SubKeyIsListed(hkHandle, lpSubKey) ? ERROR_NO_UNICODE_TRANSLATION : ERROR_FILE_NOT_FOUND;
 }
 
-BOOL RegistryHandlerIsStored(const char* szHandler)
-{
-    HKEY hkRoot = NULL;
-    HKEY hk = NULL;
-    LONG lResult = RegistryOpenForReading(szRootKey, &hkRoot);
-
-    if (lResult == ERROR_SUCCESS)
-    {
-        lResult = RegOpenKeyExA(hkRoot, szHandler, 0, KEY_READ, &hk);
-        RegistryClose(hk);
-    }
-    RegistryClose(hkRoot);
-    return lResult != ERROR_FILE_NOT_FOUND;
-}
-
 void RegistryEnumKeys(HWND HDlg, HKEY hkHandle)
 {
     HWND hList = GetDlgItem(HDlg, IDC_HANDLER_LIST);
@@ -411,17 +391,17 @@ void RegistryList(HWND HDlg)
     RegistryClose(hkRoot);
 }
 
-HRESULT RegistryFindHandler(LPHANDLER lpHandler)
+HRESULT RegistryFindHandler(const char* szSender, LPHANDLER lpHandler)
 {
+    char szHandlerEmailAddress[CCH_SENDER_EMAIL];
     HRESULT hr = S_FALSE;
     HKEY hkRoot = NULL;
     HKEY hkHandler = NULL;
     DWORD cSubKeys = 0;
+    BOOL fMatch;
     LONG lResult;
 
-    szHandlerEmailAddress[0] = '\0';
-
-    if (lpszSenderEmail == NULL || lpHandler == NULL)
+    if (szSender == NULL || lpHandler == NULL)
         goto Cleanup;
     // No root: no handlers. A root that is there but cannot be read is the
     // store's failure, not "no handler".
@@ -448,18 +428,20 @@ HRESULT RegistryFindHandler(LPHANDLER lpHandler)
             hkHandler = NULL;
             continue;
         }
-        // A key whose address cannot be read matches nothing, not even an
-        // empty address.
-        if (RegistryReadString(hkHandler, REGVAL_SENDER_EMAIL, szHandlerEmailAddress, CCH_SENDER_EMAIL) &&
-            lstrcmpiA(lpszSenderEmail, szHandlerEmailAddress) == 0)
+        // Only the address, for every key: the search costs one read per
+        // handler. A key whose address cannot be read matches nothing, not
+        // even an empty address.
+        fMatch = RegistryReadString(hkHandler, REGVAL_SENDER_EMAIL, szHandlerEmailAddress, CCH_SENDER_EMAIL) &&
+                 lstrcmpiA(szSender, szHandlerEmailAddress) == 0;
+        RegistryClose(hkHandler);
+        hkHandler = NULL;
+        // The match is read whole as any handler is; one removed meanwhile
+        // is passed over.
+        if (fMatch && RegistryReadHandler(szName, lpHandler) == ERROR_SUCCESS)
         {
-            lstrcpyA(lpHandler->szName, szName);
-            RegistryGetHandler(hkHandler, lpHandler);
             hr = S_OK;
             break;
         }
-        RegistryClose(hkHandler);
-        hkHandler = NULL;
     }
 
 Cleanup:

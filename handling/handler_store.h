@@ -1,6 +1,6 @@
 // The handler store: one registry key per message handler below
-// HKLM\SOFTWARE\Quorbit\Message Handlers, and the one handler loaded at a
-// time (the current handler record).
+// HKLM\SOFTWARE\Quorbit\Message Handlers. It keeps no handler itself: each
+// read fills a structure of the caller's.
 #ifndef QUORBIT_HANDLER_STORE_H
 #define QUORBIT_HANDLER_STORE_H
 
@@ -21,24 +21,17 @@
 #define REGVAL_FILE_PATH        "FilePath"
 #define REGVAL_DEBUG            "Debug"
 
-// The current handler record. An option is on only when it holds exactly 1.
-extern char  szHandlerName[CCH_HANDLER_NAME];
-extern char  szSenderEmailAddress[CCH_SENDER_EMAIL];
-extern char  szFilePath[CCH_FILE_PATH];
-extern DWORD dwPreventOpen;
-extern DWORD dwConfirmDialog;
-extern DWORD dwDebug;
-
 // "SOFTWARE\Quorbit\Message Handlers", below HKEY_LOCAL_MACHINE.
 extern char szRootKey[CCH_ROOT_KEY];
 
-// One stored handler as the search reads it: from its own key alone, into
-// a structure the caller has zeroed. A value that is missing, unreadable or
-// too long for its field stays as zeroed: an option is then off, and an
-// empty program text names no program.
+// One stored handler, as RegistryReadHandler reads it: from its own key
+// alone, into a structure the caller has zeroed. A value that is missing,
+// unreadable, of another type or too long for its field stays as zeroed: an
+// option is then off, and an empty text names no sender and no program. An
+// option is on only when it holds exactly 1.
 typedef struct tagHANDLER
 {
-    char  szName[CCH_KEY_NAME];     // the key's name, as enumerated
+    char  szName[CCH_KEY_NAME];     // the key's name
     char  szSenderEmailAddress[CCH_SENDER_EMAIL];
     char  szFilePath[CCH_FILE_PATH];
     DWORD dwPreventOpen;
@@ -81,24 +74,29 @@ LONG RegistryOpenForReading(const char* szName, HKEY* phkHandle);
 // given, tells whether the key was created.
 LONG RegistryOpenForWriting(const char* szName, HKEY* phkHandle, DWORD* pdwDisposition);
 
-// Loads the five stored values into the record. A value that is missing,
-// or too long for its field, leaves the field as it was. szHandlerName is
-// not touched.
-void RegistryGet(HKEY hkHandle);
+// Fills *lpHandler, zeroed by the caller, from the handler key szHandler
+// below the root and from nothing else: the one read of a handler's five
+// values. An option is read from up to four bytes of any type; a text only
+// from a REG_SZ that fits its field with its terminator. Returns
+// ERROR_SUCCESS, or the registry's reason with *lpHandler untouched:
+// ERROR_FILE_NOT_FOUND when there is no such handler (or no root),
+// ERROR_ACCESS_DENIED when its key may not be read. Opens keys for reading
+// only, and creates none.
+LONG RegistryReadHandler(const char* szHandler, LPHANDLER lpHandler);
 
-// Writes the five values of the record, all of them, every time. Returns
-// ERROR_SUCCESS, or the registry's reason for the first value it could not
-// write (ERROR_INVALID_HANDLE for a NULL handle).
-LONG RegistrySet(HKEY hkHandle);
+// Writes the five values of *lpHandler (its name aside), all of them,
+// every time. Returns ERROR_SUCCESS, or the registry's reason for the
+// first value it could not write (ERROR_INVALID_HANDLE for a NULL handle).
+LONG RegistrySet(HKEY hkHandle, const HANDLER* lpHandler);
 
 void RegistryClose(HKEY hkHandle);
 
-// Writes the record as the handler szHandler, all five values or none:
+// Writes *lpHandler as the handler szHandler, all five values or none:
 // when one is refused, the values the key held before are put back, or the
 // key this call created is removed. Returns ERROR_SUCCESS or the registry's
 // reason for the refusal; *pfUndone tells whether the undoing succeeded
 // (TRUE when there was nothing to undo).
-LONG RegistrySaveHandler(const char* szHandler, BOOL* pfUndone);
+LONG RegistrySaveHandler(const char* szHandler, const HANDLER* lpHandler, BOOL* pfUndone);
 
 // Deletes the sub-key lpSubKey of hkHandle with its values and all the keys
 // below it. Returns ERROR_SUCCESS or the registry's reason; keys below it
@@ -109,11 +107,6 @@ LONG RegistrySaveHandler(const char* szHandler, BOOL* pfUndone);
 // redirect to the VirtualStore gets ERROR_ACCESS_DENIED.
 LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey);
 
-// Whether the handler szName is still stored: FALSE only when its key is
-// missing. Another Options dialog or an administrator's script may have
-// removed it since the page listed it.
-BOOL RegistryHandlerIsStored(const char* szName);
-
 // Appends the names of hkHandle's sub-keys to list box 1011 of HDlg, in
 // enumeration order, and selects item 0.
 void RegistryEnumKeys(HWND HDlg, HKEY hkHandle);
@@ -122,19 +115,14 @@ void RegistryEnumKeys(HWND HDlg, HKEY hkHandle);
 // root key is an empty store: nothing is created, the list not touched.
 void RegistryList(HWND HDlg);
 
-// Finds the handler whose "SenderEmailAddress" equals lpszSenderEmail
-// (ignoring case), searching from the last sub-key to the first, and fills
-// *lpHandler (zeroed by the caller) from that key alone. A key whose
+// Finds the handler whose "SenderEmailAddress" equals szSender (ignoring
+// case), searching from the last sub-key to the first, and fills
+// *lpHandler (zeroed by the caller) with RegistryReadHandler. A key whose
 // address cannot be read matches nothing. S_OK when found, S_FALSE when
 // not (*lpHandler untouched), or the registry's reason as an HRESULT when
 // the root key is there but cannot be read. Every key is opened for
 // reading, relative to the root: the search creates none, and names of any
 // length are found.
-HRESULT RegistryFindHandler(LPHANDLER lpHandler);
-
-// Puts a handler the search found into the current handler record, as the
-// handler loaded last, for the next Add to start from. szHandlerName is
-// not touched.
-void RegistryRecordFound(const HANDLER* lpHandler);
+HRESULT RegistryFindHandler(const char* szSender, LPHANDLER lpHandler);
 
 #endif

@@ -85,85 +85,128 @@ static void ShowNothingStarted(const HANDLER* lpHandler, const char* szFormat)
     MessageBoxA(NULL, szText, szMessageBoxTitle, MB_OK | MB_ICONINFORMATION);
 }
 
-void RunApp(const char* szCmdArgs, const HANDLER* lpHandler)
+// What a handler's program text starts, and how.
+typedef struct tagLAUNCH
 {
-    STARTUPINFOA si;
-    PROCESS_INFORMATION pi;
-    char szApplication[MAX_PATH];
-    LPCSTR lpszApplication = NULL;
-    LPCSTR lpszProgram = lpHandler->szFilePath;
-    LPCSTR lpszRest = "";
-    LPSTR lpszCmdLine;
-    int cchCmdLine;
+    char   szApplication[MAX_PATH];  // the settled program's full path
+    LPCSTR lpszApplication;          // for CreateProcessA: NULL, or szApplication
+    LPCSTR lpszProgram;              // what the command line begins with
+    LPCSTR lpszRest;                 // what follows it from the program text
+} LAUNCH;
+
+// Settles what lpHandler's program text starts into *lpLaunch. FALSE when
+// it starts nothing, once the user has been told why.
+static BOOL SettleLaunch(const HANDLER* lpHandler, LAUNCH* lpLaunch)
+{
+    lpLaunch->lpszApplication = NULL;
+    lpLaunch->lpszProgram = lpHandler->szFilePath;
+    lpLaunch->lpszRest = "";
 
     // What a stored value could not give: missing, unreadable, too long.
     if (lpHandler->szFilePath[0] == '\0')
     {
         ShowNothingStarted(lpHandler, "The message handler \"%s\" has no program to start: its program path is "
                                       "missing, cannot be read, or is longer than 127 characters.");
-        return;
+        return FALSE;
     }
-    switch (SettleProgramText(lpHandler->szFilePath, szApplication, MAX_PATH, &lpszRest))
+    switch (SettleProgramText(lpHandler->szFilePath, lpLaunch->szApplication, MAX_PATH, &lpLaunch->lpszRest))
     {
     case PROGRAM_AS_WRITTEN:
-        lpszRest = "";
-        break;
+        lpLaunch->lpszRest = "";
+        return TRUE;
     case PROGRAM_SETTLED:
-        lpszApplication = szApplication;
+        lpLaunch->lpszApplication = lpLaunch->szApplication;
         // A program whose path has a blank gets that path in quotes, so that
         // it reads its arguments as stored and not the rest of its path. A
         // path without a blank keeps the text's bytes.
-        if (FindBlank(lpHandler->szFilePath) < lpszRest)
-            lpszProgram = szApplication;
+        if (FindBlank(lpHandler->szFilePath) < lpLaunch->lpszRest)
+            lpLaunch->lpszProgram = lpLaunch->szApplication;
         else
-            lpszRest = "";
-        break;
+            lpLaunch->lpszRest = "";
+        return TRUE;
     case PROGRAM_AMBIGUOUS:
         ShowNothingStarted(lpHandler,
                            "The message handler \"%s\" was not run. Its program path, %s, has blanks and is not in "
                            "double quotes, so it may name more than one program.\n\nAsk an administrator to put "
                            "the program's path in double quotes.");
-        return;
+        return FALSE;
     default:
         // Left to the system, the text would start whatever a part of it
         // names.
         ShowLaunchFailure(ERROR_FILE_NOT_FOUND, lpHandler->szFilePath);
-        return;
+        return FALSE;
     }
+}
 
-    // Sized to what it holds, so any entry identifier that CreateProcessA
-    // can take fits.
-    cchCmdLine = lstrlenA(lpszProgram) + 2 + lstrlenA(lpszRest) + lstrlenA(szSpace) + lstrlenA(szCmdArgs) + 1;
-    lpszCmdLine = (LPSTR)LocalAlloc(LPTR, cchCmdLine);
+// The command line: the program (in quotes when it is the settled path),
+// the rest of the program text, a blank and szCmdArgs. Sized to what it
+// holds, so any entry identifier that CreateProcessA can take fits. NULL
+// without memory; the caller frees it with LocalFree.
+static LPSTR BuildCommandLine(const LAUNCH* lpLaunch, const char* szCmdArgs)
+{
+    BOOL fQuoted = lpLaunch->lpszProgram == lpLaunch->szApplication;
+    int cchCmdLine = lstrlenA(lpLaunch->lpszProgram) + 2 + lstrlenA(lpLaunch->lpszRest) + lstrlenA(szSpace) +
+                     lstrlenA(szCmdArgs) + 1;
+    LPSTR lpszCmdLine = (LPSTR)LocalAlloc(LPTR, cchCmdLine);
+
     if (lpszCmdLine == NULL)
-    {
-        ShowLaunchFailure(ERROR_NOT_ENOUGH_MEMORY, NULL);
-        return;
-    }
-    if (lpszProgram == szApplication)
+        return NULL;
+    if (fQuoted)
         lstrcatA(lpszCmdLine, szQuote);
-    lstrcatA(lpszCmdLine, lpszProgram);
-    if (lpszProgram == szApplication)
+    lstrcatA(lpszCmdLine, lpLaunch->lpszProgram);
+    if (fQuoted)
         lstrcatA(lpszCmdLine, szQuote);
-    lstrcatA(lpszCmdLine, lpszRest);
+    lstrcatA(lpszCmdLine, lpLaunch->lpszRest);
     lstrcatA(lpszCmdLine, szSpace);
     lstrcatA(lpszCmdLine, szCmdArgs);
+    return lpszCmdLine;
+}
 
+// The Debug option: the whole command line, before the start, which waits
+// for the box to close.
+static void ShowDebugBox(const HANDLER* lpHandler, LPCSTR lpszCmdLine)
+{
     if (lpHandler->dwDebug == 1)
         MessageBoxA(NULL, lpszCmdLine, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// Starts lpszCmdLine, with lpLaunch's application name, in a console of its
+// own, and holds nothing of the program. A failure is told to the user in
+// the system's words, naming the program.
+static void Launch(const LAUNCH* lpLaunch, const HANDLER* lpHandler, LPSTR lpszCmdLine)
+{
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
 
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     ZeroMemory(&pi, sizeof(pi));
-    if (CreateProcessA(lpszApplication, lpszCmdLine, NULL, NULL, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
-                       NULL, NULL, &si, &pi))
+    if (CreateProcessA(lpLaunch->lpszApplication, lpszCmdLine, NULL, NULL, FALSE,
+                       CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, NULL, NULL, &si, &pi))
     {
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
     else
-        ShowLaunchFailure(GetLastError(), lpszApplication != NULL ? lpszApplication : lpHandler->szFilePath);
+        ShowLaunchFailure(GetLastError(),
+                          lpLaunch->lpszApplication != NULL ? lpLaunch->lpszApplication : lpHandler->szFilePath);
+}
 
+void RunApp(const char* szCmdArgs, const HANDLER* lpHandler)
+{
+    LAUNCH launch;
+    LPSTR lpszCmdLine;
+
+    if (!SettleLaunch(lpHandler, &launch))
+        return;
+    lpszCmdLine = BuildCommandLine(&launch, szCmdArgs);
+    if (lpszCmdLine == NULL)
+    {
+        ShowLaunchFailure(ERROR_NOT_ENOUGH_MEMORY, NULL);
+        return;
+    }
+    ShowDebugBox(lpHandler, lpszCmdLine);
+    Launch(&launch, lpHandler, lpszCmdLine);
     LocalFree(lpszCmdLine);
 }
 
@@ -216,7 +259,7 @@ Cleanup:
     return hr;
 }
 
-HRESULT CheckMessage(IExchExtCallback* lpeecb)
+HRESULT CheckMessage(IExchExtCallback* lpeecb, LPHANDLER lpLoaded)
 {
     HANDLER handler;
     HRESULT hr = S_FALSE;
@@ -251,13 +294,15 @@ HRESULT CheckMessage(IExchExtCallback* lpeecb)
         goto Cleanup;
 
     // The check's own handler, read from its key alone: while a box is up
-    // the user may open another handler in the Options dialog, which
-    // reloads the record.
+    // the user may open another handler in the Options dialog.
     ZeroMemory(&handler, sizeof(handler));
-    hr = RegistryFindHandler(&handler);
+    hr = RegistryFindHandler(lpszSenderEmail, &handler);
     if (FAILED(hr) || hr == S_FALSE)
         goto Cleanup;
-    RegistryRecordFound(&handler);
+    // Before any box: a handler the user opens while one is up is loaded
+    // after this one.
+    if (lpLoaded != NULL)
+        *lpLoaded = handler;
 
     if (handler.dwConfirmDialog == 1 &&
         MessageBoxA(hWnd, "Do you want to process this document?", szMessageBoxTitle, MB_YESNO) == IDNO)

@@ -9,14 +9,15 @@
 extern char szMessageBoxTitle[40];
 
 // Sender address of the message under check (MAPI memory), NULL outside a
-// check. The handler search reads it.
+// check.
 extern LPSTR lpszSenderEmail;
 
 // Looks up the handler for the item the client is opening and runs it.
 // S_FALSE lets the client go on opening the item; E_ABORT stops it (the
 // handler ran with PreventOpen on); other failures come from the client,
-// the sender-address read or the store.
-HRESULT CheckMessage(IExchExtCallback* lpeecb);
+// the sender-address read or the store. *lpLoaded, when given, receives
+// the handler that matched as soon as it is found, before any box.
+HRESULT CheckMessage(IExchExtCallback* lpeecb, LPHANDLER lpLoaded = NULL);
 
 // Builds the argument string from the message's entry identifier and
 // starts lpHandler's program with it. S_OK once the launch was tried.

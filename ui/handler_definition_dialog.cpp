@@ -19,7 +19,7 @@ static char szAddressBookCaption[] = "Select Addressee";
 // One filter pair, then the empty string that closes the list.
 static const char szProgramFilter[] = "Program Files\0*.exe\0";
 
-// Shows one option of the record. Only 1 counts as on where the option is
+// Shows one option of the handler. Only 1 counts as on where the option is
 // used, so any other stored value is shown clear.
 static void ShowOption(HWND hDlg, int idCheckBox, DWORD dwOption)
 {
@@ -31,35 +31,30 @@ static DWORD ReadOption(HWND hDlg, int idCheckBox)
     return SendDlgItemMessageA(hDlg, idCheckBox, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
 }
 
-// Loads the named handler into the record and shows the record.
-static void OnInitDialog(HWND hDlg)
+// Shows the handler the page hands over. It is loaded already: the fields
+// show that handler's own values, or for a new one (no name) the values of
+// the handler loaded last.
+static void OnInitDialog(HWND hDlg, const HANDLER* lpHandler)
 {
-    char szHandlerKey[CCH_HANDLER_KEY];
-    HKEY hkHandler = NULL;
+    HANDLER empty;
 
-    ZeroMemory(szHandlerKey, sizeof(szHandlerKey));
-    // A new handler has no key yet. The path "<root>\" would open the root
-    // key itself, whose values are not a handler's, so nothing is loaded
-    // and the record keeps what it holds. Loading creates nothing: a
-    // handler removed meanwhile is not made anew by looking at it.
-    if (szHandlerName[0] != '\0' && RegistryHandlerKeyPath(szHandlerKey, CCH_HANDLER_KEY, szHandlerName))
-    {
-        RegistryOpenForReading(szHandlerKey, &hkHandler);
-        RegistryGet(hkHandler);
-        RegistryClose(hkHandler);
-    }
+    // OK writes the saved handler back there.
+    SetWindowLongPtrA(hDlg, DWLP_USER, (LONG_PTR)lpHandler);
+    ZeroMemory(&empty, sizeof(empty));
+    if (lpHandler == NULL)
+        lpHandler = &empty;
 
-    // Nothing longer than the record holds can be typed; a double-byte
-    // code page still lets more bytes through, which OK refuses.
+    // Nothing longer than a handler keeps can be typed; a double-byte code
+    // page still lets more bytes through, which OK refuses.
     SendDlgItemMessageA(hDlg, IDC_HANDLER_NAME, EM_LIMITTEXT, CCH_HANDLER_NAME - 1, 0);
     SendDlgItemMessageA(hDlg, IDC_SENDER_EMAIL_ADDRESS, EM_LIMITTEXT, CCH_SENDER_EMAIL - 1, 0);
     SendDlgItemMessageA(hDlg, IDC_FILE_PATH, EM_LIMITTEXT, CCH_FILE_PATH - 1, 0);
-    ShowOption(hDlg, IDC_CONFIRM_DIALOG, dwConfirmDialog);
-    ShowOption(hDlg, IDC_PREVENT_OPEN, dwPreventOpen);
-    ShowOption(hDlg, IDC_DEBUG, dwDebug);
-    SetDlgItemTextA(hDlg, IDC_HANDLER_NAME, szHandlerName);
-    SetDlgItemTextA(hDlg, IDC_SENDER_EMAIL_ADDRESS, szSenderEmailAddress);
-    SetDlgItemTextA(hDlg, IDC_FILE_PATH, szFilePath);
+    ShowOption(hDlg, IDC_CONFIRM_DIALOG, lpHandler->dwConfirmDialog);
+    ShowOption(hDlg, IDC_PREVENT_OPEN, lpHandler->dwPreventOpen);
+    ShowOption(hDlg, IDC_DEBUG, lpHandler->dwDebug);
+    SetDlgItemTextA(hDlg, IDC_HANDLER_NAME, lpHandler->szName);
+    SetDlgItemTextA(hDlg, IDC_SENDER_EMAIL_ADDRESS, lpHandler->szSenderEmailAddress);
+    SetDlgItemTextA(hDlg, IDC_FILE_PATH, lpHandler->szFilePath);
     SetFocus(hDlg);
 }
 
@@ -84,55 +79,54 @@ static BOOL ReadField(HWND hDlg, int id, const char* szField, char* szText, int 
     return TRUE;
 }
 
-// Reads the fields back into the record and writes it to the store under
-// the name typed. A name the store cannot hold, a text too long for its
-// field, or a handler the store refuses is reported and the dialog stays
-// open; the store then holds what it held before.
+// Writes the fields to the store as the handler of the name typed, and
+// into the page's handler. A name the store cannot hold, a text too long
+// for its field, or a handler the store refuses is reported and the dialog
+// stays open; the store and the page's handler then hold what they held.
 static void OnOk(HWND hDlg)
 {
-    char szName[CCH_HANDLER_NAME];
-    char szSender[CCH_SENDER_EMAIL];
-    char szProgram[CCH_FILE_PATH];
+    LPHANDLER lpHandler = (LPHANDLER)GetWindowLongPtrA(hDlg, DWLP_USER);
+    HANDLER handler;
     BOOL fUndone = TRUE;
     LONG lResult;
 
-    if (!ReadField(hDlg, IDC_HANDLER_NAME, "handler's name", szName, CCH_HANDLER_NAME))
+    ZeroMemory(&handler, sizeof(handler));
+    if (!ReadField(hDlg, IDC_HANDLER_NAME, "handler's name", handler.szName, CCH_HANDLER_NAME))
         return;
-    if (szName[0] == '\0')
+    if (handler.szName[0] == '\0')
     {
-        szHandlerName[0] = '\0';
         ErrorMessageBox(hDlg, 0, szMessageBoxTitle, "The handler must have a name.");
         return;
     }
     // The name is a key name: a backslash would make it a path, and the
     // values would land in a nested key that is never listed or searched.
     // "\x83\x5C" is no backslash but one Japanese character.
-    if (HasCharacter(szName, '\\'))
+    if (HasCharacter(handler.szName, '\\'))
     {
         MessageBoxA(hDlg, "A handler name cannot contain a backslash (\\).", szMessageBoxTitle,
                     MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    if (!ReadField(hDlg, IDC_SENDER_EMAIL_ADDRESS, "sender's e-mail address", szSender, CCH_SENDER_EMAIL) ||
-        !ReadField(hDlg, IDC_FILE_PATH, "program's path", szProgram, CCH_FILE_PATH))
+    if (!ReadField(hDlg, IDC_SENDER_EMAIL_ADDRESS, "sender's e-mail address", handler.szSenderEmailAddress,
+                   CCH_SENDER_EMAIL) ||
+        !ReadField(hDlg, IDC_FILE_PATH, "program's path", handler.szFilePath, CCH_FILE_PATH))
         return;
 
-    lstrcpyA(szHandlerName, szName);
-    dwConfirmDialog = ReadOption(hDlg, IDC_CONFIRM_DIALOG);
-    dwPreventOpen = ReadOption(hDlg, IDC_PREVENT_OPEN);
-    lstrcpyA(szSenderEmailAddress, szSender);
-    lstrcpyA(szFilePath, szProgram);
-    dwDebug = ReadOption(hDlg, IDC_DEBUG);
+    handler.dwConfirmDialog = ReadOption(hDlg, IDC_CONFIRM_DIALOG);
+    handler.dwPreventOpen = ReadOption(hDlg, IDC_PREVENT_OPEN);
+    handler.dwDebug = ReadOption(hDlg, IDC_DEBUG);
     // A typed path with a blank is quoted as Browse quotes it; a program
     // followed by arguments names no file as a whole and stays as typed.
-    QuoteProgramPath(szFilePath, CCH_FILE_PATH);
+    QuoteProgramPath(handler.szFilePath, CCH_FILE_PATH);
 
-    lResult = RegistrySaveHandler(szHandlerName, &fUndone);
+    lResult = RegistrySaveHandler(handler.szName, &handler, &fUndone);
     if (lResult != ERROR_SUCCESS)
     {
-        ShowStoreFailure(hDlg, szHandlerName, "saved", lResult, fUndone);
+        ShowStoreFailure(hDlg, handler.szName, "saved", lResult, fUndone);
         return;
     }
+    if (lpHandler != NULL)
+        *lpHandler = handler;
     EndDialog(hDlg, 1);
 }
 
@@ -274,11 +268,10 @@ static void OnCommand(HWND hDlg, WORD wId, WORD wNotifyCode)
 
 INT_PTR CALLBACK AddHandlerDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    (void)lParam;
     switch (message)
     {
     case WM_INITDIALOG:
-        OnInitDialog(hDlg);
+        OnInitDialog(hDlg, (const HANDLER*)lParam);
         break;
     case WM_COMMAND:
         OnCommand(hDlg, LOWORD(wParam), HIWORD(wParam));

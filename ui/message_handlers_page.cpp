@@ -7,10 +7,13 @@
 #include "message_check.h"
 #include "resource.h"
 #include "store_failure.h"
+#include "system_text.h"
 #include <commctrl.h>
 
 COLORREF GrayColor = 0;
 HBRUSH   hBrush = NULL;
+
+HANDLER lastLoaded = {"", "sender@example.com", "\"Specify a path and file name\"", 1, 1, 0};
 
 static BOOL OnInitDialog(void)
 {
@@ -61,30 +64,37 @@ static BOOL GetListedName(HWND hList, LRESULT i, char* szName, int cchName)
     return SendMessageA(hList, LB_GETTEXT, (WPARAM)i, (LPARAM)szName) != LB_ERR;
 }
 
-// Shows the handler the definition dialog has just saved under
-// szHandlerName: selects its entry, listing it first when it is new.
-// The store ignores case in key names, and so does the search.
-static void ShowSavedHandler(HWND hList)
+// Shows the handler the definition dialog has just saved under szName:
+// selects its entry, listing it first when it is new. The store ignores
+// case in key names, and so does the search.
+static void ShowSavedHandler(HWND hList, const char* szName)
 {
-    LRESULT i = SendMessageA(hList, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)szHandlerName);
+    LRESULT i = SendMessageA(hList, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)szName);
 
     if (i == LB_ERR)
-        i = SendMessageA(hList, LB_INSERTSTRING, (WPARAM)-1, (LPARAM)szHandlerName);
+        i = SendMessageA(hList, LB_INSERTSTRING, (WPARAM)-1, (LPARAM)szName);
     if (i != LB_ERR && i != LB_ERRSPACE)
         SendMessageA(hList, LB_SETCURSEL, (WPARAM)i, 0);
 }
 
-static INT_PTR RunDefinitionDialog(HWND hDlg)
+// Runs the definition dialog on *lpHandler. What OK saved becomes the
+// handler loaded last, and is listed and selected.
+static void RunDefinitionDialog(HWND hDlg, LPHANDLER lpHandler)
 {
-    return DialogBoxParamA(ghInstDLL, MAKEINTRESOURCEA(IDD_HANDLER_DEFINITION), hDlg, AddHandlerDlgProc, 0);
+    // DialogBoxParamA answers -1 when the dialog could not be shown.
+    if (DialogBoxParamA(ghInstDLL, MAKEINTRESOURCEA(IDD_HANDLER_DEFINITION), hDlg, AddHandlerDlgProc,
+                        (LPARAM)lpHandler) != 1)
+        return;
+    lastLoaded = *lpHandler;
+    ShowSavedHandler(GetDlgItem(hDlg, IDC_HANDLER_LIST), lpHandler->szName);
 }
 
 static void OnAdd(HWND hDlg)
 {
-    szHandlerName[0] = '\0';
-    // DialogBoxParamA answers -1 when the dialog could not be shown.
-    if (RunDefinitionDialog(hDlg) == 1)
-        ShowSavedHandler(GetDlgItem(hDlg, IDC_HANDLER_LIST));
+    HANDLER handler = lastLoaded;
+
+    handler.szName[0] = '\0';
+    RunDefinitionDialog(hDlg, &handler);
 }
 
 // The list is filled afresh at every activation, and whenever it turns out
@@ -100,7 +110,7 @@ static void ListHandlers(HWND hDlg)
 static void OnRemove(HWND hDlg)
 {
     HWND hList = GetDlgItem(hDlg, IDC_HANDLER_LIST);
-    // Key names made outside the page may be longer than szHandlerName.
+    // Key names made outside the page may be longer than the dialog takes.
     char szName[CCH_KEY_NAME];
     HKEY hkRoot = NULL;
     LONG lResult;
@@ -110,8 +120,6 @@ static void OnRemove(HWND hDlg)
     i = SendMessageA(hList, LB_GETCURSEL, 0, 0);
     if (i == LB_ERR || !GetListedName(hList, i, szName, CCH_KEY_NAME))
         return;
-    if (lstrlenA(szName) < CCH_HANDLER_NAME)
-        lstrcpyA(szHandlerName, szName);
 
     // Opening the root for reading creates none; a root gone meanwhile
     // took the handler with it.
@@ -132,11 +140,25 @@ static void OnRemove(HWND hDlg)
         SendMessageA(hList, LB_SETCURSEL, (WPARAM)(i < n ? i : n - 1), 0);
 }
 
+// Tells the user why the handler szName cannot be shown.
+static void ShowUnreadable(HWND hDlg, const char* szName, LONG lResult)
+{
+    char szText[CCH_HANDLER_NAME + 320];
+    char szReason[256];
+
+    wsprintfA(szText, "The message handler \"%s\" could not be read.\n\n%s", szName,
+              SystemErrorText((DWORD)lResult, NULL, szReason, sizeof(szReason)));
+    ErrorMessageBox(hDlg, 0, NULL, szText);
+}
+
+// Shows the selected handler as its key holds it, and nothing of another.
 static void OnProperties(HWND hDlg)
 {
     HWND hList = GetDlgItem(hDlg, IDC_HANDLER_LIST);
+    HANDLER handler;
     char szName[CCH_KEY_NAME];
     char szText[CCH_KEY_NAME + 120];
+    LONG lResult;
     LRESULT i;
 
     i = SendMessageA(hList, LB_GETCURSEL, 0, 0);
@@ -152,8 +174,10 @@ static void OnProperties(HWND hDlg)
                     szMessageBoxTitle, MB_OK | MB_ICONINFORMATION);
         return;
     }
+    ZeroMemory(&handler, sizeof(handler));
+    lResult = RegistryReadHandler(szName, &handler);
     // Editing it would store it anew, under the old name, without a word.
-    if (!RegistryHandlerIsStored(szName))
+    if (lResult == ERROR_FILE_NOT_FOUND)
     {
         wsprintfA(szText, "The message handler \"%s\" no longer exists. Another user or program has removed it.",
                   szName);
@@ -161,9 +185,14 @@ static void OnProperties(HWND hDlg)
         ListHandlers(hDlg);
         return;
     }
-    lstrcpyA(szHandlerName, szName);
-    if (RunDefinitionDialog(hDlg) == 1)
-        ShowSavedHandler(hList);
+    // Empty fields would be saved over what the key holds.
+    if (lResult != ERROR_SUCCESS)
+    {
+        ShowUnreadable(hDlg, szName, lResult);
+        return;
+    }
+    lastLoaded = handler;
+    RunDefinitionDialog(hDlg, &handler);
 }
 
 static void OnCommand(HWND hDlg, WORD wId)

@@ -4,6 +4,7 @@
 // call rather than at load, so the call must still reach it.
 #include "pe_tables.h"
 #include "quorbit_dll.h"
+#include "box_answerer.h"
 #include "host_doubles.h"
 #include "test_registry.h"
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 namespace {
 
 const int IDC_ADD_HANDLER = 1012;
+const int IDC_SENDER_EMAIL_ADDRESS = 1005;
 const int IDC_BROWSE_SENDER = 1006;
 const int IDC_BROWSE_PROGRAM = 1007;
 const int IDC_DEFINITION_CANCEL = 1014;
@@ -35,6 +37,7 @@ struct DialogDriver
     int cDefinition = 0;
     HWND hDefinition = NULL;
     std::vector<std::string> captions;
+    std::vector<std::string> senders;  // what each definition dialog showed
 
     explicit DialogDriver(int idClick) : idFirstClick(idClick)
     {
@@ -62,6 +65,9 @@ struct DialogDriver
         if (GetDlgItem(hwnd, IDC_BROWSE_PROGRAM) != NULL)
         {
             hDefinition = hwnd;
+            char szSender[80] = "";
+            GetDlgItemTextA(hwnd, IDC_SENDER_EMAIL_ADDRESS, szSender, sizeof(szSender));
+            senders.push_back(szSender);
             int id = (cDefinition++ == 0) ? idFirstClick : IDC_DEFINITION_CANCEL;
             PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(hwnd, id));
         }
@@ -171,6 +177,39 @@ TEST(PageDialogs, BrowseOpensTheFileDialogThroughTheDll)
     // Cancel stored nothing.
     EXPECT_TRUE(SubKeys(TEST_ROOT_KEY).empty());
     page.Close();
+    ResetStore();
+}
+
+// The extension hands the handler a check matched to the page: Add starts
+// from it.
+TEST(PageDialogs, AddStartsFromTheHandlerTheLastCheckMatched)
+{
+    ResetStore();
+    StoreHandler("Orders", "orders@example.com", "c:\\orders.exe", /*confirm*/ 1);
+    FakeCallback callback;
+    FakeMsgStore store;
+    FakeMessage message;
+    callback.m_pStore = &store;
+    callback.m_pMessage = &message;
+    message.SetSender("orders@example.com");
+    LPEXCHEXT pExt = InstalledExtension(EECONTEXT_READNOTEMESSAGE);
+    ASSERT_NE(pExt, nullptr);
+    IUnknown* pEvents = Ask(pExt, IID_IOutlookExtItemEvents);
+    ASSERT_NE(pEvents, nullptr);
+    BoxAnswerer answerer;
+    answerer.Answer(IDNO);
+    EXPECT_EQ(((IOutlookExtItemEvents*)pEvents)->OnOpen(&callback), S_FALSE);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].text, "Do you want to process this document?");
+    pEvents->Release();
+    pExt->Release();
+
+    OptionsPage page;
+    ASSERT_TRUE(page.Open(&callback));
+    DialogDriver driver(IDC_DEFINITION_CANCEL);
+    page.Add();
+    page.Close();
+    EXPECT_EQ(driver.senders, std::vector<std::string>{"orders@example.com"});
     ResetStore();
 }
 

@@ -51,9 +51,9 @@ void SetStoreReadOnly(bool fReadOnly, const std::string& path)
     SetStoreSecurity(fReadOnly ? "D:P(A;OICI;KR;;;WD)" : "D:P(A;OICI;KA;;;WD)", true, path);
 }
 
-void SetStoreUnreadable()
+void SetStoreUnreadable(const char* szHandler)
 {
-    SetStoreSecurity("D:P", false);
+    SetStoreSecurity("D:P", false, szHandler ? std::string(TEST_ROOT_KEY "\\") + szHandler : TEST_ROOT_KEY);
 }
 
 static LONG WINAPI RefuseCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY phk, LPDWORD)
@@ -226,16 +226,6 @@ void StoreHandler(const std::string& name, const std::string& sender, const std:
     WriteString(path, "SenderEmailAddress", sender);
     WriteString(path, "FilePath", program);
     WriteDword(path, "Debug", debug);
-}
-
-void ResetRecord()
-{
-    lstrcpyA(szHandlerName, "");
-    lstrcpyA(szSenderEmailAddress, "sender@example.com");
-    lstrcpyA(szFilePath, "\"Specify a path and file name\"");
-    dwPreventOpen = 1;
-    dwConfirmDialog = 1;
-    dwDebug = 0;
 }
 
 void WriteRegFile(const std::string& path, const std::string& text, bool fUtf16)

@@ -17,9 +17,11 @@ void ResetStore();
 // standard user; false restores full access. Wine enforces it when a key is
 // opened, not when a sub-key is created or a key deleted.
 void SetStoreReadOnly(bool fReadOnly, const std::string& path = TEST_ROOT_KEY);
-// Gives the root key a DACL that grants nobody anything, not even reading:
-// the store is there, but cannot be searched. ResetStore undoes it.
-void SetStoreUnreadable();
+// Gives the root key, or the key of the handler szHandler, a DACL that
+// grants nobody anything, not even reading: the store is there, but cannot
+// be searched; the handler is listed, but cannot be read. ResetStore undoes
+// it.
+void SetStoreUnreadable(const char* szHandler = NULL);
 // Makes the store's create and delete calls answer ERROR_ACCESS_DENIED, as
 // Windows does below HKLM keys a standard user may not change; false puts
 // the registry's own calls back.
@@ -60,8 +62,5 @@ void StoreHandler(const std::string& name, const std::string& sender, const std:
 // Writes text to path in the ANSI code page, or in UTF-16 after its byte
 // order mark (each byte a character), as reg export and regedit write.
 void WriteRegFile(const std::string& path, const std::string& text, bool fUtf16);
-
-// Sets the current handler record to the values it has when the module loads.
-void ResetRecord();
 
 #endif

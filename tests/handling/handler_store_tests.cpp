@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include "handler_store.h"
-#include "message_check.h"
 #include "store_ids.h"
 #include "test_registry.h"
 #include <string>
@@ -48,48 +47,29 @@ private:
 class HandlerStore : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ResetStore();
-        ResetRecord();
-    }
-    void TearDown() override
-    {
-        lpszSenderEmail = NULL;
-        ResetStore();
-    }
+    void SetUp() override { ResetStore(); }
+    void TearDown() override { ResetStore(); }
 
     // Runs the search for one sender address into m_found, zeroed first.
     HRESULT Find(const char* szSender)
     {
-        char sz[300];
-        lstrcpyA(sz, szSender);
-        lpszSenderEmail = sz;
         ZeroMemory(&m_found, sizeof(m_found));
-        HRESULT hr = RegistryFindHandler(&m_found);
-        lpszSenderEmail = NULL;
-        return hr;
+        return RegistryFindHandler(szSender, &m_found);
+    }
+    // Reads one handler into m_found, zeroed first.
+    LONG Read(const std::string& name)
+    {
+        ZeroMemory(&m_found, sizeof(m_found));
+        return RegistryReadHandler(name.c_str(), &m_found);
     }
     HANDLER m_found;
 };
-
-TEST_F(HandlerStore, RecordStartsWithItsLoadTimeValues)
-{
-    // Each test runs in a fresh process, so this is the record as loaded.
-    EXPECT_STREQ("", szHandlerName);
-    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
-    EXPECT_EQ(30, lstrlenA(szFilePath));
-    EXPECT_GT(lstrlenA(szSenderEmailAddress), 0);
-    EXPECT_EQ(1u, dwPreventOpen);
-    EXPECT_EQ(1u, dwConfirmDialog);
-    EXPECT_EQ(0u, dwDebug);
-    EXPECT_STREQ("SOFTWARE\\Quorbit\\Message Handlers", szRootKey);
-}
 
 TEST_F(HandlerStore, ListOnAComputerWithoutHandlersCreatesNothingAndSelectsNothing)
 {
     ListWindow list;
     ASSERT_FALSE(KeyExists(kRoot));
+    EXPECT_STREQ("SOFTWARE\\Quorbit\\Message Handlers", szRootKey);
 
     RegistryList(list.hwnd());
 
@@ -122,14 +102,11 @@ TEST_F(HandlerStore, ListAppendsTheNamesInEnumerationOrderAndSelectsTheFirst)
 TEST_F(HandlerStore, SetWritesTheFiveValuesWithTheirTypesAndSizes)
 {
     HKEY hk = NULL;
-    lstrcpyA(szSenderEmailAddress, "orders@example.com");
-    dwConfirmDialog = 0;
-    dwPreventOpen = 1;
-    dwDebug = 2;
-    lstrcpyA(szFilePath, "\"Specify a path and file name\"");
+    // Prevent 1, confirm 0, debug 2.
+    const HANDLER handler = {"Orders", "orders@example.com", "\"Specify a path and file name\"", 1, 0, 2};
 
     ASSERT_EQ((DWORD)REG_CREATED_NEW_KEY, RegistryOpen(HandlerPath("Orders").c_str(), &hk));
-    RegistrySet(hk);
+    RegistrySet(hk, &handler);
     RegistryClose(hk);
 
     std::string path = HandlerPath("Orders");
@@ -159,9 +136,9 @@ TEST_F(HandlerStore, SetWritesTheFiveValuesWithTheirTypesAndSizes)
 TEST_F(HandlerStore, SetWritesAnEmptyTextAsItsTerminator)
 {
     HKEY hk = NULL;
-    szSenderEmailAddress[0] = '\0';
+    const HANDLER handler = {};
     RegistryOpen(HandlerPath("Empty").c_str(), &hk);
-    RegistrySet(hk);
+    RegistrySet(hk, &handler);
     RegistryClose(hk);
 
     StoredValue v = ReadStored(HandlerPath("Empty"), "SenderEmailAddress");
@@ -169,34 +146,7 @@ TEST_F(HandlerStore, SetWritesAnEmptyTextAsItsTerminator)
     EXPECT_EQ(std::vector<BYTE>{0}, v.data);
 }
 
-TEST_F(HandlerStore, GetLoadsTheStoredValuesAndLeavesMissingOnesAlone)
-{
-    // The first handler sets Debug; the second has none.
-    StoreHandler("First", "first@example.com", "first.exe", 0, 0, 1);
-    std::string second = HandlerPath("Second");
-    WriteDword(second, "ConfirmDialog", 1);
-    WriteString(second, "SenderEmailAddress", "second@example.com");
-    lstrcpyA(szHandlerName, "unchanged");
-
-    HKEY hk = NULL;
-    RegistryOpen(HandlerPath("First").c_str(), &hk);
-    RegistryGet(hk);
-    RegistryClose(hk);
-    EXPECT_EQ(1u, dwDebug);
-    EXPECT_STREQ("first.exe", szFilePath);
-
-    RegistryOpen(second.c_str(), &hk);
-    RegistryGet(hk);
-    RegistryClose(hk);
-    EXPECT_EQ(1u, dwConfirmDialog);
-    EXPECT_EQ(0u, dwPreventOpen);
-    EXPECT_STREQ("second@example.com", szSenderEmailAddress);
-    EXPECT_STREQ("first.exe", szFilePath);
-    EXPECT_EQ(1u, dwDebug);
-    EXPECT_STREQ("unchanged", szHandlerName);
-}
-
-TEST_F(HandlerStore, GetNeverOverrunsAFieldWithAnOversizedValue)
+TEST_F(HandlerStore, ReadNeverOverrunsAFieldWithAnOversizedValue)
 {
     std::string path = HandlerPath("Oversized");
     // 80 characters: one more than the field holds with its terminator.
@@ -212,36 +162,40 @@ TEST_F(HandlerStore, GetNeverOverrunsAFieldWithAnOversizedValue)
     WriteString(fits, "SenderEmailAddress", std::string(79, 'b'));
     WriteString(fits, "FilePath", std::string(127, 'q'));
 
-    char szSenderGuard[CCH_SENDER_EMAIL + 1];
-    lstrcpyA(szSenderGuard, szSenderEmailAddress);
-    HKEY hk = NULL;
-    RegistryOpen(path.c_str(), &hk);
-    RegistryGet(hk);
-    RegistryClose(hk);
-    EXPECT_STREQ(szSenderGuard, szSenderEmailAddress);
-    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
-    EXPECT_EQ(0u, dwDebug);
+    ASSERT_EQ(ERROR_SUCCESS, Read("Oversized"));
+    EXPECT_STREQ("", m_found.szSenderEmailAddress);
+    EXPECT_STREQ("", m_found.szFilePath);
+    EXPECT_EQ(0u, m_found.dwDebug);
+    // The field after the program text.
+    EXPECT_EQ(0u, m_found.dwPreventOpen);
 
-    RegistryOpen(fits.c_str(), &hk);
-    RegistryGet(hk);
-    RegistryClose(hk);
-    EXPECT_EQ(std::string(79, 'b'), szSenderEmailAddress);
-    EXPECT_EQ(std::string(127, 'q'), szFilePath);
+    ASSERT_EQ(ERROR_SUCCESS, Read("Fits"));
+    EXPECT_EQ(std::string(79, 'b'), m_found.szSenderEmailAddress);
+    EXPECT_EQ(std::string(127, 'q'), m_found.szFilePath);
 }
 
-TEST_F(HandlerStore, OpenCreatesAMissingHandlerKeyThatLoadsNothing)
+TEST_F(HandlerStore, OpenCreatesAMissingHandlerKeyThatReadsEmptyAndReadCreatesNone)
 {
     HKEY hk = NULL;
     EXPECT_EQ((DWORD)REG_CREATED_NEW_KEY, RegistryOpen(HandlerPath("New").c_str(), &hk));
     ASSERT_NE((HKEY)NULL, hk);
-    RegistryGet(hk);
     RegistryClose(hk);
-    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
-    EXPECT_EQ(1u, dwPreventOpen);
     EXPECT_TRUE(ValueNames(HandlerPath("New")).empty());
+    ASSERT_EQ(ERROR_SUCCESS, Read("New"));
+    EXPECT_STREQ("", m_found.szFilePath);
+    EXPECT_EQ(0u, m_found.dwPreventOpen);
 
     EXPECT_EQ((DWORD)REG_OPENED_EXISTING_KEY, RegistryOpen(HandlerPath("New").c_str(), &hk));
     RegistryClose(hk);
+
+    // No such handler, and no name: nothing is filled in or created, and
+    // the root's own values are no handler's.
+    WriteDword(kRoot, "Debug", 1);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, Read("Missing"));
+    EXPECT_NE(ERROR_SUCCESS, Read(""));
+    EXPECT_EQ(0u, m_found.dwDebug);
+    EXPECT_STREQ("", m_found.szName);
+    EXPECT_EQ(std::vector<std::string>{"New"}, SubKeys(kRoot));
 }
 
 // A key named outside the code page, below HKLM.
@@ -289,14 +243,12 @@ TEST_F(HandlerStore, SaveThatIsRefusedHalfwayPutsBackWhatWasStored)
     WriteString(HandlerPath("Orders"), "SenderEmailAddress", "orders@example.com");
     WriteString(HandlerPath("Orders"), "FilePath", "orders.exe");
     std::vector<std::string> before = ValueNames(HandlerPath("Orders"));
-    lstrcpyA(szSenderEmailAddress, "changed@example.com");
-    lstrcpyA(szFilePath, "changed.exe");
-    dwConfirmDialog = 0;
+    const HANDLER changed = {"Orders", "changed@example.com", "changed.exe", 1, 0, 0};
     BOOL fUndone = 0xdeadbeef;
 
     // "FilePath" comes after three values that were written.
     RefuseValueWrites("FilePath", 1);
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Orders", &fUndone));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Orders", &changed, &fUndone));
     EXPECT_TRUE(fUndone);
     EXPECT_EQ(before, ValueNames(HandlerPath("Orders")));
     EXPECT_EQ("orders@example.com",
@@ -305,27 +257,26 @@ TEST_F(HandlerStore, SaveThatIsRefusedHalfwayPutsBackWhatWasStored)
 
     // Refused again while putting back: the caller hears of it.
     RefuseValueWrites("FilePath", -1);
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Orders", &fUndone));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Orders", &changed, &fUndone));
     EXPECT_FALSE(fUndone);
 
     // A handler this save created is taken away again, or reported.
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("New", &fUndone));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("New", &changed, &fUndone));
     EXPECT_TRUE(fUndone);
     EXPECT_FALSE(KeyExists(HandlerPath("New")));
     RefuseCreateAndDelete(true);
     pfnRegCreateKeyExA = RegCreateKeyExA;
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("New", &fUndone));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("New", &changed, &fUndone));
     EXPECT_FALSE(fUndone);
 
     RefuseValueWrites(NULL, 0);
-    EXPECT_EQ(ERROR_SUCCESS, RegistrySaveHandler("Orders", &fUndone));
+    EXPECT_EQ(ERROR_SUCCESS, RegistrySaveHandler("Orders", &changed, &fUndone));
     EXPECT_EQ("changed.exe", std::string((char*)ReadStored(HandlerPath("Orders"), "FilePath").data.data()));
 }
 
-TEST_F(HandlerStore, FindMatchesWithoutRegardToCaseAndLeavesTheRecordAlone)
+TEST_F(HandlerStore, FindMatchesWithoutRegardToCase)
 {
     StoreHandler("Orders", "Orders@Example.COM", "import.exe", 0, 1, 0);
-    lstrcpyA(szHandlerName, "Typed on the page");
 
     EXPECT_EQ(S_OK, Find("orders@example.com"));
     EXPECT_STREQ("Orders", m_found.szName);
@@ -333,14 +284,6 @@ TEST_F(HandlerStore, FindMatchesWithoutRegardToCaseAndLeavesTheRecordAlone)
     EXPECT_STREQ("import.exe", m_found.szFilePath);
     EXPECT_EQ(0u, m_found.dwConfirmDialog);
     EXPECT_EQ(1u, m_found.dwPreventOpen);
-    EXPECT_STREQ("Typed on the page", szHandlerName);
-    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
-
-    // Put into the record, it is what the next Add starts from.
-    RegistryRecordFound(&m_found);
-    EXPECT_STREQ("import.exe", szFilePath);
-    EXPECT_EQ(0u, dwConfirmDialog);
-    EXPECT_STREQ("Typed on the page", szHandlerName);
 
     // No match: nothing is filled in.
     EXPECT_EQ(S_FALSE, Find("someone.else@example.com"));
@@ -414,6 +357,8 @@ TEST_F(HandlerStore, FindSkipsKeysWhoseAddressCannotBeReadAndFindsNamesOfAnyLeng
     // may match, not even an empty address, nor overrun anything.
     WriteDword(HandlerPath("NoAddress"), "Debug", 1);
     StoreHandler("TooLong", std::string(100, 'z'), "toolong.exe");
+    // An address of another type than text.
+    WriteRaw(HandlerPath("Binary"), "SenderEmailAddress", REG_BINARY, "bin@example.com", 16);
     // The longest name a key can have, far past any "root\name" buffer.
     std::string longName(255, 'Z');
     StoreHandler(longName, "long@example.com", "longname.exe");
@@ -422,6 +367,7 @@ TEST_F(HandlerStore, FindSkipsKeysWhoseAddressCannotBeReadAndFindsNamesOfAnyLeng
     EXPECT_EQ(S_FALSE, Find(""));
     EXPECT_EQ(S_FALSE, Find(std::string(100, 'z').c_str()));
     EXPECT_EQ(S_FALSE, Find(std::string(79, 'z').c_str()));
+    EXPECT_EQ(S_FALSE, Find("bin@example.com"));
 
     EXPECT_EQ(S_OK, Find("orders@example.com"));
     EXPECT_STREQ("orders.exe", m_found.szFilePath);
@@ -460,17 +406,17 @@ TEST_F(StandardUser, WritesNothingAndCreatesNoKey)
     StoreHandler("Orders", "orders@example.com", "orders.exe");
     HKEY hk = (HKEY)0xdeadbeef;
 
+    const HANDLER changed = {"Orders", "orders@example.com", "changed.exe", 0, 0, 0};
+
     EXPECT_EQ((DWORD)REG_OPENED_EXISTING_KEY, RegistryOpen(HandlerPath("Orders").c_str(), &hk));
-    lstrcpyA(szFilePath, "changed.exe");
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySet(hk));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySet(hk, &changed));
     RegistryClose(hk);
     EXPECT_EQ(std::string("orders.exe"), std::string((char*)ReadStored(HandlerPath("Orders"), "FilePath").data.data()));
 
     hk = (HKEY)0xdeadbeef;
     EXPECT_EQ(0u, RegistryOpen(HandlerPath("Missing").c_str(), &hk));
     EXPECT_EQ((HKEY)NULL, hk);
-    RegistryGet(hk);
-    EXPECT_EQ(ERROR_INVALID_HANDLE, RegistrySet(hk));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegistrySet(hk, &changed));
     RegistryClose(hk);
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegistryOpenForWriting(HandlerPath("Missing").c_str(), &hk, NULL));
     EXPECT_EQ((HKEY)NULL, hk);

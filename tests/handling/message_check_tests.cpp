@@ -27,7 +27,6 @@ protected:
     void SetUp() override
     {
         ResetStore();
-        ResetRecord();
         m_hwndHost = CreateWindowA("STATIC", "Host", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
         m_callback.m_hwnd = m_hwndHost;
         m_callback.m_pStore = &m_store;
@@ -331,9 +330,10 @@ TEST_F(MessageCheck, AHandlersMissingValuesNeverComeFromAnotherHandler)
     WriteString(TEST_ROOT_KEY "\\Bare", "SenderEmailAddress", "bare@example.com");
     StoreHandler("Overlong", "overlong@example.com", std::string(128, 'p'), 0, 1, 0);
     BoxAnswerer boxes;
+    HANDLER loaded = {};
 
     // Orders loads its program, Debug and PreventOpen first.
-    EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
+    EXPECT_EQ(E_ABORT, CheckMessage(&m_callback, &loaded));
     EXPECT_EQ(RecorderPath() + " \"MessageID\" \"001FA0\"", Recorded());
     m_recording = PrepareRecording();
 
@@ -347,7 +347,7 @@ TEST_F(MessageCheck, AHandlersMissingValuesNeverComeFromAnotherHandler)
         m_message.m_props.clear();
         m_message.SetSender(c.sender);
         m_message.SetEntryId({0x00});
-        EXPECT_EQ(c.hr, CheckMessage(&m_callback)) << c.sender;
+        EXPECT_EQ(c.hr, CheckMessage(&m_callback, &loaded)) << c.sender;
     }
     ASSERT_EQ(3u, boxes.boxes.size()) << "one Debug box, then one box each, no Debug box";
     for (int i = 1; i <= 2; i++)
@@ -360,8 +360,9 @@ TEST_F(MessageCheck, AHandlersMissingValuesNeverComeFromAnotherHandler)
         EXPECT_EQ("Message Handling", boxes.boxes[i].caption);
     }
     EXPECT_EQ("<nothing started>", Recorded(1000));
-    // The record shows the handler checked last, for the next Add.
-    EXPECT_STREQ("overlong@example.com", szSenderEmailAddress);
+    // The caller learns the handler checked last, for the page's next Add.
+    EXPECT_STREQ("overlong@example.com", loaded.szSenderEmailAddress);
+    EXPECT_STREQ("", loaded.szFilePath);
 }
 
 TEST_F(MessageCheck, LongEntryIdentifiersReachTheProgramWhole)

@@ -4,10 +4,7 @@
 #include "ui_test.h"
 #include "ansi_text.h"
 #include "handler_editor.h"
-#include "handler_store.h"
-#include "message_check.h"
 #include "host_doubles.h"
-#include "resource.h"
 #include <mapitags.h>
 
 namespace {
@@ -39,32 +36,6 @@ std::string StoredText(const std::string& name, const char* szValue)
     return std::string((const char*)v.data.data());
 }
 
-// What the dialog shows.
-struct Shown
-{
-    std::string name, sender, program;
-    bool prevent, confirm, debug;
-};
-
-bool operator==(const Shown& a, const Shown& b)
-{
-    return a.name == b.name && a.sender == b.sender && a.program == b.program && a.prevent == b.prevent &&
-           a.confirm == b.confirm && a.debug == b.debug;
-}
-
-void PrintTo(const Shown& v, std::ostream* os)
-{
-    *os << "{\"" << v.name << "\", \"" << v.sender << "\", \"" << v.program << "\", prevent " << v.prevent
-        << ", confirm " << v.confirm << ", debug " << v.debug << "}";
-}
-
-Shown Read(HWND hDlg)
-{
-    return Shown{ItemText(hDlg, IDC_HANDLER_NAME), ItemText(hDlg, IDC_SENDER_EMAIL_ADDRESS),
-                 ItemText(hDlg, IDC_FILE_PATH), IsChecked(hDlg, IDC_PREVENT_OPEN),
-                 IsChecked(hDlg, IDC_CONFIRM_DIALOG), IsChecked(hDlg, IDC_DEBUG)};
-}
-
 // Fills a file of that path, creating its folders.
 void MakeFile(const std::string& path)
 {
@@ -92,7 +63,7 @@ TEST_F(HandlerDefinitionDialog, FirstAddShowsTheRecordAsLoadedAndCancelChangesNo
 
     driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
         hSeen = hDlg;
-        EXPECT_EQ((Shown{"", szSenderEmailAddress, "\"Specify a path and file name\"", true, true, false}),
+        EXPECT_EQ((Shown{"", "sender@example.com", "\"Specify a path and file name\"", true, true, false}),
                   Read(hDlg));
         EXPECT_EQ(s.hSheet, GetWindow(hDlg, GW_OWNER));
         EXPECT_FALSE(IsWindowEnabled(s.hSheet)) << "the dialog is modal to the options dialog";
@@ -103,9 +74,8 @@ TEST_F(HandlerDefinitionDialog, FirstAddShowsTheRecordAsLoadedAndCancelChangesNo
     ASSERT_NE(nullptr, hSeen);
     EXPECT_EQ(Names(), s.Listed());
     EXPECT_EQ(Names(), SubKeys(ROOT)) << "no key with an empty name";
-    EXPECT_STREQ("", szHandlerName);
-    EXPECT_STREQ("\"Specify a path and file name\"", szFilePath);
-    EXPECT_EQ(1u, dwPreventOpen);
+    EXPECT_EQ((Shown{"", "sender@example.com", "\"Specify a path and file name\"", true, true, false}),
+              ShownBy(IDC_ADD_HANDLER));
 
     // Why nothing is loaded for a new handler: the registry takes the root
     // path with a trailing separator for the root key itself.
@@ -143,9 +113,9 @@ TEST_F(HandlerDefinitionDialog, AddSavesWhatWasTypedListsItAndSelectsIt)
     EXPECT_EQ(1u, StoredDword("Invoices", "Debug"));
     EXPECT_EQ("billing@example.com", StoredText("Invoices", "SenderEmailAddress"));
     EXPECT_EQ("c:\\tools\\invoice.exe", StoredText("Invoices", "FilePath"));
-    EXPECT_STREQ("Invoices", szHandlerName);
-    EXPECT_STREQ("billing@example.com", szSenderEmailAddress);
-    EXPECT_EQ(0u, dwPreventOpen);
+    // The next Add starts from what was saved.
+    EXPECT_EQ((Shown{"", "billing@example.com", "c:\\tools\\invoice.exe", false, true, true}),
+              ShownBy(IDC_ADD_HANDLER));
 }
 
 TEST_F(HandlerDefinitionDialog, AnEmptyNameIsRefusedWithABoxAndTheDialogStaysOpen)
@@ -405,7 +375,6 @@ TEST_F(HandlerDefinitionDialog, PropertiesShowsTheStoredHandlerAndTheNextAddKeep
     });
     s.ClickPage(IDC_HANDLER_PROPERTIES);
     EXPECT_EQ(Names{"Importer"}, s.Listed());
-    EXPECT_EQ(0u, dwConfirmDialog) << "the record keeps what the dialog loaded";
 
     driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
         EXPECT_EQ((Shown{"", "import@example.com", "c:\\import.exe", true, false, true}),
@@ -414,6 +383,70 @@ TEST_F(HandlerDefinitionDialog, PropertiesShowsTheStoredHandlerAndTheNextAddKeep
     });
     s.ClickPage(IDC_ADD_HANDLER);
     EXPECT_EQ(Names{"Importer"}, SubKeys(ROOT));
+}
+
+// Properties shows what the handler's own key holds, never what the
+// handler loaded before it held; OK stores nothing the user did not change.
+TEST_F(HandlerDefinitionDialog, PropertiesShowsOnlyTheHandlersOwnValuesAndOkKeepsThem)
+{
+    struct Value
+    {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+    };
+    const std::string one("\1\0\0\0", 4), eight("\1\0\0\0\0\0\0\0", 8);
+    const struct
+    {
+        const char* what;
+        std::vector<Value> values;
+        Shown shown;
+    } cases[] = {
+        {"missing", {{"Unrelated", REG_DWORD, one}}, {"Odd", "", "", false, false, false}},
+        {"unreadable",
+         {{"ConfirmDialog", REG_BINARY, eight},
+          {"Debug", REG_QWORD, eight},
+          {"SenderEmailAddress", REG_SZ, std::string(80, 's')},
+          {"FilePath", REG_SZ, std::string(128, 'p')}},
+         {"Odd", "", "", false, false, false}},
+        {"wrong-typed",
+         {{"PreventOpen", REG_DWORD, one},
+          {"ConfirmDialog", REG_SZ, std::string("1", 2)},
+          {"SenderEmailAddress", REG_BINARY, std::string("odd@example.com", 16)},
+          {"FilePath", REG_EXPAND_SZ, std::string("c:\\odd.exe", 11)}},
+         {"Odd", "", "", true, false, false}},
+        {"overlong",
+         {{"Debug", REG_DWORD, one},
+          {"SenderEmailAddress", REG_SZ, std::string(80, 's') + '\0'},
+          {"FilePath", REG_SZ, std::string(128, 'p') + '\0'}},
+         {"Odd", "", "", false, false, true}},
+    };
+    const Shown full{"Full", "full@example.com", "c:\\full.exe", true, true, true};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ResetStore();
+        StoreHandler("Full", "full@example.com", "c:\\full.exe", 1, 1, 1);
+        for (const Value& v : c.values)
+            WriteRaw(ROOT + "\\Odd", v.name, v.type, v.bytes.data(), (DWORD)v.bytes.size());
+        // The second time round, after OK.
+        for (int i = 0; i < 2; i++)
+        {
+            EXPECT_EQ(full, ShownBy(IDC_HANDLER_PROPERTIES, "Full"));
+            EXPECT_EQ(c.shown, ShownBy(IDC_HANDLER_PROPERTIES, "Odd", IDC_DEFINITION_OK));
+        }
+        sheet.reset();
+    }
+    EXPECT_TRUE(answerer.boxes.empty());
+
+    // A handler that cannot be read at all is not shown empty, to be saved
+    // so.
+    SetStoreUnreadable("Odd");
+    EXPECT_EQ(full, ShownBy(IDC_HANDLER_PROPERTIES, "Full"));
+    Choose("Odd");
+    Sheet().ClickPage(IDC_HANDLER_PROPERTIES);
+    ExpectBox(0, "The message handler \"Odd\" could not be read.\n\n" + SystemText(ERROR_ACCESS_DENIED),
+              "exclamation", sheet->hSheet);
 }
 
 TEST_F(HandlerDefinitionDialog, TheListShowsTheSavedNameOnceAndSelectsIt)
@@ -558,7 +591,7 @@ TEST_F(SenderBrowse, TheFirstEntrysAddressGoesIntoTheFieldAndTheListIsFreed)
         EXPECT_FALSE(HeapBlockBusy(pv)) << "MAPI memory of the address list not freed";
     // The record takes the address only on OK, and Cancel was pressed.
     EXPECT_EQ("before@example.com", StoredText("Pick", "SenderEmailAddress"));
-    EXPECT_STREQ("before@example.com", szSenderEmailAddress);
+    EXPECT_EQ("before@example.com", ShownBy(IDC_ADD_HANDLER).sender);
 }
 
 TEST_F(SenderBrowse, NothingChosenLeavesTheFieldAsItWas)

@@ -24,19 +24,15 @@ static UINT_PTR idReadyTimer = 0;
 static void StoreSample(const char* szName, const char* szSender, const char* szProgram, DWORD dwPrevent,
                         DWORD dwConfirm, DWORD dwDbg)
 {
-    char szKey[CCH_HANDLER_KEY];
-    HKEY hk = NULL;
+    HANDLER handler;
 
-    lstrcpynA(szSenderEmailAddress, szSender, CCH_SENDER_EMAIL);
-    lstrcpynA(szFilePath, szProgram, CCH_FILE_PATH);
-    dwPreventOpen = dwPrevent;
-    dwConfirmDialog = dwConfirm;
-    dwDebug = dwDbg;
-    if (!RegistryHandlerKeyPath(szKey, CCH_HANDLER_KEY, szName))
-        return;
-    RegistryOpen(szKey, &hk);
-    RegistrySet(hk);
-    RegistryClose(hk);
+    ZeroMemory(&handler, sizeof(handler));
+    lstrcpynA(handler.szSenderEmailAddress, szSender, CCH_SENDER_EMAIL);
+    lstrcpynA(handler.szFilePath, szProgram, CCH_FILE_PATH);
+    handler.dwPreventOpen = dwPrevent;
+    handler.dwConfirmDialog = dwConfirm;
+    handler.dwDebug = dwDbg;
+    RegistrySaveHandler(szName, &handler, NULL);
 }
 
 static void CALLBACK OnTimer(HWND, UINT, UINT_PTR idEvent, DWORD)
@@ -73,10 +69,13 @@ static INT_PTR CALLBACK DefinitionShotProc(HWND hDlg, UINT message, WPARAM wPara
 
 static void ShowDefinition(void)
 {
+    HANDLER handler;
     MSG msg;
 
-    lstrcpyA(szHandlerName, "Invoice import");
-    DialogBoxParamA(ghInstDLL, MAKEINTRESOURCEA(IDD_HANDLER_DEFINITION), NULL, DefinitionShotProc, 0);
+    ZeroMemory(&handler, sizeof(handler));
+    RegistryReadHandler("Invoice import", &handler);
+    DialogBoxParamA(ghInstDLL, MAKEINTRESOURCEA(IDD_HANDLER_DEFINITION), NULL, DefinitionShotProc,
+                    (LPARAM)&handler);
     while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
         ;
 }
