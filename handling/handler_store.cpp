@@ -1,7 +1,6 @@
 // Handler store over the Windows registry.
 #include "handler_store.h"
 #include "store_access.h"
-#include "store_ids.h"
 
 char szRootKey[CCH_ROOT_KEY] = "SOFTWARE\\Quorbit\\Message Handlers";
 
@@ -371,23 +370,15 @@ LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey)
     return SubKeyIsListed(hkHandle, lpSubKey) ? ERROR_NO_UNICODE_TRANSLATION : ERROR_FILE_NOT_FOUND;
 }
 
-void RegistryEnumKeys(HWND HDlg, HKEY hkHandle)
+void RegistryListHandlers(HANDLERNAMEPROC pfnName, void* pv)
 {
-    HWND hList = GetDlgItem(HDlg, IDC_HANDLER_LIST);
-
-    if (hkHandle == NULL)
-        return;
-    for (DWORD i = 0; RegEnumKeyA(hkHandle, i, szName, CCH_KEY_NAME) == ERROR_SUCCESS; i++)
-        SendMessageA(hList, LB_ADDSTRING, 0, (LPARAM)szName);
-    SendMessageA(hList, LB_SETCURSEL, 0, 0);
-}
-
-void RegistryList(HWND HDlg)
-{
+    char szName[CCH_KEY_NAME];
     HKEY hkRoot = NULL;
 
-    RegistryOpenForReading(szRootKey, &hkRoot);
-    RegistryEnumKeys(HDlg, hkRoot);
+    if (RegistryOpenForReading(szRootKey, &hkRoot) != ERROR_SUCCESS)
+        return;
+    for (DWORD i = 0; RegEnumKeyA(hkRoot, i, szName, CCH_KEY_NAME) == ERROR_SUCCESS; i++)
+        pfnName(szName, pv);
     RegistryClose(hkRoot);
 }
 

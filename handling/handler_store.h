@@ -107,13 +107,11 @@ LONG RegistrySaveHandler(const char* szHandler, const HANDLER* lpHandler, BOOL* 
 // redirect to the VirtualStore gets ERROR_ACCESS_DENIED.
 LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey);
 
-// Appends the names of hkHandle's sub-keys to list box 1011 of HDlg, in
-// enumeration order, and selects item 0.
-void RegistryEnumKeys(HWND HDlg, HKEY hkHandle);
-
-// Appends the stored handler names to list box 1011 of HDlg. A missing
-// root key is an empty store: nothing is created, the list not touched.
-void RegistryList(HWND HDlg);
+// Calls pfnName with the name of each stored handler, in enumeration
+// order. A missing root key is an empty store: nothing is created, and
+// pfnName is not called.
+typedef void (*HANDLERNAMEPROC)(const char* szName, void* pv);
+void RegistryListHandlers(HANDLERNAMEPROC pfnName, void* pv);
 
 // Finds the handler whose "SenderEmailAddress" equals szSender (ignoring
 // case), searching from the last sub-key to the first, and fills

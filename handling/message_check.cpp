@@ -1,6 +1,7 @@
 // The message check and the launch of a handler's program.
 #include "message_check.h"
 #include "ansi_text.h"
+#include "error_box.h"
 #include "handler_store.h"
 #include "program_path.h"
 #include "prop_readers.h"
@@ -8,12 +9,10 @@
 #include <mapiutil.h>
 #include <mapitags.h>
 
-char  szMessageBoxTitle[40] = "Message Handling";
 LPSTR lpszSenderEmail = NULL;
 
 static char szQuote[2] = "\"";
 static char szSpace[2] = " ";
-static char szError[256];
 
 // The sender's address as 8-bit text, whatever UNICODE says:
 // PR_SENDER_EMAIL_ADDRESS turns into the wide-string tag with it.
@@ -27,41 +26,6 @@ static_assert(PR_SENDER_EMAIL_ADDRESS_STRING8 == 0x0C1F001E, "sender address tag
 // second check started from one of them would free the first one's sender
 // address under it.
 static BOOL fCheckRunning = FALSE;
-
-// Appends szSrc to szDest without passing cchDest characters.
-static void AppendBounded(char* szDest, int cchDest, const char* szSrc)
-{
-    int cch = lstrlenA(szDest);
-
-    if (cch < cchDest - 1)
-        CopyCharacters(szDest + cch, cchDest - cch, szSrc);
-}
-
-void ErrorMessageBox(void* hWnd, long hr, const char* szFunction, const char* szMessage)
-{
-    const char* lpszText;
-    char szCode[16];
-
-    if (szMessage == NULL)
-        lpszText = "An unknown error occured.";
-    else if (hr == 0 && szFunction == NULL)
-        lpszText = szMessage;
-    else
-    {
-        wsprintfA(szCode, "%08X", (unsigned int)hr);
-        lstrcpyA(szError, "Error ");
-        AppendBounded(szError, sizeof(szError), szCode);
-        if (szFunction != NULL)
-        {
-            AppendBounded(szError, sizeof(szError), " in ");
-            AppendBounded(szError, sizeof(szError), szFunction);
-        }
-        AppendBounded(szError, sizeof(szError), "\n");
-        AppendBounded(szError, sizeof(szError), szMessage);
-        lpszText = szError;
-    }
-    MessageBoxA((HWND)hWnd, lpszText, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
-}
 
 // Tells the user why the program szProgram could not be started, in the
 // system's words.

@@ -5,9 +5,6 @@
 #include "exchext.h"
 #include "handler_store.h"
 
-// Caption of every message box the extension shows.
-extern char szMessageBoxTitle[40];
-
 // Sender address of the message under check (MAPI memory), NULL outside a
 // check.
 extern LPSTR lpszSenderEmail;
@@ -29,8 +26,5 @@ HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLER* lpHandler);
 // command line; one that may mean several, or a handler without a program
 // text, starts nothing. A failure is shown to the user, not returned.
 void RunApp(const char* szCmdArgs, const HANDLER* lpHandler);
-
-// Shows a failure to the user: "Error <code> in <function>\n<message>".
-void ErrorMessageBox(void* hWnd, long hr, const char* szFunction, const char* szMessage);
 
 #endif

@@ -4,7 +4,7 @@
 #include "handler_store.h"
 #include "help_contents.h"
 #include "host_handles.h"
-#include "message_check.h"
+#include "error_box.h"
 #include "program_path.h"
 #include "resource.h"
 #include "store_failure.h"

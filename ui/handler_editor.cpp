@@ -1,7 +1,7 @@
 #include "handler_editor.h"
 #include "full_paths.h"
 #include "host_handles.h"
-#include "message_check.h"
+#include "error_box.h"
 #include "system_text.h"
 
 SHELLEXECUTEEXA pfnShellExecuteExA = NULL;

@@ -1,7 +1,7 @@
 #include "help_contents.h"
 #include "full_paths.h"
 #include "host_handles.h"
-#include "message_check.h"
+#include "error_box.h"
 #include <htmlhelp.h>
 
 typedef HWND(WINAPI* HTMLHELPA)(HWND, LPCSTR, UINT, DWORD_PTR);

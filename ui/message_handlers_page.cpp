@@ -4,7 +4,7 @@
 #include "handler_store.h"
 #include "help_contents.h"
 #include "host_handles.h"
-#include "message_check.h"
+#include "error_box.h"
 #include "resource.h"
 #include "store_failure.h"
 #include "system_text.h"
@@ -97,12 +97,21 @@ static void OnAdd(HWND hDlg)
     RunDefinitionDialog(hDlg, &handler);
 }
 
+static void AddToList(const char* szName, void* pvList)
+{
+    SendMessageA((HWND)pvList, LB_ADDSTRING, 0, (LPARAM)szName);
+}
+
 // The list is filled afresh at every activation, and whenever it turns out
-// to show what the store no longer holds.
+// to show what the store no longer holds, from the store's list of names;
+// the first is selected.
 static void ListHandlers(HWND hDlg)
 {
-    SendDlgItemMessageA(hDlg, IDC_HANDLER_LIST, LB_RESETCONTENT, 0, 0);
-    RegistryList(hDlg);
+    HWND hList = GetDlgItem(hDlg, IDC_HANDLER_LIST);
+
+    SendMessageA(hList, LB_RESETCONTENT, 0, 0);
+    RegistryListHandlers(AddToList, hList);
+    SendMessageA(hList, LB_SETCURSEL, 0, 0);
 }
 
 // The entry goes only once the handler is out of the store: a handler the

@@ -2,8 +2,6 @@
 #ifndef QUORBIT_RESOURCE_H
 #define QUORBIT_RESOURCE_H
 
-#include "store_ids.h"
-
 #define IDD_HANDLER_DEFINITION      101
 #define IDD_MESSAGE_HANDLERS        102
 
@@ -20,7 +18,8 @@
 #define IDC_DEFINITION_CANCEL       1014
 #define IDC_DEFINITION_HELP         1015
 
-// "Message Handlers" (its list, IDC_HANDLER_LIST, is in store_ids.h)
+// "Message Handlers"
+#define IDC_HANDLER_LIST            1011
 #define IDC_ADD_HANDLER             1012
 #define IDC_REMOVE_HANDLER          1013
 #define IDC_HANDLER_PROPERTIES      1014

@@ -2,7 +2,7 @@
 #include "store_failure.h"
 #include "ansi_text.h"
 #include "handler_editor.h"
-#include "message_check.h"
+#include "error_box.h"
 #include "store_access.h"
 #include "system_text.h"
 

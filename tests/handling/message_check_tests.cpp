@@ -2,6 +2,7 @@
 #include "box_answerer.h"
 #include "handler_store.h"
 #include "host_doubles.h"
+#include "error_box.h"
 #include "message_check.h"
 #include "planted_files.h"
 #include "recorder_client.h"
