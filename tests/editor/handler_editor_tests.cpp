@@ -4,7 +4,7 @@
 #include "box_answerer.h"
 #include "planted_files.h"
 #include "quorbit_dll.h"
-#include "store_ids.h"
+#include "resource.h"
 #include "test_registry.h"
 #include <gtest/gtest.h>
 #include <prsht.h>
@@ -13,8 +13,8 @@ namespace {
 
 const char kEditor[] = "Quorbit Message Handlers";
 const char kDefinition[] = "Message Handler Definition";
-enum { IDC_NAME = 1010, IDC_SENDER = 1005, IDC_BROWSE_SENDER = 1006, IDC_OK = 1013, IDC_ADD = 1012,
-       IDC_REMOVE = 1013, IDC_PROPERTIES = 1014, IDC_TABS = 0x3020, IDC_BOX_TEXT = 0xFFFF };
+// The system's: a property sheet's tab control, a message box's text.
+enum { IDC_TABS = 0x3020, IDC_BOX_TEXT = 0xFFFF };
 
 void Press(HWND hDlg, int id)
 {
@@ -72,8 +72,8 @@ struct Editor
 
 std::string SavedSender(HWND hDefinition, const char* szSender)
 {
-    SendDlgItemMessageA(hDefinition, IDC_SENDER, WM_SETTEXT, 0, (LPARAM)szSender);
-    Press(hDefinition, IDC_OK);
+    SendDlgItemMessageA(hDefinition, IDC_SENDER_EMAIL_ADDRESS, WM_SETTEXT, 0, (LPARAM)szSender);
+    Press(hDefinition, IDC_DEFINITION_OK);
     for (int i = 0; i < 100 && IsWindowVisible(hDefinition); i++)
         Sleep(100);
     StoredValue v = ReadStored(TEST_ROOT_KEY "\\Orders", "SenderEmailAddress");
@@ -89,23 +89,23 @@ TEST(HandlerEditor, AddsChangesAndRemovesAHandlerThroughTheDllsPage)
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(sheet, IDHELP)) && IsWindowEnabled(GetDlgItem(sheet, IDHELP)));
     HWND page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
 
-    Press(page, IDC_ADD);
+    Press(page, IDC_ADD_HANDLER);
     HWND def = Wait(kDefinition, IDC_BROWSE_SENDER);
     ASSERT_NE((HWND)NULL, def);
     // No session, no address book: Browse says so and fails nothing.
     Press(def, IDC_BROWSE_SENDER);
     ExpectBox("Message Handling", "The address book is not available. Type the sender's e-mail address instead.",
               "information", def);
-    SendDlgItemMessageA(def, IDC_NAME, WM_SETTEXT, 0, (LPARAM) "Orders");
+    SendDlgItemMessageA(def, IDC_HANDLER_NAME, WM_SETTEXT, 0, (LPARAM) "Orders");
     EXPECT_EQ("orders@example.com", SavedSender(def, "orders@example.com"));
     EXPECT_EQ(1, SendDlgItemMessageA(page, IDC_HANDLER_LIST, LB_GETCOUNT, 0, 0));
 
     SendDlgItemMessageA(page, IDC_HANDLER_LIST, LB_SETCURSEL, 0, 0);
-    Press(page, IDC_PROPERTIES);
+    Press(page, IDC_HANDLER_PROPERTIES);
     ASSERT_NE((HWND)NULL, def = Wait(kDefinition, IDC_BROWSE_SENDER));
     EXPECT_EQ("sales@example.com", SavedSender(def, "sales@example.com"));
 
-    Press(page, IDC_REMOVE);
+    Press(page, IDC_REMOVE_HANDLER);
     for (int i = 0; i < 100 && KeyExists(TEST_ROOT_KEY "\\Orders"); i++)
         Sleep(100);
     EXPECT_EQ(std::vector<std::string>(), SubKeys(TEST_ROOT_KEY));
