@@ -63,12 +63,122 @@ bool RunExthost(const std::string& args, std::string* pOutput, DWORD* pdwExit, c
     return RunCommand("\"" + BinDir() + "\\exthost.exe\" --dll \"" + dll + "\" " + args, "", pOutput, pdwExit);
 }
 
-bool Has(const std::string& output, const char* sz)
+// Whether the stored handler's program ran; not asked where the item
+// never reaches the check.
+enum HandlerRun
 {
-    return output.find(sz) != std::string::npos;
+    NotAsked,
+    Runs,
+    DoesNotRun
+};
+
+// One run of exthost: what it is told, the extension it loads (ours unless
+// named), what it prints and what it must not print. Each run exits with 0.
+struct ExthostCase
+{
+    const char* szName;
+    const char* szArgs;
+    const char* szDll;
+    std::vector<std::string> prints;
+    std::vector<std::string> printsNot;
+    HandlerRun run;
+};
+
+const ExthostCase exthostCases[] = {
+    {"OpenWithYesRunsTheHandlerAndKeepsTheItemClosed",
+     "open --from orders@example.com --entryid 001FA0 --answer yes",
+     NULL,
+     {"Install(context 7, build version 0x000D0000) -> S_OK",
+      "    caption Message Handling\n"
+      "    text    Do you want to process this document?\n"
+      "    buttons Yes|No\n"
+      "    icon    none\n"
+      "    owner   the client's window\n"
+      "    answer  Yes\n",
+      "OnOpen -> E_ABORT\n  OnOpenComplete(EEME_FAILED) -> S_FALSE\n"
+      "  the client does NOT open the item: E_ABORT stopped it\n",
+      "release IOutlookExtItemEvents -> 0\n"
+      "  release IExchExtMessageEvents -> 0\n"
+      "  release IExchExt -> 0\n"
+      "  every reference the client handed out came back\n"},
+     {"OnRead"},
+     Runs},
+    {"OpenWithNoOpensTheItem",
+     "open --from orders@example.com --entryid 001FA0 --answer no",
+     NULL,
+     {"    answer  No\n", "OnOpen -> S_FALSE\n  OnOpenComplete(0) -> S_FALSE\n  the client opens the item\n"
+                        "  OnRead -> S_FALSE\n"},
+     {},
+     DoesNotRun},
+    // A new message (no --context: context 6), a reply or a forward has no
+    // sender yet: it opens, in every compose context the extension is
+    // loaded in.
+    {"NewMessageOpens",
+     "open --compose --answer yes",
+     NULL,
+     {"Install(context 6, build version 0x000D0000) -> S_OK",
+      "OnOpen -> S_FALSE\n  OnOpenComplete(0) -> S_FALSE\n  the client opens the item\n"},
+     {"message box"},
+     NotAsked},
+    {"ReplyOpens",
+     "open --compose --context 8 --answer yes",
+     NULL,
+     {"Install(context 8, build version 0x000D0000) -> S_OK",
+      "OnOpen -> S_FALSE\n  OnOpenComplete(0) -> S_FALSE\n  the client opens the item\n"},
+     {"message box"},
+     NotAsked},
+    {"ForwardOpens",
+     "open --compose --context 11 --answer yes",
+     NULL,
+     {"Install(context 11, build version 0x000D0000) -> S_OK",
+      "OnOpen -> S_FALSE\n  OnOpenComplete(0) -> S_FALSE\n  the client opens the item\n"},
+     {"message box"},
+     NotAsked},
+    // The client's rule for every event method: an error stops the action.
+    {"AnErrorFromOnOpenKeepsTheItemClosed",
+     "open --compose",
+     "greedy_extension.dll",
+     {"OnOpen -> E_FAIL\n  OnOpenComplete(EEME_FAILED) -> S_FALSE\n"
+      "  the client does NOT open the item: E_FAIL stopped it\n"},
+     {"OnClose"},
+     NotAsked},
+    {"ContextOutsideTheMapLoadsNothing",
+     "open --from orders@example.com --entryid 00 --context 5 --answer yes",
+     NULL,
+     {"context 5 is not in the context map 00000111111100", "the client opens the item"},
+     {"Install"},
+     NotAsked},
+    {"OtherBuildVersionIsDeclined",
+     "--build-version 000C0000 open --from orders@example.com --entryid 00 --answer yes",
+     NULL,
+     {"Install(context 7, build version 0x000C0000) -> S_FALSE", "the client opens the item",
+      "release IExchExt -> 0"},
+     {"OnOpen"},
+     NotAsked},
+    {"OptionsShowsTheClientsPageAndTheExtensionsPage",
+     "options --close-after 700",
+     NULL,
+     {"GetMaxPageCount(EEPS_TOOLSOPTIONS) -> 1\n  GetPages -> S_OK, 1 page(s)\n",
+      "  tab 1: \"General\"\n  tab 2: \"Message Handlers\"\n",
+      "release IExchExtPropertySheets -> 0\n  release IExchExt -> 0\n"},
+     {},
+     NotAsked},
+    {"SurvivesAnExtensionAskingForMorePagesThanADialogHolds",
+     "options --close-after 700",
+     "greedy_extension.dll",
+     {"GetMaxPageCount(EEPS_TOOLSOPTIONS) -> 4294967295\n"
+      "  more pages than an options dialog can hold: none of them is asked for\n",
+      "  tab 1: \"General\"\n  the options dialog closed"},
+     {},
+     NotAsked},
+};
+
+void PrintTo(const ExthostCase& c, std::ostream* os)
+{
+    *os << c.szArgs;
 }
 
-class Exthost : public ::testing::Test
+class Exthost : public ::testing::TestWithParam<ExthostCase>
 {
 protected:
     void SetUp() override
@@ -84,126 +194,30 @@ protected:
     std::string m_recording;
 };
 
-TEST_F(Exthost, OpenWithYesRunsTheHandlerAndKeepsTheItemClosed)
+TEST_P(Exthost, PrintsWhatTheClientDoes)
 {
+    const ExthostCase& c = GetParam();
     std::string output;
     DWORD dwExit = 99;
-    ASSERT_TRUE(RunExthost("open --from orders@example.com --entryid 001FA0 --answer yes", &output, &dwExit));
+    ASSERT_TRUE(RunExthost(c.szArgs, &output, &dwExit, c.szDll ? BinDir() + "\\" + c.szDll : QuorbitPath()));
     EXPECT_EQ(dwExit, 0u) << output;
-    EXPECT_TRUE(Has(output, "Install(context 7, build version 0x000D0000) -> S_OK")) << output;
-    EXPECT_TRUE(Has(output, "    caption Message Handling\n"
-                            "    text    Do you want to process this document?\n"
-                            "    buttons Yes|No\n"
-                            "    icon    none\n"
-                            "    owner   the client's window\n"
-                            "    answer  Yes\n"))
-        << output;
-    EXPECT_TRUE(Has(output, "OnOpen -> E_ABORT\n  OnOpenComplete(EEME_FAILED) -> S_FALSE\n"
-                            "  the client does NOT open the item: E_ABORT stopped it\n"))
-        << output;
-    EXPECT_FALSE(Has(output, "OnRead")) << output;
-    EXPECT_TRUE(Has(output, "release IOutlookExtItemEvents -> 0\n"
-                            "  release IExchExtMessageEvents -> 0\n"
-                            "  release IExchExt -> 0\n"
-                            "  every reference the client handed out came back\n"))
-        << output;
+    for (const std::string& line : c.prints)
+        EXPECT_NE(output.find(line), std::string::npos) << line << "\nin:\n" << output;
+    for (const std::string& line : c.printsNot)
+        EXPECT_EQ(output.find(line), std::string::npos) << line << "\nin:\n" << output;
     std::string cmdLine;
-    ASSERT_TRUE(WaitForRecording(m_recording, &cmdLine));
-    EXPECT_EQ(cmdLine, "\"" + RecorderPath() + "\" \"MessageID\" \"001FA0\"");
-}
-
-TEST_F(Exthost, OpenWithNoOpensTheItem)
-{
-    std::string output;
-    DWORD dwExit = 99;
-    ASSERT_TRUE(RunExthost("open --from orders@example.com --entryid 001FA0 --answer no", &output, &dwExit));
-    EXPECT_EQ(dwExit, 0u) << output;
-    EXPECT_TRUE(Has(output, "    answer  No\n")) << output;
-    EXPECT_TRUE(Has(output, "OnOpen -> S_FALSE\n  OnOpenComplete(0) -> S_FALSE\n  the client opens the item\n"
-                            "  OnRead -> S_FALSE\n"))
-        << output;
-    std::string cmdLine;
-    EXPECT_FALSE(WaitForRecording(m_recording, &cmdLine, 1000)) << cmdLine;
-}
-
-// A new message, a reply or a forward has no sender yet: it opens, in every
-// compose context the extension is loaded in.
-TEST_F(Exthost, NewMessagesOpen)
-{
-    // No --context: a new message, context 6.
-    for (const char* szContext : {"", "8", "11"})
+    if (c.run == Runs)
     {
-        std::string args = szContext[0] ? std::string("--context ") + szContext + " " : "";
-        std::string install = std::string("Install(context ") + (szContext[0] ? szContext : "6") + ", ";
-        std::string output;
-        DWORD dwExit = 99;
-        ASSERT_TRUE(RunExthost("open --compose " + args + "--answer yes", &output, &dwExit));
-        EXPECT_EQ(dwExit, 0u) << output;
-        EXPECT_TRUE(Has(output, (install + "build version 0x000D0000) -> S_OK").c_str())) << output;
-        EXPECT_TRUE(Has(output, "OnOpen -> S_FALSE\n  OnOpenComplete(0) -> S_FALSE\n  the client opens the item\n"))
-            << output;
-        EXPECT_FALSE(Has(output, "message box")) << output;
+        ASSERT_TRUE(WaitForRecording(m_recording, &cmdLine));
+        EXPECT_EQ(cmdLine, "\"" + RecorderPath() + "\" \"MessageID\" \"001FA0\"");
+    }
+    else if (c.run == DoesNotRun)
+    {
+        EXPECT_FALSE(WaitForRecording(m_recording, &cmdLine, 1000)) << cmdLine;
     }
 }
 
-// The client's rule for every event method: an error stops the action.
-TEST_F(Exthost, AnErrorFromOnOpenKeepsTheItemClosed)
-{
-    std::string output;
-    DWORD dwExit = 99;
-    ASSERT_TRUE(RunExthost("open --compose", &output, &dwExit, BinDir() + "\\greedy_extension.dll"));
-    EXPECT_EQ(dwExit, 0u) << output;
-    EXPECT_TRUE(Has(output, "OnOpen -> E_FAIL\n  OnOpenComplete(EEME_FAILED) -> S_FALSE\n"
-                            "  the client does NOT open the item: E_FAIL stopped it\n"))
-        << output;
-    EXPECT_FALSE(Has(output, "OnClose")) << output;
-}
-
-TEST_F(Exthost, ContextOutsideTheMapLoadsNothing)
-{
-    std::string output;
-    DWORD dwExit = 99;
-    ASSERT_TRUE(RunExthost("open --from orders@example.com --entryid 00 --context 5 --answer yes", &output, &dwExit));
-    EXPECT_EQ(dwExit, 0u) << output;
-    EXPECT_TRUE(Has(output, "context 5 is not in the context map 00000111111100")) << output;
-    EXPECT_FALSE(Has(output, "Install")) << output;
-    EXPECT_TRUE(Has(output, "the client opens the item")) << output;
-}
-
-TEST_F(Exthost, OtherBuildVersionIsDeclined)
-{
-    std::string output;
-    DWORD dwExit = 99;
-    ASSERT_TRUE(RunExthost("--build-version 000C0000 open --from orders@example.com --entryid 00 --answer yes",
-                           &output, &dwExit));
-    EXPECT_EQ(dwExit, 0u) << output;
-    EXPECT_TRUE(Has(output, "Install(context 7, build version 0x000C0000) -> S_FALSE")) << output;
-    EXPECT_FALSE(Has(output, "OnOpen")) << output;
-    EXPECT_TRUE(Has(output, "the client opens the item")) << output;
-    EXPECT_TRUE(Has(output, "release IExchExt -> 0")) << output;
-}
-
-TEST_F(Exthost, OptionsShowsTheClientsPageAndTheExtensionsPage)
-{
-    std::string output;
-    DWORD dwExit = 99;
-    ASSERT_TRUE(RunExthost("options --close-after 700", &output, &dwExit));
-    EXPECT_EQ(dwExit, 0u) << output;
-    EXPECT_TRUE(Has(output, "GetMaxPageCount(EEPS_TOOLSOPTIONS) -> 1\n  GetPages -> S_OK, 1 page(s)\n")) << output;
-    EXPECT_TRUE(Has(output, "  tab 1: \"General\"\n  tab 2: \"Message Handlers\"\n")) << output;
-    EXPECT_TRUE(Has(output, "release IExchExtPropertySheets -> 0\n  release IExchExt -> 0\n")) << output;
-}
-
-TEST_F(Exthost, SurvivesAnExtensionAskingForMorePagesThanADialogHolds)
-{
-    std::string output;
-    DWORD dwExit = 99;
-    ASSERT_TRUE(RunExthost("options --close-after 700", &output, &dwExit, BinDir() + "\\greedy_extension.dll"));
-    EXPECT_EQ(dwExit, 0u) << output;
-    EXPECT_TRUE(Has(output, "GetMaxPageCount(EEPS_TOOLSOPTIONS) -> 4294967295\n"
-                            "  more pages than an options dialog can hold: none of them is asked for\n"))
-        << output;
-    EXPECT_TRUE(Has(output, "  tab 1: \"General\"\n  the options dialog closed")) << output;
-}
+INSTANTIATE_TEST_SUITE_P(Runs, Exthost, ::testing::ValuesIn(exthostCases),
+                         [](const ::testing::TestParamInfo<ExthostCase>& info) { return info.param.szName; });
 
 }  // namespace
