@@ -172,9 +172,12 @@ protected:
         EXPECT_EQ(dwExit, 1u) << "is reg.exe=n,b in WINEDLLOVERRIDES?";
         EXPECT_EQ(output, "\nERROR: Invalid syntax.\n");
     }
-    void AddModuleFiles()
+    // The DLL in the folder, registered by install.cmd: its registration line.
+    std::string Installed()
     {
-        ASSERT_TRUE(CopyFileA(QuorbitPath().c_str(), (m_dir + "\\Quorbit.dll").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(QuorbitPath().c_str(), (m_dir + "\\Quorbit.dll").c_str(), FALSE));
+        EXPECT_EQ(RunCmd("install.cmd", m_dir), 0);
+        return Registration();
     }
 
     std::string m_dir;
@@ -182,12 +185,9 @@ protected:
 
 TEST_P(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
 {
-    AddModuleFiles();
-    ASSERT_EQ(RunCmd("install.cmd", m_dir), 0);
-    std::string line = Registration();
+    std::string line = Installed();
     EXPECT_EQ(line, "4.0;" + m_dir + "\\Quorbit.dll;1;00000111111100");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
-    DeleteRegistration("Outlook Setup Extension");
 
     // The client's way in: the line, the ordinal, Install.
     LoadedExtension loaded;
@@ -200,17 +200,26 @@ TEST_P(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
     EXPECT_EQ(pExt->Install(&callback, EECONTEXT_READNOTEMESSAGE, 0), S_OK);
     EXPECT_EQ(pExt->Release(), 0u);
     FreeLibrary(loaded.hModule);
+}
 
-    // Without the right to change the key, both scripts say so and fail.
-    std::string output;
+// Without the right to change the key, both scripts say so and fail.
+TEST_P(InstallScripts, WithoutTheRightToChangeTheKeyBothScriptsSaySoAndFail)
+{
+    std::string line = Installed(), output;
     SetStoreReadOnly(true, EXTENSIONS_KEY);
     EXPECT_EQ(RunCmd("uninstall.cmd", m_dir, &output), 1);
     EXPECT_EQ(output, "uninstall: could not remove the registration of Quorbit.dll; run as an administrator\n");
     EXPECT_EQ(RunCmd("install.cmd", m_dir, &output), 1);
     EXPECT_EQ(output, "install: could not write the registration; run as an administrator\n");
     EXPECT_EQ(Registration(), line);
-    SetStoreReadOnly(false, EXTENSIONS_KEY);
+}
 
+// Uninstall writes the cache trigger, for the client to see the change.
+TEST_P(InstallScripts, UninstallRemovesTheRegistrationAndThenFindsNothingToRemove)
+{
+    std::string output;
+    Installed();
+    DeleteRegistration("Outlook Setup Extension");  // seen by the client
     ASSERT_EQ(RunCmd("uninstall.cmd", m_dir, &output), 0);
     EXPECT_EQ(output, "uninstall: removed the registration of Quorbit.dll, the value Quorbit in "
                       "HKLM\\" EXTENSIONS_KEY "\nuninstall: restart the mail client; it no longer loads Quorbit.dll\n");
@@ -261,8 +270,8 @@ TEST(InstallFiles, ScriptsEndTheirLinesWithCrLf)
 }
 
 // The handler scripts work in the 32-bit view, the client's, on 32-bit and
-// 64-bit Windows alike; bad input is refused and changes nothing.
-TEST_P(InstallScripts, HandlerScriptsImportAndExportTheViewTheClientReads)
+// 64-bit Windows alike.
+TEST_P(InstallScripts, ImportWritesTheViewTheClientReads)
 {
     std::string output;
     ASSERT_EQ(RunCmd("import-handlers.cmd example-handler.reg", m_dir, &output), 0) << output;
@@ -291,18 +300,25 @@ TEST_P(InstallScripts, HandlerScriptsImportAndExportTheViewTheClientReads)
     EXPECT_EQ(IsWow64(), RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &hk) != 0)
         << "on 64-bit Windows the 64-bit view stays empty";
     RegCloseKey(hk);
+}
 
-    // Out to a file and back in.
+// Out to a file and back in; never over a file that exists.
+TEST_P(InstallScripts, ExportedHandlersImportAgain)
+{
+    std::string output;
+    ASSERT_EQ(RunCmd("import-handlers.cmd example-handler.reg", m_dir, &output), 0) << output;
     ASSERT_EQ(RunCmd("export-handlers.cmd handlers.reg", m_dir, &output), 0) << output;
     ResetStore();
     ASSERT_EQ(RunCmd("import-handlers.cmd handlers.reg", m_dir, &output), 0) << output;
     EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Example orders"});
     EXPECT_EQ(RunCmd("export-handlers.cmd handlers.reg", m_dir, &output), 1);
     EXPECT_EQ(output, "export-handlers: \"handlers.reg\" exists already; give the name of a new file\n");
+}
 
-    // One row per way the script ends; what the file may hold is the import
-    // program's (tests/install).
-    ResetStore();
+// Bad input is refused and changes nothing: one row per way the script
+// ends; what the file may hold is the import program's (handler_import_tests.cpp).
+TEST_P(InstallScripts, ImportRefusesBadInputAndChangesNothing)
+{
     const struct
     {
         const char* szCommand;
@@ -320,6 +336,7 @@ TEST_P(InstallScripts, HandlerScriptsImportAndExportTheViewTheClientReads)
     };
     ASSERT_TRUE(CopyFileA((BinDir() + "\\crashed_import.exe").c_str(), (m_dir + "\\crashed_import.exe").c_str(),
                           FALSE));
+    std::string output;
     for (const auto& r : refused)
     {
         EXPECT_EQ(RunCmd(r.szCommand, m_dir, &output), r.iExit) << r.szCommand;
