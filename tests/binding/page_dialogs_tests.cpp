@@ -4,6 +4,7 @@
 // call rather than at load, so the call must still reach it.
 #include "pe_tables.h"
 #include "quorbit_dll.h"
+#include "resource.h"
 #include "box_answerer.h"
 #include "host_doubles.h"
 #include "test_registry.h"
@@ -12,12 +13,6 @@
 #include <mapicode.h>
 
 namespace {
-
-const int IDC_ADD_HANDLER = 1012;
-const int IDC_SENDER_EMAIL_ADDRESS = 1005;
-const int IDC_BROWSE_SENDER = 1006;
-const int IDC_BROWSE_PROGRAM = 1007;
-const int IDC_DEFINITION_CANCEL = 1014;
 
 std::string Caption(HWND hwnd)
 {

@@ -1,6 +1,7 @@
 // The options page: its count, its page record, and the page itself in a
 // real property sheet.
 #include "quorbit_dll.h"
+#include "resource.h"
 #include "host_doubles.h"
 #include "test_registry.h"
 #include <gtest/gtest.h>
@@ -220,12 +221,12 @@ TEST_F(PropertySheets, ThePageShowsInARealPropertySheet)
 
     HWND hPage = (HWND)SendMessageA(hSheet, PSM_GETCURRENTPAGEHWND, 0, 0);
     ASSERT_NE(hPage, nullptr);
-    HWND hList = GetDlgItem(hPage, 1011);
+    HWND hList = GetDlgItem(hPage, IDC_HANDLER_LIST);
     ASSERT_NE(hList, nullptr);
     EXPECT_EQ(ListItems(hList), std::vector<std::string>{"Invoices"});
-    EXPECT_NE(GetDlgItem(hPage, 1012), nullptr);
-    EXPECT_NE(GetDlgItem(hPage, 1013), nullptr);
-    EXPECT_NE(GetDlgItem(hPage, 1014), nullptr);
+    EXPECT_NE(GetDlgItem(hPage, IDC_ADD_HANDLER), nullptr);
+    EXPECT_NE(GetDlgItem(hPage, IDC_REMOVE_HANDLER), nullptr);
+    EXPECT_NE(GetDlgItem(hPage, IDC_HANDLER_PROPERTIES), nullptr);
     // PSP_HASHELP: the sheet's Help button is on while the page is shown.
     HWND hHelp = GetDlgItem(hSheet, IDHELP);
     ASSERT_NE(hHelp, nullptr);

@@ -47,7 +47,6 @@ protected:
 TEST_F(HandlerStore, ListOnAComputerWithoutHandlersCreatesNothing)
 {
     ASSERT_FALSE(KeyExists(kRoot));
-    EXPECT_STREQ("SOFTWARE\\Quorbit\\Message Handlers", szRootKey);
 
     EXPECT_TRUE(Listed().empty());
     EXPECT_FALSE(KeyExists(kRoot));
@@ -201,44 +200,73 @@ TEST_F(HandlerStore, DeleteRemovesTheHandlerWithItsValuesAndKeysAndCallsOnlyAMis
     RegistryClose(hkRoot);
 }
 
-// A save writes all five values or leaves the handler as it was.
+// A handler's values in the registry's order, "name=data", numbers as
+// numbers; "NULL" when the key is missing.
+std::string Stored(const std::string& name)
+{
+    if (!KeyExists(HandlerPath(name)))
+        return "NULL";
+    std::string all;
+    for (const std::string& value : ValueNames(HandlerPath(name)))
+    {
+        StoredValue v = ReadStored(HandlerPath(name), value.c_str());
+        all += (all.empty() ? "" : " ") + value + "=" +
+               (v.type == REG_DWORD ? std::to_string(*(DWORD*)v.data.data()) : std::string((char*)v.data.data()));
+    }
+    return all;
+}
+
+// A save writes all five values or leaves the handler as it was: Orders
+// holds four values (the one it lacks must be lacking again), New is none.
+// "FilePath" comes after three values that were written.
 TEST_F(HandlerStore, SaveThatIsRefusedHalfwayPutsBackWhatWasStored)
 {
-    // Four values: the one it lacks must be lacking again.
-    WriteDword(HandlerPath("Orders"), "ConfirmDialog", 1);
-    WriteDword(HandlerPath("Orders"), "PreventOpen", 1);
-    WriteString(HandlerPath("Orders"), "SenderEmailAddress", "orders@example.com");
-    WriteString(HandlerPath("Orders"), "FilePath", "orders.exe");
-    std::vector<std::string> before = ValueNames(HandlerPath("Orders"));
+    const struct
+    {
+        const char* szHandler;
+        int cFilePathRefusals;  // -1: every time, the putting back too
+        bool fRefuseDelete;
+        LONG lResult;
+        BOOL fUndone;
+        std::string after;  // "as before", or a part of what is stored; "" when not pinned
+    } cases[] = {
+        {"Orders", 1, false, ERROR_ACCESS_DENIED, TRUE, "as before"},
+        // Refused again while putting back: the caller hears of it.
+        {"Orders", -1, false, ERROR_ACCESS_DENIED, FALSE, ""},
+        // A handler this save created is taken away again, or reported.
+        {"New", -1, false, ERROR_ACCESS_DENIED, TRUE, "NULL"},
+        {"New", -1, true, ERROR_ACCESS_DENIED, FALSE, ""},
+        {"Orders", 0, false, ERROR_SUCCESS, TRUE, "FilePath=changed.exe"},
+    };
     const HANDLER changed = {"Orders", "changed@example.com", "changed.exe", 1, 0, 0};
-    BOOL fUndone = 0xdeadbeef;
-
-    // "FilePath" comes after three values that were written.
-    RefuseValueWrites("FilePath", 1);
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Orders", &changed, &fUndone));
-    EXPECT_TRUE(fUndone);
-    EXPECT_EQ(before, ValueNames(HandlerPath("Orders")));
-    EXPECT_EQ("orders@example.com",
-              std::string((char*)ReadStored(HandlerPath("Orders"), "SenderEmailAddress").data.data()));
-    EXPECT_EQ(std::vector<BYTE>({1, 0, 0, 0}), ReadStored(HandlerPath("Orders"), "ConfirmDialog").data);
-
-    // Refused again while putting back: the caller hears of it.
-    RefuseValueWrites("FilePath", -1);
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Orders", &changed, &fUndone));
-    EXPECT_FALSE(fUndone);
-
-    // A handler this save created is taken away again, or reported.
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("New", &changed, &fUndone));
-    EXPECT_TRUE(fUndone);
-    EXPECT_FALSE(KeyExists(HandlerPath("New")));
-    RefuseCreateAndDelete(true);
-    pfnRegCreateKeyExA = RegCreateKeyExA;
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("New", &changed, &fUndone));
-    EXPECT_FALSE(fUndone);
-
-    RefuseValueWrites(NULL, 0);
-    EXPECT_EQ(ERROR_SUCCESS, RegistrySaveHandler("Orders", &changed, &fUndone));
-    EXPECT_EQ("changed.exe", std::string((char*)ReadStored(HandlerPath("Orders"), "FilePath").data.data()));
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.szHandler) + ", FilePath refused " + std::to_string(c.cFilePathRefusals));
+        ResetStore();
+        WriteDword(HandlerPath("Orders"), "ConfirmDialog", 1);
+        WriteDword(HandlerPath("Orders"), "PreventOpen", 1);
+        WriteString(HandlerPath("Orders"), "SenderEmailAddress", "orders@example.com");
+        WriteString(HandlerPath("Orders"), "FilePath", "orders.exe");
+        const std::string before = Stored("Orders");
+        ASSERT_NE(std::string::npos, before.find("SenderEmailAddress=orders@example.com"));
+        RefuseValueWrites(c.cFilePathRefusals ? "FilePath" : NULL, c.cFilePathRefusals);
+        if (c.fRefuseDelete)
+        {
+            RefuseCreateAndDelete(true);
+            pfnRegCreateKeyExA = RegCreateKeyExA;
+        }
+        BOOL fUndone = 0xdeadbeef;
+        EXPECT_EQ(c.lResult, RegistrySaveHandler(c.szHandler, &changed, &fUndone));
+        EXPECT_EQ(c.fUndone, fUndone);
+        if (c.after == "as before")
+        {
+            EXPECT_EQ(before, Stored(c.szHandler));
+        }
+        else
+        {
+            EXPECT_NE(std::string::npos, Stored(c.szHandler).find(c.after)) << Stored(c.szHandler);
+        }
+    }
 }
 
 TEST_F(HandlerStore, FindMatchesWithoutRegardToCase)

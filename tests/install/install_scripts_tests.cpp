@@ -172,9 +172,12 @@ protected:
         EXPECT_EQ(dwExit, 1u) << "is reg.exe=n,b in WINEDLLOVERRIDES?";
         EXPECT_EQ(output, "\nERROR: Invalid syntax.\n");
     }
-    void AddModuleFiles()
+    // The DLL in the folder, registered by install.cmd: its registration line.
+    std::string Installed()
     {
-        ASSERT_TRUE(CopyFileA(QuorbitPath().c_str(), (m_dir + "\\Quorbit.dll").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(QuorbitPath().c_str(), (m_dir + "\\Quorbit.dll").c_str(), FALSE));
+        EXPECT_EQ(RunCmd("install.cmd", m_dir), 0);
+        return Registration();
     }
 
     std::string m_dir;
@@ -182,12 +185,9 @@ protected:
 
 TEST_P(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
 {
-    AddModuleFiles();
-    ASSERT_EQ(RunCmd("install.cmd", m_dir), 0);
-    std::string line = Registration();
+    std::string line = Installed();
     EXPECT_EQ(line, "4.0;" + m_dir + "\\Quorbit.dll;1;00000111111100");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
-    DeleteRegistration("Outlook Setup Extension");
 
     // The client's way in: the line, the ordinal, Install.
     LoadedExtension loaded;
@@ -200,17 +200,26 @@ TEST_P(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
     EXPECT_EQ(pExt->Install(&callback, EECONTEXT_READNOTEMESSAGE, 0), S_OK);
     EXPECT_EQ(pExt->Release(), 0u);
     FreeLibrary(loaded.hModule);
+}
 
-    // Without the right to change the key, both scripts say so and fail.
-    std::string output;
+// Without the right to change the key, both scripts say so and fail.
+TEST_P(InstallScripts, WithoutTheRightToChangeTheKeyBothScriptsSaySoAndFail)
+{
+    std::string line = Installed(), output;
     SetStoreReadOnly(true, EXTENSIONS_KEY);
     EXPECT_EQ(RunCmd("uninstall.cmd", m_dir, &output), 1);
     EXPECT_EQ(output, "uninstall: could not remove the registration of Quorbit.dll; run as an administrator\n");
     EXPECT_EQ(RunCmd("install.cmd", m_dir, &output), 1);
     EXPECT_EQ(output, "install: could not write the registration; run as an administrator\n");
     EXPECT_EQ(Registration(), line);
-    SetStoreReadOnly(false, EXTENSIONS_KEY);
+}
 
+// Uninstall writes the cache trigger, for the client to see the change.
+TEST_P(InstallScripts, UninstallRemovesTheRegistrationAndThenFindsNothingToRemove)
+{
+    std::string output;
+    Installed();
+    DeleteRegistration("Outlook Setup Extension");  // seen by the client
     ASSERT_EQ(RunCmd("uninstall.cmd", m_dir, &output), 0);
     EXPECT_EQ(output, "uninstall: removed the registration of Quorbit.dll, the value Quorbit in "
                       "HKLM\\" EXTENSIONS_KEY "\nuninstall: restart the mail client; it no longer loads Quorbit.dll\n");
@@ -261,8 +270,8 @@ TEST(InstallFiles, ScriptsEndTheirLinesWithCrLf)
 }
 
 // The handler scripts work in the 32-bit view, the client's, on 32-bit and
-// 64-bit Windows alike; bad input is refused and changes nothing.
-TEST_P(InstallScripts, HandlerScriptsImportAndExportTheViewTheClientReads)
+// 64-bit Windows alike.
+TEST_P(InstallScripts, ImportWritesTheViewTheClientReads)
 {
     std::string output;
     ASSERT_EQ(RunCmd("import-handlers.cmd example-handler.reg", m_dir, &output), 0) << output;
@@ -291,18 +300,25 @@ TEST_P(InstallScripts, HandlerScriptsImportAndExportTheViewTheClientReads)
     EXPECT_EQ(IsWow64(), RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &hk) != 0)
         << "on 64-bit Windows the 64-bit view stays empty";
     RegCloseKey(hk);
+}
 
-    // Out to a file and back in.
+// Out to a file and back in; never over a file that exists.
+TEST_P(InstallScripts, ExportedHandlersImportAgain)
+{
+    std::string output;
+    ASSERT_EQ(RunCmd("import-handlers.cmd example-handler.reg", m_dir, &output), 0) << output;
     ASSERT_EQ(RunCmd("export-handlers.cmd handlers.reg", m_dir, &output), 0) << output;
     ResetStore();
     ASSERT_EQ(RunCmd("import-handlers.cmd handlers.reg", m_dir, &output), 0) << output;
     EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Example orders"});
     EXPECT_EQ(RunCmd("export-handlers.cmd handlers.reg", m_dir, &output), 1);
     EXPECT_EQ(output, "export-handlers: \"handlers.reg\" exists already; give the name of a new file\n");
+}
 
-    // One row per way the script ends; what the file may hold is the import
-    // program's (tests/install).
-    ResetStore();
+// Bad input is refused and changes nothing: one row per way the script
+// ends; what the file may hold is the import program's (handler_import_tests.cpp).
+TEST_P(InstallScripts, ImportRefusesBadInputAndChangesNothing)
+{
     const struct
     {
         const char* szCommand;
@@ -320,6 +336,7 @@ TEST_P(InstallScripts, HandlerScriptsImportAndExportTheViewTheClientReads)
     };
     ASSERT_TRUE(CopyFileA((BinDir() + "\\crashed_import.exe").c_str(), (m_dir + "\\crashed_import.exe").c_str(),
                           FALSE));
+    std::string output;
     for (const auto& r : refused)
     {
         EXPECT_EQ(RunCmd(r.szCommand, m_dir, &output), r.iExit) << r.szCommand;
@@ -386,6 +403,46 @@ bool IsShortName(const std::string& name)
     return iDot != 0 && name.find_first_of(" +,;=[]|\"") == std::string::npos &&
            (iDot == std::string::npos ? name.size() <= 8
                                       : iDot <= 8 && name.size() - iDot <= 4 && name.rfind('.') == iDot);
+}
+
+// The signatures, each checked by osslsigncode against the throwaway
+// certificate they were made with (install/CMakeLists.txt).
+TEST(PackageFiles, EverySignatureVerifies)
+{
+    std::string verified = FileBytes(BinDir() + "\\signed\\verified.txt");
+    std::vector<std::string> signedFiles;
+    for (size_t at = verified.find("== "), next; at != std::string::npos; at = next)
+    {
+        next = verified.find("\n== ", at);
+        std::string section = verified.substr(at, next == std::string::npos ? next : ++next - at);
+        signedFiles.push_back(section.substr(3, section.find('\n') - 3));
+        SCOPED_TRACE(section);
+        EXPECT_NE(section.find("Subject: /CN=Quorbit test publisher\n"), std::string::npos);
+        EXPECT_NE(section.find("\nSignature verification: ok\n"), std::string::npos);
+        EXPECT_NE(section.find("\nexit code 0\n"), std::string::npos);
+    }
+    EXPECT_EQ(signedFiles.size(), 4u) << "Quorbit.dll, QuorbitHandlers.exe, the import program, the package";
+    for (const char* szFile :
+         {"Quorbit/Quorbit.dll", "Quorbit/QuorbitHandlers.exe", "Quorbit-" QUORBIT_VERSION_TEXT ".msi"})
+        EXPECT_NE(std::find(signedFiles.begin(), signedFiles.end(), szFile), signedFiles.end()) << szFile;
+}
+
+// A restart the installer finds needed is left to the administrator, and a
+// silent install closes no program that holds a file in use.
+TEST(PackageFiles, NeitherRestartsNorClosesPrograms)
+{
+    const std::string msi = BinDir() + "\\..\\Quorbit-" QUORBIT_VERSION_TEXT ".msi";
+    MSIHANDLE hPackage = 0;
+    ASSERT_EQ(MsiOpenPackageA(msi.c_str(), &hPackage), (UINT)ERROR_SUCCESS);
+    for (const auto& property : {std::make_pair("REBOOT", "ReallySuppress"), {"ALLUSERS", "1"},
+                                 {"MSIRESTARTMANAGERCONTROL", "Disable"}})
+    {
+        char sz[32] = "";
+        DWORD cch = sizeof(sz);
+        MsiGetPropertyA(hPackage, property.first, sz, &cch);
+        EXPECT_STREQ(sz, property.second) << property.first;
+    }
+    MsiCloseHandle(hPackage);
 }
 
 // The package as administrators deploy it, on XP's reg.exe: a silent
@@ -469,25 +526,6 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
     EXPECT_TRUE(WaitForRecording(recording, &cmdLine));
     EXPECT_EQ(cmdLine, "\"" + RecorderPath() + "\" \"MessageID\" \"001FA0\"");
 
-    // The signatures, each checked by osslsigncode against the throwaway
-    // certificate they were made with (install/CMakeLists.txt).
-    std::string verified = FileBytes(BinDir() + "\\signed\\verified.txt");
-    std::vector<std::string> signedFiles;
-    for (size_t at = verified.find("== "), next; at != std::string::npos; at = next)
-    {
-        next = verified.find("\n== ", at);
-        std::string section = verified.substr(at, next == std::string::npos ? next : ++next - at);
-        signedFiles.push_back(section.substr(3, section.find('\n') - 3));
-        SCOPED_TRACE(section);
-        EXPECT_NE(section.find("Subject: /CN=Quorbit test publisher\n"), std::string::npos);
-        EXPECT_NE(section.find("\nSignature verification: ok\n"), std::string::npos);
-        EXPECT_NE(section.find("\nexit code 0\n"), std::string::npos);
-    }
-    EXPECT_EQ(signedFiles.size(), 4u) << "Quorbit.dll, QuorbitHandlers.exe, the import program, the package";
-    for (const char* szFile :
-         {"Quorbit/Quorbit.dll", "Quorbit/QuorbitHandlers.exe", "Quorbit-" QUORBIT_VERSION_TEXT ".msi"})
-        EXPECT_NE(std::find(signedFiles.begin(), signedFiles.end(), szFile), signedFiles.end()) << szFile;
-
     // The File table of either package: the version and language Windows
     // Installer reads from each file with a version resource, and the short
     // form of each long name.
@@ -536,8 +574,7 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
     EXPECT_TRUE(UserKeyExists("Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"));
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept");
 
-    // An older package is refused with the installer's own message; a
-    // restart the installer finds needed is left to the administrator.
+    // An older package is refused with the installer's own message.
     {
         BoxAnswerer answerer;
         MsiSetInternalUI(INSTALLUILEVEL_BASIC, NULL);
@@ -550,18 +587,6 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
         EXPECT_EQ(answerer.boxes[0].owner, (HWND)NULL);
     }
     EXPECT_EQ(InstalledProducts(), products);
-    MSIHANDLE hPackage = 0;
-    ASSERT_EQ(MsiOpenPackageA(msi.c_str(), &hPackage), (UINT)ERROR_SUCCESS);
-    // And a silent install closes no program that holds a file in use.
-    for (const auto& property : {std::make_pair("REBOOT", "ReallySuppress"), {"ALLUSERS", "1"},
-                                 {"MSIRESTARTMANAGERCONTROL", "Disable"}})
-    {
-        char sz[32] = "";
-        DWORD cch = sizeof(sz);
-        MsiGetPropertyA(hPackage, property.first, sz, &cch);
-        EXPECT_STREQ(sz, property.second) << property.first;
-    }
-    MsiCloseHandle(hPackage);
 
     // The client has seen the installation meanwhile; an entry of a clock set
     // back is passed too.

@@ -13,7 +13,7 @@ namespace {
 
 const char kEditor[] = "Quorbit Message Handlers";
 const char kDefinition[] = "Message Handler Definition";
-// The property sheet's tab control and a message box's text: the system's.
+// The system's: a property sheet's tab control, a message box's text.
 enum { IDC_TABS = 0x3020, IDC_BOX_TEXT = 0xFFFF };
 
 void Press(HWND hDlg, int id)
