@@ -445,52 +445,77 @@ TEST(PackageFiles, NeitherRestartsNorClosesPrograms)
     MsiCloseHandle(hPackage);
 }
 
-// The package as administrators deploy it, on XP's reg.exe: a silent
-// install replaces an older version, and a rebuild of its own version and
-// one with the fourth field raised replace it in turn, one product at a
-// time; it puts the files where they belong and the registration where the
-// 32-bit client reads it, the client loads the DLL from there and runs a
-// stored handler; it tells the client to rebuild its cache of extensions,
-// and has every user's cache mark deleted at logon; an older package is
-// refused; a silent uninstall leaves nothing of ours but the handlers and
-// the cache trigger.
+// The package as administrators deploy it, on XP's reg.exe. Each test
+// installs what it needs and leaves no product, no Active Setup entry and
+// no cache mark behind.
 class InstallPackage : public InstallScripts
 {
+protected:
+    void SetUp() override
+    {
+        InstallScripts::SetUp();
+        char szProgramFiles[MAX_PATH] = "";
+        // A 32-bit program's Program Files: "Program Files (x86)" on 64-bit Windows.
+        GetEnvironmentVariableA("ProgramFiles", szProgramFiles, MAX_PATH);
+        m_folder = std::string(szProgramFiles) + "\\Quorbit";
+        // The editor's shortcut in the Start menu's Programs: the all-users
+        // one on Windows, as the package is per machine; Wine's installer
+        // takes the user's for every package.
+        char szPrograms[MAX_PATH] = "";
+        SHGetFolderPathA(NULL, CSIDL_PROGRAMS, NULL, SHGFP_TYPE_CURRENT, szPrograms);
+        m_shortcut = std::string(szPrograms) + "\\Quorbit Message Handlers.lnk";
+    }
+    void TearDown() override
+    {
+        for (const std::string& product : InstalledProducts())
+            RunCmd("msiexec /x " + product.substr(product.find('{')) + " /qn", m_dir);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, ACTIVE_SETUP_KEY);
+        for (const char* szPath : {CLIENT_MARK("11.0"), CLIENT_MARK("12.0")})
+            RegDeleteKeyA(HKEY_CURRENT_USER, szPath);
+        InstallScripts::TearDown();
+    }
+    // Installs msi silently; false, with what it said, when that failed.
+    ::testing::AssertionResult Install(const std::string& msi)
+    {
+        std::string output;
+        if (RunCmd("msiexec /i \"" + msi + "\" /qn", m_dir, &output) != 0)
+            return ::testing::AssertionFailure() << msi << ": " << output;
+        return ::testing::AssertionSuccess();
+    }
+    // The marks the client leaves once it has seen a cache trigger.
+    static void PlantMarks(std::vector<const char*> paths)
+    {
+        HKEY hk = NULL;
+        for (const char* szPath : paths)
+        {
+            ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, szPath, &hk), ERROR_SUCCESS);
+            RegCloseKey(hk);
+        }
+    }
+
+    const std::string m_msi = BinDir() + "\\..\\Quorbit-" QUORBIT_VERSION_TEXT ".msi";
+    const std::string m_signedMsi = BinDir() + "\\signed\\Quorbit-" QUORBIT_VERSION_TEXT ".msi";
+    std::string m_folder, m_shortcut;
 };
 
-TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
+// A silent install replaces an older version, and a rebuild of its own
+// version, one with the fourth field raised and ./dev package's signed one
+// (the next in the fourth field only) replace it in turn, one product at a
+// time; each raises the Active Setup entry's version, so that every user's
+// logon runs its command again. An older package is refused.
+TEST_P(InstallPackage, EachPackageReplacesTheOneBeforeAndAnOlderOneIsRefused)
 {
-    const std::string msi = BinDir() + "\\..\\Quorbit-" QUORBIT_VERSION_TEXT ".msi";
-    char szProgramFiles[MAX_PATH] = "";
-    // A 32-bit program's Program Files: "Program Files (x86)" on 64-bit Windows.
-    GetEnvironmentVariableA("ProgramFiles", szProgramFiles, MAX_PATH);
-    const std::string folder = std::string(szProgramFiles) + "\\Quorbit";
-    // The editor's shortcut in the Start menu's Programs: the all-users one
-    // on Windows, as the package is per machine; Wine's installer takes the
-    // user's for every package.
-    char szPrograms[MAX_PATH] = "";
-    SHGetFolderPathA(NULL, CSIDL_PROGRAMS, NULL, SHGFP_TYPE_CURRENT, szPrograms);
-    const std::string shortcut = std::string(szPrograms) + "\\Quorbit Message Handlers.lnk";
-    StoreHandler("Orders", "orders@example.com", "\"" + RecorderPath() + "\"", 0, 1, 0);
-    std::string recording = PrepareRecording();
-    std::string output;
-
-    ASSERT_EQ(RunCmd("msiexec /i \"" + BinDir() + "\\Quorbit-older.msi\" /qn", m_dir, &output), 0) << output;
+    ASSERT_TRUE(Install(BinDir() + "\\Quorbit-older.msi"));
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);  // from the install, as nothing was removed
-    // Each package replaces the one before, a rebuild of the same version too,
-    // and ./dev package's signed one the next in the fourth field only. Each
-    // installation raises the Active Setup entry's version, so that every
-    // user's logon runs its command again.
-    const std::string signedMsi = BinDir() + "\\signed\\Quorbit-" QUORBIT_VERSION_TEXT ".msi";
     std::vector<std::string> products;
     std::string before;
     std::vector<unsigned long> setupBefore = SetupVersion();
-    for (const auto& step : {std::make_pair(msi, QUORBIT_VERSION_TEXT),
+    for (const auto& step : {std::make_pair(m_msi, QUORBIT_VERSION_TEXT),
                              {BinDir() + "\\Quorbit-rebuild.msi", QUORBIT_VERSION_TEXT},
                              {BinDir() + "\\Quorbit-next.msi", QUORBIT_NEXT_VERSION_TEXT},
-                             {signedMsi, QUORBIT_VERSION_TEXT}})
+                             {m_signedMsi, QUORBIT_VERSION_TEXT}})
     {
-        ASSERT_EQ(RunCmd("msiexec /i \"" + step.first + "\" /qn", m_dir, &output), 0) << output;
+        ASSERT_TRUE(Install(step.first));
         products = InstalledProducts();
         ASSERT_EQ(products.size(), 1u) << step.first;
         EXPECT_EQ(products[0].find(step.second + std::string(" {")), 0u) << products[0];
@@ -500,12 +525,37 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
         setupBefore = SetupVersion();
     }
 
+    // With the installer's own message.
+    BoxAnswerer answerer;
+    MsiSetInternalUI(INSTALLUILEVEL_BASIC, NULL);
+    EXPECT_EQ(MsiInstallProductA((BinDir() + "\\Quorbit-older.msi").c_str(), ""), (UINT)ERROR_INSTALL_FAILURE);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].text, "A newer version of Quorbit is already installed.");
+    EXPECT_EQ(answerer.boxes[0].caption, "Install Failed");  // Wine's; Windows names the product
+    EXPECT_EQ(answerer.boxes[0].buttons, "OK");
+    EXPECT_EQ(answerer.boxes[0].icon, "none");
+    EXPECT_EQ(answerer.boxes[0].owner, (HWND)NULL);
+    EXPECT_EQ(InstalledProducts(), products);
+}
+
+// The signed package puts the files where they belong and the registration
+// where the 32-bit client reads it; the client loads the signed DLL from
+// there and runs a stored handler; every user's cache mark is deleted at
+// logon. Either package's File table has each file's version and language,
+// and short forms of long names.
+TEST_P(InstallPackage, InstalledFilesServeTheClient)
+{
+    StoreHandler("Orders", "orders@example.com", "\"" + RecorderPath() + "\"", 0, 1, 0);
+    std::string recording = PrepareRecording();
+    std::string output;
+    ASSERT_TRUE(Install(m_signedMsi));
+
     for (const char* szFile : {"Quorbit.dll", "Quorbit.HLP", "Quorbit.chm", "QuorbitHandlers.exe", "import-handlers.cmd",
                                "export-handlers.cmd", "handler-import.exe", "example-handler.reg"})
-        EXPECT_TRUE(Exists(folder + "\\" + szFile)) << szFile;
-    EXPECT_TRUE(Exists(shortcut));
-    EXPECT_GE(ExtractIconExA((folder + "\\QuorbitHandlers.exe").c_str(), -1, NULL, NULL, 0), 1u) << "its icon";
-    EXPECT_EQ(Registration(), "4.0;" + folder + "\\Quorbit.dll;1;00000111111100");
+        EXPECT_TRUE(Exists(m_folder + "\\" + szFile)) << szFile;
+    EXPECT_TRUE(Exists(m_shortcut));
+    EXPECT_GE(ExtractIconExA((m_folder + "\\QuorbitHandlers.exe").c_str(), -1, NULL, NULL, 0), 1u) << "its icon";
+    EXPECT_EQ(Registration(), "4.0;" + m_folder + "\\Quorbit.dll;1;00000111111100");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
     if (IsWow64())
     {
@@ -517,19 +567,16 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
                            "--entryid 001FA0",
                            "", &output, &dwExit));
     EXPECT_EQ(dwExit, 0u) << output;
-    EXPECT_NE(output.find("loaded " + folder + "\\Quorbit.dll"), std::string::npos) << output;
+    EXPECT_NE(output.find("loaded " + m_folder + "\\Quorbit.dll"), std::string::npos) << output;
     std::vector<BYTE> signedDll = ReadFileBytes(BinDir() + "\\signed\\Quorbit\\Quorbit.dll");
     EXPECT_FALSE(signedDll.empty());
-    EXPECT_EQ(ReadFileBytes(folder + "\\Quorbit.dll"), signedDll) << "the signed DLL ran";
+    EXPECT_EQ(ReadFileBytes(m_folder + "\\Quorbit.dll"), signedDll) << "the signed DLL ran";
     EXPECT_NE(output.find("OnOpen -> E_ABORT"), std::string::npos) << output;
     std::string cmdLine;
     EXPECT_TRUE(WaitForRecording(recording, &cmdLine));
     EXPECT_EQ(cmdLine, "\"" + RecorderPath() + "\" \"MessageID\" \"001FA0\"");
 
-    // The File table of either package: the version and language Windows
-    // Installer reads from each file with a version resource, and the short
-    // form of each long name.
-    for (const std::string& package : {msi, signedMsi})
+    for (const std::string& package : {m_msi, m_signedMsi})
     {
         PMSIHANDLE hDatabase, hView, hRecord;
         ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY, &hDatabase), (UINT)ERROR_SUCCESS);
@@ -546,7 +593,7 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
             EXPECT_TRUE(IsShortName(name.substr(0, name.find('|'))));
             EXPECT_EQ(name.find('|') == std::string::npos, IsShortName(longName));
             DWORD cchVersion = sizeof(szFileVersion), cchLanguage = sizeof(szFileLanguage);
-            MsiGetFileVersionA((folder + "\\" + longName).c_str(), szFileVersion, &cchVersion, szFileLanguage,
+            MsiGetFileVersionA((m_folder + "\\" + longName).c_str(), szFileVersion, &cchVersion, szFileLanguage,
                                &cchLanguage);
             EXPECT_STREQ(sz[1], szFileVersion);
             EXPECT_STREQ(sz[2], szFileLanguage);
@@ -558,57 +605,45 @@ TEST_P(InstallPackage, InstallsForTheClientAndUninstallLeavesOnlyTheHandlers)
     // Active Setup: what a user's logon runs once per version.
     EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "")), "Quorbit message handlers");
     std::string stub = Text(ReadStored(ACTIVE_SETUP_KEY, "StubPath"));
-    // The marks the client leaves once it has seen a cache trigger.
-    auto plantMarks = [](std::vector<const char*> paths) {
-        HKEY hk = NULL;
-        for (const char* szPath : paths)
-        {
-            ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, szPath, &hk), ERROR_SUCCESS);
-            RegCloseKey(hk);
-        }
-    };
-    plantMarks({CLIENT_MARK("11.0"), CLIENT_MARK("12.0"), "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"});
+    PlantMarks({CLIENT_MARK("11.0"), CLIENT_MARK("12.0"), "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"});
     ASSERT_TRUE(RunCommand(stub, "", &output, &dwExit)) << stub;
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("11.0")));
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("12.0")));
     EXPECT_TRUE(UserKeyExists("Software\\Microsoft\\Office\\12.0\\Outlook\\Kept"));
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept");
+}
 
-    // An older package is refused with the installer's own message.
-    {
-        BoxAnswerer answerer;
-        MsiSetInternalUI(INSTALLUILEVEL_BASIC, NULL);
-        EXPECT_EQ(MsiInstallProductA((BinDir() + "\\Quorbit-older.msi").c_str(), ""), (UINT)ERROR_INSTALL_FAILURE);
-        ASSERT_EQ(answerer.boxes.size(), 1u);
-        EXPECT_EQ(answerer.boxes[0].text, "A newer version of Quorbit is already installed.");
-        EXPECT_EQ(answerer.boxes[0].caption, "Install Failed");  // Wine's; Windows names the product
-        EXPECT_EQ(answerer.boxes[0].buttons, "OK");
-        EXPECT_EQ(answerer.boxes[0].icon, "none");
-        EXPECT_EQ(answerer.boxes[0].owner, (HWND)NULL);
-    }
-    EXPECT_EQ(InstalledProducts(), products);
+// A silent uninstall by product code leaves nothing of ours but the
+// handlers, the cache trigger and the Active Setup entry, whose version it
+// raises past any before (a clock set back too), so that each user's next
+// logon deletes the client's marks; the entry goes as the README says.
+TEST_P(InstallPackage, UninstallLeavesTheHandlersAndAnEntryThatClearsTheMarks)
+{
+    StoreHandler("Orders", "orders@example.com", "orders.exe");
+    std::string output;
+    DWORD dwExit = 99;
+    ASSERT_TRUE(Install(m_msi));
+    std::vector<std::string> products = InstalledProducts();
+    ASSERT_EQ(products.size(), 1u);
+    std::string stub = Text(ReadStored(ACTIVE_SETUP_KEY, "StubPath"));
 
-    // The client has seen the installation meanwhile; an entry of a clock set
-    // back is passed too.
-    plantMarks({CLIENT_MARK("11.0"), CLIENT_MARK("12.0")});
+    // The client has seen the installation meanwhile.
+    PlantMarks({CLIENT_MARK("11.0"), CLIENT_MARK("12.0")});
     WriteString(ACTIVE_SETUP_KEY, "Version", "9999,1231,2359,65535");
     DeleteRegistration("Outlook Setup Extension");
     ASSERT_EQ(RunCmd("msiexec /x " + products[0].substr(products[0].find('{')) + " /qn", m_dir, &output), 0)
         << output;
     EXPECT_EQ(InstalledProducts(), std::vector<std::string>{});
-    EXPECT_FALSE(Exists(folder));
-    EXPECT_FALSE(Exists(shortcut));
+    EXPECT_FALSE(Exists(m_folder));
+    EXPECT_FALSE(Exists(m_shortcut));
     EXPECT_EQ(Registration(), "");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
     EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Orders"});
-    // The Active Setup entry stays with a higher version, and its command,
-    // which each user's next logon runs, deletes the client's marks.
     EXPECT_EQ(SetupVersion(), (std::vector<unsigned long>{9999, 1231, 2360, 0}));
     EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "StubPath")), stub);
     ASSERT_TRUE(RunCommand(stub, "", &output, &dwExit)) << stub;
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("11.0")));
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("12.0")));
-    // Deleted as the README says, once every user has logged on.
     std::string reg = IsWow64() ? "%WINDIR%\\SysWOW64\\reg.exe" : "reg.exe";
     EXPECT_EQ(RunCmd(reg + " delete \"HKLM\\" ACTIVE_SETUP_KEY "\" /f", m_dir), 0);
     EXPECT_FALSE(KeyExists(ACTIVE_SETUP_KEY));
