@@ -155,13 +155,7 @@ int main()
     // Each of the three runs about this long in every round.
     const double kRoundSeconds = 0.01;
 
-    FakeCallback callback;
-    FakeMsgStore store;
-    FakeMessage message;
-    message.SetSender("nobody@example.org");
-    message.SetEntryId({0x00, 0x1F, 0xA0});
-    callback.m_pStore = &store;
-    callback.m_pMessage = &message;
+    FakeOpenedItem item("nobody@example.org");
 
     printf("%d rounds per N, the three interleaved call by call; median [middle half] of the rounds' median "
            "calls\n",
@@ -174,13 +168,13 @@ int main()
         std::vector<std::string> paths = StoreHandlers(n);
         std::vector<double> check, floor, floorEnum, ratio, ratioEnum;
         // Warm up, and learn how many calls make a round long enough.
-        Round first = RunRound(&callback, paths, 3, &fOk);
+        Round first = RunRound(&item.callback, paths, 3, &fOk);
         double slowest = std::max(first.check, std::max(first.floor, first.floorEnum));
         // Three calls at least, for a median that one slow call cannot move.
         int reps = std::max(3, (int)(kRoundSeconds * 1e6 / std::max(slowest, 1.0)));
         for (int r = 0; r < kRounds; r++)
         {
-            Round round = RunRound(&callback, paths, reps, &fOk);
+            Round round = RunRound(&item.callback, paths, reps, &fOk);
             check.push_back(round.check);
             floor.push_back(round.floor);
             floorEnum.push_back(round.floorEnum);

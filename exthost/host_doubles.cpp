@@ -262,3 +262,11 @@ NOT_USED(FakeAddrBook::SetDefaultDir(ULONG, LPENTRYID))
 NOT_USED(FakeAddrBook::GetSearchPath(ULONG, LPSRowSet*))
 NOT_USED(FakeAddrBook::SetSearchPath(ULONG, LPSRowSet))
 NOT_USED(FakeAddrBook::PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST))
+
+FakeOpenedItem::FakeOpenedItem(const std::string& sender, const std::vector<BYTE>& entryId)
+{
+    callback.m_pStore = &store;
+    callback.m_pMessage = &message;
+    message.SetSender(sender);
+    message.SetEntryId(entryId);
+}

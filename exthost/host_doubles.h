@@ -201,4 +201,17 @@ public:
     STDMETHODIMP PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST) override;
 };
 
+// An item the client opens: a message from sender, with entryId, in a
+// store, both handed out by the callback.
+struct FakeOpenedItem
+{
+    FakeCallback callback;
+    FakeMsgStore store;
+    FakeMessage message;
+
+    explicit FakeOpenedItem(const std::string& sender, const std::vector<BYTE>& entryId = {0x00, 0x1F, 0xA0});
+    FakeOpenedItem(const FakeOpenedItem&) = delete;
+    FakeOpenedItem& operator=(const FakeOpenedItem&) = delete;
+};
+
 #endif

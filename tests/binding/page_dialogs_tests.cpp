@@ -181,26 +181,21 @@ TEST(PageDialogs, AddStartsFromTheHandlerTheLastCheckMatched)
 {
     ResetStore();
     StoreHandler("Orders", "orders@example.com", "c:\\orders.exe", /*confirm*/ 1);
-    FakeCallback callback;
-    FakeMsgStore store;
-    FakeMessage message;
-    callback.m_pStore = &store;
-    callback.m_pMessage = &message;
-    message.SetSender("orders@example.com");
+    FakeOpenedItem item("orders@example.com");
     LPEXCHEXT pExt = InstalledExtension(EECONTEXT_READNOTEMESSAGE);
     ASSERT_NE(pExt, nullptr);
     IUnknown* pEvents = Ask(pExt, IID_IOutlookExtItemEvents);
     ASSERT_NE(pEvents, nullptr);
     BoxAnswerer answerer;
     answerer.Answer(IDNO);
-    EXPECT_EQ(((IOutlookExtItemEvents*)pEvents)->OnOpen(&callback), S_FALSE);
+    EXPECT_EQ(((IOutlookExtItemEvents*)pEvents)->OnOpen(&item.callback), S_FALSE);
     ASSERT_EQ(answerer.boxes.size(), 1u);
     EXPECT_EQ(answerer.boxes[0].text, "Do you want to process this document?");
     pEvents->Release();
     pExt->Release();
 
     OptionsPage page;
-    ASSERT_TRUE(page.Open(&callback));
+    ASSERT_TRUE(page.Open(&item.callback));
     DialogDriver driver(IDC_DEFINITION_CANCEL);
     page.Add();
     page.Close();

@@ -210,13 +210,7 @@ TEST_F(MessageHandlersPage, ACheckWaitingInItsBoxKeepsItsHandlerWhileTheUserOpen
         ResetStore();
         StoreHandler("Orders", "orders@example.com", RecorderPath(), !dwDebug, 1, dwDebug);
         StoreHandler("Other", "other@example.com", "Z:\\nowhere\\other.exe", 0, 0, 0);
-        FakeCallback callback;
-        FakeMsgStore store;
-        FakeMessage message;
-        callback.m_pStore = &store;
-        callback.m_pMessage = &message;
-        message.SetSender("orders@example.com");
-        message.SetEntryId({0x00, 0x1F, 0xA0});
+        FakeOpenedItem item("orders@example.com");
         std::string recording = PrepareRecording();
 
         answerer.Answer(dwDebug ? IDOK : IDYES);
@@ -232,7 +226,7 @@ TEST_F(MessageHandlersPage, ACheckWaitingInItsBoxKeepsItsHandlerWhileTheUserOpen
         });
 
         // As the extension runs it, handing over the page's handler.
-        EXPECT_EQ(E_ABORT, CheckMessage(&callback, &lastLoaded));
+        EXPECT_EQ(E_ABORT, CheckMessage(&item.callback, &lastLoaded));
 
         std::string cmdLine;
         EXPECT_TRUE(WaitForRecording(recording, &cmdLine));
