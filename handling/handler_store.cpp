@@ -1,11 +1,9 @@
 // Handler store over the Windows registry.
 #include "handler_store.h"
 #include "store_access.h"
+#include "system_calls.h"
 
 char szRootKey[CCH_ROOT_KEY] = "SOFTWARE\\Quorbit\\Message Handlers";
-
-// Working buffer of the enumeration and the search.
-static char szName[CCH_KEY_NAME];
 
 static char szEmptyClass[] = "";
 
@@ -16,10 +14,6 @@ static const char* const aszValueNames[] = {REGVAL_CONFIRM_DIALOG, REGVAL_PREVEN
 
 // Key names have at most 255 characters.
 #define CCH_KEY_NAME_MAX 256
-
-REGCREATEKEYEXA pfnRegCreateKeyExA = RegCreateKeyExA;
-REGSETVALUEEXA pfnRegSetValueExA = RegSetValueExA;
-REGDELETEKEYW pfnRegDeleteKeyW = RegDeleteKeyW;
 
 // Reads a REG_DWORD (or up to 4 bytes of anything) into *pdwField.
 static void RegistryReadDword(HKEY hk, const char* szValue, DWORD* pdwField)
@@ -56,12 +50,12 @@ static BOOL RegistryReadString(HKEY hk, const char* szValue, char* szField, DWOR
 
 static LONG RegistryWriteDword(HKEY hk, const char* szValue, DWORD dwValue)
 {
-    return pfnRegSetValueExA(hk, szValue, 0, REG_DWORD, (const BYTE*)&dwValue, sizeof(dwValue));
+    return gSystemCalls.pfnRegSetValueExA(hk, szValue, 0, REG_DWORD, (const BYTE*)&dwValue, sizeof(dwValue));
 }
 
 static LONG RegistryWriteString(HKEY hk, const char* szValue, const char* szText)
 {
-    return pfnRegSetValueExA(hk, szValue, 0, REG_SZ, (const BYTE*)szText, lstrlenA(szText) + 1);
+    return gSystemCalls.pfnRegSetValueExA(hk, szValue, 0, REG_SZ, (const BYTE*)szText, lstrlenA(szText) + 1);
 }
 
 // Keeps the first failure of a sequence of registry calls in *plResult.
@@ -103,7 +97,7 @@ LONG RegistryOpenForWriting(const char* szName, HKEY* phkHandle, DWORD* pdwDispo
     LONG lResult = RegistryRefusedByToken();
 
     if (lResult == ERROR_SUCCESS)
-        lResult = pfnRegCreateKeyExA(HKEY_LOCAL_MACHINE, szName, 0, szEmptyClass, REG_OPTION_NON_VOLATILE,
+        lResult = gSystemCalls.pfnRegCreateKeyExA(HKEY_LOCAL_MACHINE, szName, 0, szEmptyClass, REG_OPTION_NON_VOLATILE,
                                      KEY_ALL_ACCESS, NULL, &hk, &dwDisposition);
 
     if (lResult != ERROR_SUCCESS)
@@ -124,20 +118,6 @@ LONG RegistryOpenForReading(const char* szName, HKEY* phkHandle)
 
     *phkHandle = lResult == ERROR_SUCCESS ? hk : NULL;
     return lResult;
-}
-
-DWORD RegistryOpen(const char* szName, HKEY* phkHandle)
-{
-    DWORD dwDisposition = 0;
-
-    if (RegistryOpenForWriting(szName, phkHandle, &dwDisposition) == ERROR_SUCCESS)
-        return dwDisposition;
-    // Without administrator rights HKLM\SOFTWARE refuses full access; the
-    // existing key can still be read, so the search and the list keep
-    // working. Writes through this handle then fail, and say so.
-    if (RegistryOpenForReading(szName, phkHandle) == ERROR_SUCCESS)
-        return REG_OPENED_EXISTING_KEY;
-    return 0;
 }
 
 LONG RegistryReadHandler(const char* szHandler, LPHANDLER lpHandler)
@@ -173,14 +153,14 @@ Cleanup:
     return lResult;
 }
 
-LONG RegistrySet(HKEY hkHandle, const HANDLER* lpHandler)
+// Writes the five values of *lpHandler (its name aside), all of them, even
+// after a refusal: the caller puts back what was there when one is
+// refused. Returns ERROR_SUCCESS, or the registry's reason for the first
+// value it could not write.
+static LONG RegistryWriteHandler(HKEY hkHandle, const HANDLER* lpHandler)
 {
     LONG lResult;
 
-    if (hkHandle == NULL)
-        return ERROR_INVALID_HANDLE;
-    // All five are written even after a failure, as a caller that ignores
-    // the result has always had them written.
     lResult = RegistryWriteDword(hkHandle, REGVAL_CONFIRM_DIALOG, lpHandler->dwConfirmDialog);
     FirstFailure(&lResult, RegistryWriteDword(hkHandle, REGVAL_PREVENT_OPEN, lpHandler->dwPreventOpen));
     FirstFailure(&lResult, RegistryWriteString(hkHandle, REGVAL_SENDER_EMAIL, lpHandler->szSenderEmailAddress));
@@ -241,7 +221,7 @@ static BOOL RestoreValues(HKEY hk, const SAVEDVALUE* aSaved)
         LONG lResult;
 
         if (aSaved[i].fPresent)
-            lResult = pfnRegSetValueExA(hk, aszValueNames[i], 0, aSaved[i].dwType, aSaved[i].lpb, aSaved[i].cb);
+            lResult = gSystemCalls.pfnRegSetValueExA(hk, aszValueNames[i], 0, aSaved[i].dwType, aSaved[i].lpb, aSaved[i].cb);
         else
         {
             lResult = RegDeleteValueA(hk, aszValueNames[i]);
@@ -276,7 +256,7 @@ LONG RegistrySaveHandler(const char* szHandler, const HANDLER* lpHandler, BOOL* 
         if (lResult != ERROR_SUCCESS)
             goto Cleanup;
     }
-    lResult = RegistrySet(hk, lpHandler);
+    lResult = RegistryWriteHandler(hk, lpHandler);
     if (lResult == ERROR_SUCCESS)
         goto Cleanup;
 
@@ -325,7 +305,7 @@ static LONG RegistryDeleteTree(HKEY hkParent, const WCHAR* szSubKey)
     RegCloseKey(hk);
     if (lResult != ERROR_NO_MORE_ITEMS)
         return lResult;
-    return pfnRegDeleteKeyW(hkParent, szSubKey);
+    return gSystemCalls.pfnRegDeleteKeyW(hkParent, szSubKey);
 }
 
 // Whether hk has a sub-key that the ANSI enumeration names szName.
@@ -384,6 +364,7 @@ void RegistryListHandlers(HANDLERNAMEPROC pfnName, void* pv)
 
 HRESULT RegistryFindHandler(const char* szSender, LPHANDLER lpHandler)
 {
+    char szName[CCH_KEY_NAME];
     char szHandlerEmailAddress[CCH_SENDER_EMAIL];
     HRESULT hr = S_FALSE;
     HKEY hkRoot = NULL;

@@ -39,28 +39,9 @@ typedef struct tagHANDLER
     DWORD dwDebug;
 } HANDLER, *LPHANDLER;
 
-// The store's create-or-open, write and delete calls. Tests replace them
-// to play a user whom HKLM refuses: Wine checks a key's rights when it is
-// opened, but not when a key is created below it, written through a handle
-// that has the right, or deleted.
-typedef LONG(WINAPI* REGCREATEKEYEXA)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
-                                      LPDWORD);
-typedef LONG(WINAPI* REGSETVALUEEXA)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
-typedef LONG(WINAPI* REGDELETEKEYW)(HKEY, LPCWSTR);
-extern REGCREATEKEYEXA pfnRegCreateKeyExA;
-extern REGSETVALUEEXA pfnRegSetValueExA;
-extern REGDELETEKEYW pfnRegDeleteKeyW;
-
 // Builds "<root>\<name>" into szKey (cchKey characters). Returns FALSE and
 // leaves szKey empty when the path would not fit.
 BOOL RegistryHandlerKeyPath(char* szKey, int cchKey, const char* szHandler);
-
-// Creates or opens szName below HKLM with full access. A user who may not
-// write there gets the existing key opened for reading instead. Returns the
-// disposition (REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY), or 0 with
-// *phkHandle NULL when the key can be neither opened nor created; every
-// other store function does nothing with a NULL handle.
-DWORD RegistryOpen(const char* szName, HKEY* phkHandle);
 
 // Opens szName below HKLM for reading; never creates it. Returns the
 // registry's status (ERROR_FILE_NOT_FOUND when there is no such key), with
@@ -83,11 +64,6 @@ LONG RegistryOpenForWriting(const char* szName, HKEY* phkHandle, DWORD* pdwDispo
 // ERROR_ACCESS_DENIED when its key may not be read. Opens keys for reading
 // only, and creates none.
 LONG RegistryReadHandler(const char* szHandler, LPHANDLER lpHandler);
-
-// Writes the five values of *lpHandler (its name aside), all of them,
-// every time. Returns ERROR_SUCCESS, or the registry's reason for the
-// first value it could not write (ERROR_INVALID_HANDLE for a NULL handle).
-LONG RegistrySet(HKEY hkHandle, const HANDLER* lpHandler);
 
 void RegistryClose(HKEY hkHandle);
 

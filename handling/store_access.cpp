@@ -1,13 +1,12 @@
 #include "store_access.h"
-
-GETTOKENINFORMATION pfnGetTokenInformation = GetTokenInformation;
+#include "system_calls.h"
 
 // One DWORD-sized class of the token; FALSE when the system has no such class.
 static BOOL QueryToken(HANDLE hToken, TOKEN_INFORMATION_CLASS tic, DWORD* pdw)
 {
     DWORD cb = 0;
 
-    return pfnGetTokenInformation(hToken, tic, pdw, sizeof(*pdw), &cb) && cb == sizeof(*pdw);
+    return gSystemCalls.pfnGetTokenInformation(hToken, tic, pdw, sizeof(*pdw), &cb) && cb == sizeof(*pdw);
 }
 
 void GetStoreAccess(STOREACCESS* lpAccess)

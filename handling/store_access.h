@@ -16,10 +16,6 @@ typedef struct tagSTOREACCESS
                         // change could be made
 } STOREACCESS;
 
-// The token query. Tests replace it: Wine answers "full, not virtualized".
-typedef BOOL(WINAPI* GETTOKENINFORMATION)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
-extern GETTOKENINFORMATION pfnGetTokenInformation;
-
 // Fills *lpAccess (zeroed by the caller) from this process's token. XP
 // knows neither class and the query fails there: neither is set.
 void GetStoreAccess(STOREACCESS* lpAccess);

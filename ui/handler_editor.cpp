@@ -2,9 +2,8 @@
 #include "full_paths.h"
 #include "host_handles.h"
 #include "error_box.h"
+#include "system_calls.h"
 #include "system_text.h"
-
-SHELLEXECUTEEXA pfnShellExecuteExA = NULL;
 
 void StartHandlerEditor(HWND hOwner)
 {
@@ -16,8 +15,9 @@ void StartHandlerEditor(HWND hOwner)
 
     if (PathBesideModule(ghInstDLL, HANDLER_EDITOR_FILE, szPath, MAX_PATH))
     {
-        if (pfnShellExecuteExA == NULL)
-            pfnShellExecuteExA = (SHELLEXECUTEEXA)(void*)SystemProcAddress("shell32.dll", "ShellExecuteExA");
+        if (gSystemCalls.pfnShellExecuteExA == NULL)
+            gSystemCalls.pfnShellExecuteExA =
+                (SHELLEXECUTEEXA)(void*)SystemProcAddress("shell32.dll", "ShellExecuteExA");
         ZeroMemory(&sei, sizeof(sei));
         sei.cbSize = sizeof(sei);
         // No SEE_MASK_NOCLOSEPROCESS: nothing is kept of the editor, and
@@ -27,9 +27,9 @@ void StartHandlerEditor(HWND hOwner)
         sei.lpVerb = "runas";
         sei.lpFile = szPath;
         sei.nShow = SW_SHOWNORMAL;
-        if (pfnShellExecuteExA != NULL && pfnShellExecuteExA(&sei))
+        if (gSystemCalls.pfnShellExecuteExA != NULL && gSystemCalls.pfnShellExecuteExA(&sei))
             return;
-        dwError = pfnShellExecuteExA != NULL ? GetLastError() : ERROR_PROC_NOT_FOUND;
+        dwError = gSystemCalls.pfnShellExecuteExA != NULL ? GetLastError() : ERROR_PROC_NOT_FOUND;
     }
     else
         lstrcpyA(szPath, HANDLER_EDITOR_FILE);

@@ -5,16 +5,9 @@
 #define QUORBIT_HANDLER_EDITOR_H
 
 #include <windows.h>
-#include <shellapi.h>
 
 // The editor's file name, beside Quorbit.dll.
 #define HANDLER_EDITOR_FILE "QuorbitHandlers.exe"
-
-// How the editor is started. NULL until first use, when shell32's is
-// bound: loading shell32 with the extension would slow every client start.
-// Tests put their own here.
-typedef BOOL(WINAPI* SHELLEXECUTEEXA)(LPSHELLEXECUTEINFOA);
-extern SHELLEXECUTEEXA pfnShellExecuteExA;
 
 // Starts the editor elevated (the verb "runas") and does not wait for it.
 // A failure, other than the user's No to Windows' question, is shown in a

@@ -1,6 +1,4 @@
 #include "test_registry.h"
-#include "handler_store.h"
-#include "store_access.h"
 #include <sddl.h>
 
 // Wide names, so that keys named outside the code page go too.
@@ -56,74 +54,8 @@ void SetStoreUnreadable(const char* szHandler)
     SetStoreSecurity("D:P", false, szHandler ? std::string(TEST_ROOT_KEY "\\") + szHandler : TEST_ROOT_KEY);
 }
 
-static LONG WINAPI RefuseCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY phk, LPDWORD)
-{
-    *phk = NULL;
-    return ERROR_ACCESS_DENIED;
-}
-
-static LONG WINAPI RefuseDelete(HKEY, LPCWSTR)
-{
-    return ERROR_ACCESS_DENIED;
-}
-
-void RefuseCreateAndDelete(bool fRefuse)
-{
-    pfnRegCreateKeyExA = fRefuse ? RefuseCreate : RegCreateKeyExA;
-    pfnRegDeleteKeyW = fRefuse ? RefuseDelete : RegDeleteKeyW;
-}
-
-static std::string strRefusedValue;
-static int cRefusals = 0;
-
-static LONG WINAPI SetValueUnlessRefused(HKEY hk, LPCSTR szValue, DWORD dwReserved, DWORD dwType, const BYTE* lpb,
-                                         DWORD cb)
-{
-    if (cRefusals != 0 && szValue != NULL && strRefusedValue == szValue)
-    {
-        if (cRefusals > 0)
-            cRefusals--;
-        return ERROR_ACCESS_DENIED;
-    }
-    return RegSetValueExA(hk, szValue, dwReserved, dwType, lpb, cb);
-}
-
-void RefuseValueWrites(const char* szValue, int cTimes)
-{
-    strRefusedValue = szValue != NULL ? szValue : "";
-    cRefusals = szValue != NULL ? cTimes : 0;
-    pfnRegSetValueExA = szValue != NULL ? SetValueUnlessRefused : RegSetValueExA;
-}
-
-static bool fTokenVirtualized = false;
-static DWORD dwTokenElevationType = 0;
-
-static BOOL WINAPI PlayedTokenInformation(HANDLE, TOKEN_INFORMATION_CLASS tic, LPVOID pv, DWORD cb, PDWORD pcb)
-{
-    // Windows XP knows neither class.
-    if (dwTokenElevationType == 0 || cb < sizeof(DWORD) ||
-        (tic != TokenVirtualizationEnabled && tic != TokenElevationType))
-    {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    *(DWORD*)pv = tic == TokenElevationType ? dwTokenElevationType : (DWORD)fTokenVirtualized;
-    *pcb = sizeof(DWORD);
-    return TRUE;
-}
-
-void PlayToken(bool fVirtualized, DWORD dwElevationType)
-{
-    fTokenVirtualized = fVirtualized;
-    dwTokenElevationType = dwElevationType;
-    pfnGetTokenInformation = PlayedTokenInformation;
-}
-
 void ResetStore()
 {
-    RefuseCreateAndDelete(false);
-    RefuseValueWrites(NULL, 0);
-    pfnGetTokenInformation = GetTokenInformation;
     SetStoreReadOnly(false);
     DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorbit");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorbit");

@@ -22,22 +22,6 @@ void SetStoreReadOnly(bool fReadOnly, const std::string& path = TEST_ROOT_KEY);
 // be searched; the handler is listed, but cannot be read. ResetStore undoes
 // it.
 void SetStoreUnreadable(const char* szHandler = NULL);
-// Makes the store's create and delete calls answer ERROR_ACCESS_DENIED, as
-// Windows does below HKLM keys a standard user may not change; false puts
-// the registry's own calls back.
-void RefuseCreateAndDelete(bool fRefuse);
-
-// Makes the store's writes of the value szValue answer ERROR_ACCESS_DENIED
-// cTimes times (-1: every time), as a key whose rights change between the
-// open and a write would; NULL puts the registry's own call back.
-void RefuseValueWrites(const char* szValue, int cTimes);
-
-// Makes the store's token query answer as Windows Vista and 7 do: whether
-// the process's registry writes are virtualized, and its elevation type
-// (TokenElevationTypeDefault 1, Full 2, Limited 3); 0 plays Windows XP,
-// where both queries fail. ResetStore puts the real query back.
-void PlayToken(bool fVirtualized, DWORD dwElevationType);
-
 bool KeyExists(const std::string& path);  // below HKLM
 std::vector<std::string> SubKeys(const std::string& path);
 

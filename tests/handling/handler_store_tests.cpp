@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "handler_store.h"
+#include "played_system.h"
 #include "test_registry.h"
 #include <string>
 
@@ -40,6 +41,7 @@ protected:
         return RegistryReadHandler(name.c_str(), &m_found);
     }
     HANDLER m_found;
+    PlayedSystem m_system;
 };
 
 // The page selects the first name and shows nothing selected for none
@@ -65,15 +67,12 @@ TEST_F(HandlerStore, ListGivesTheNamesInEnumerationOrder)
     EXPECT_EQ(SubKeys(kRoot), Listed());
 }
 
-TEST_F(HandlerStore, SetWritesTheFiveValuesWithTheirTypesAndSizes)
+TEST_F(HandlerStore, SaveWritesTheFiveValuesWithTheirTypesAndSizes)
 {
-    HKEY hk = NULL;
     // Prevent 1, confirm 0, debug 2.
     const HANDLER handler = {"Orders", "orders@example.com", "\"Specify a path and file name\"", 1, 0, 2};
 
-    ASSERT_EQ((DWORD)REG_CREATED_NEW_KEY, RegistryOpen(HandlerPath("Orders").c_str(), &hk));
-    RegistrySet(hk, &handler);
-    RegistryClose(hk);
+    ASSERT_EQ(ERROR_SUCCESS, RegistrySaveHandler("Orders", &handler, NULL));
 
     std::string path = HandlerPath("Orders");
     struct { const char* name; DWORD type; std::vector<BYTE> bytes; } expected[] = {
@@ -99,13 +98,10 @@ TEST_F(HandlerStore, SetWritesTheFiveValuesWithTheirTypesAndSizes)
     EXPECT_EQ(5u, ValueNames(path).size());
 }
 
-TEST_F(HandlerStore, SetWritesAnEmptyTextAsItsTerminator)
+TEST_F(HandlerStore, SaveWritesAnEmptyTextAsItsTerminator)
 {
-    HKEY hk = NULL;
     const HANDLER handler = {};
-    RegistryOpen(HandlerPath("Empty").c_str(), &hk);
-    RegistrySet(hk, &handler);
-    RegistryClose(hk);
+    ASSERT_EQ(ERROR_SUCCESS, RegistrySaveHandler("Empty", &handler, NULL));
 
     StoredValue v = ReadStored(HandlerPath("Empty"), "SenderEmailAddress");
     ASSERT_TRUE(v.present);
@@ -143,7 +139,9 @@ TEST_F(HandlerStore, ReadNeverOverrunsAFieldWithAnOversizedValue)
 TEST_F(HandlerStore, OpenCreatesAMissingHandlerKeyThatReadsEmptyAndReadCreatesNone)
 {
     HKEY hk = NULL;
-    EXPECT_EQ((DWORD)REG_CREATED_NEW_KEY, RegistryOpen(HandlerPath("New").c_str(), &hk));
+    DWORD dwDisposition = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegistryOpenForWriting(HandlerPath("New").c_str(), &hk, &dwDisposition));
+    EXPECT_EQ((DWORD)REG_CREATED_NEW_KEY, dwDisposition);
     ASSERT_NE((HKEY)NULL, hk);
     RegistryClose(hk);
     EXPECT_TRUE(ValueNames(HandlerPath("New")).empty());
@@ -151,7 +149,8 @@ TEST_F(HandlerStore, OpenCreatesAMissingHandlerKeyThatReadsEmptyAndReadCreatesNo
     EXPECT_STREQ("", m_found.szFilePath);
     EXPECT_EQ(0u, m_found.dwPreventOpen);
 
-    EXPECT_EQ((DWORD)REG_OPENED_EXISTING_KEY, RegistryOpen(HandlerPath("New").c_str(), &hk));
+    EXPECT_EQ(ERROR_SUCCESS, RegistryOpenForWriting(HandlerPath("New").c_str(), &hk, &dwDisposition));
+    EXPECT_EQ((DWORD)REG_OPENED_EXISTING_KEY, dwDisposition);
     RegistryClose(hk);
 
     // No such handler, and no name: nothing is filled in or created, and
@@ -249,12 +248,8 @@ TEST_F(HandlerStore, SaveThatIsRefusedHalfwayPutsBackWhatWasStored)
         WriteString(HandlerPath("Orders"), "FilePath", "orders.exe");
         const std::string before = Stored("Orders");
         ASSERT_NE(std::string::npos, before.find("SenderEmailAddress=orders@example.com"));
-        RefuseValueWrites(c.cFilePathRefusals ? "FilePath" : NULL, c.cFilePathRefusals);
-        if (c.fRefuseDelete)
-        {
-            RefuseCreateAndDelete(true);
-            pfnRegCreateKeyExA = RegCreateKeyExA;
-        }
+        m_system.RefuseValueWrites(c.cFilePathRefusals ? "FilePath" : NULL, c.cFilePathRefusals);
+        m_system.RefuseDeletes(c.fRefuseDelete);
         BOOL fUndone = 0xdeadbeef;
         EXPECT_EQ(c.lResult, RegistrySaveHandler(c.szHandler, &changed, &fUndone));
         EXPECT_EQ(c.fUndone, fUndone);
@@ -381,7 +376,7 @@ protected:
     void SetUp() override
     {
         HandlerStore::SetUp();
-        RefuseCreateAndDelete(true);
+        m_system.RefuseCreateAndDelete(true);
     }
 };
 
@@ -400,16 +395,10 @@ TEST_F(StandardUser, WritesNothingAndCreatesNoKey)
 
     const HANDLER changed = {"Orders", "orders@example.com", "changed.exe", 0, 0, 0};
 
-    EXPECT_EQ((DWORD)REG_OPENED_EXISTING_KEY, RegistryOpen(HandlerPath("Orders").c_str(), &hk));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySet(hk, &changed));
-    RegistryClose(hk);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Orders", &changed, NULL));
     EXPECT_EQ(std::string("orders.exe"), std::string((char*)ReadStored(HandlerPath("Orders"), "FilePath").data.data()));
 
-    hk = (HKEY)0xdeadbeef;
-    EXPECT_EQ(0u, RegistryOpen(HandlerPath("Missing").c_str(), &hk));
-    EXPECT_EQ((HKEY)NULL, hk);
-    EXPECT_EQ(ERROR_INVALID_HANDLE, RegistrySet(hk, &changed));
-    RegistryClose(hk);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Missing", &changed, NULL));
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegistryOpenForWriting(HandlerPath("Missing").c_str(), &hk, NULL));
     EXPECT_EQ((HKEY)NULL, hk);
     EXPECT_FALSE(KeyExists(HandlerPath("Missing")));

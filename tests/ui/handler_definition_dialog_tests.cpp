@@ -182,7 +182,7 @@ TEST_F(HandlerDefinitionDialog, ChangesAUserMayNotMakeAreReportedAndNothingIsLis
     s.ClickPage(IDC_HANDLER_PROPERTIES);
     // Windows also refuses a new key below a key the user may not change,
     // and the deletion of a key; Wine does not check those two.
-    RefuseCreateAndDelete(true);
+    system.RefuseCreateAndDelete(true);
     okThenCancel("New");
     s.ClickPage(IDC_ADD_HANDLER);
     s.ClickPage(IDC_REMOVE_HANDLER);
@@ -196,7 +196,8 @@ TEST_F(HandlerDefinitionDialog, ChangesAUserMayNotMakeAreReportedAndNothingIsLis
     // A write refused halfway, and again when putting back what was there.
     ResetStore();
     StoreHandler("Orders", "orders@example.com", "c:\\orders.exe");
-    RefuseValueWrites("FilePath", -1);
+    system.RefuseCreateAndDelete(false);
+    system.RefuseValueWrites("FilePath", -1);
     HWND hDefinition = NULL;
     driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
         hDefinition = hDlg;
@@ -215,15 +216,6 @@ TEST_F(HandlerDefinitionDialog, ChangesAUserMayNotMakeAreReportedAndNothingIsLis
 
 // Vista and 7: what the token says decides what the refusal advises, and a
 // client whose writes Windows would virtualize writes nothing at all.
-std::vector<std::string> editorStarts;
-
-BOOL WINAPI RecordEditorStart(LPSHELLEXECUTEINFOA lpsei)
-{
-    editorStarts.push_back(std::string(lpsei->lpVerb) + " " + lpsei->lpFile +
-                           (lpsei->fMask & SEE_MASK_NOCLOSEPROCESS ? " (waited for)" : ""));
-    return TRUE;
-}
-
 TEST_F(HandlerDefinitionDialog, UnderUacARefusalSaysWhatToDoAndOffersTheEditorToAnAdministrator)
 {
     const std::string limited =
@@ -249,18 +241,17 @@ TEST_F(HandlerDefinitionDialog, UnderUacARefusalSaysWhatToDoAndOffersTheEditorTo
     GetModuleFileNameA(NULL, szModule, MAX_PATH);
     std::string editor = szModule;
     editor = editor.substr(0, editor.rfind('\\') + 1) + "QuorbitHandlers.exe";
-    pfnShellExecuteExA = RecordEditorStart;
     for (const auto& c : cases)
     {
         SCOPED_TRACE(std::to_string(&c - cases));
         ResetStore();
-        editorStarts.clear();
+        system.editorStarts.clear();
         answerer.boxes.clear();
         StoreHandler("Orders", "orders@example.com", "c:\\orders.exe");
         // Windows refuses what virtualization does not redirect.
         SetStoreReadOnly(!c.fVirtualized);
-        RefuseCreateAndDelete(!c.fVirtualized);
-        PlayToken(c.fVirtualized, c.dwElevationType);
+        system.RefuseCreateAndDelete(!c.fVirtualized);
+        system.PlayToken(c.fVirtualized, c.dwElevationType);
         OptionsSheet& s = Sheet();
         HWND hOwner = s.hSheet;
         if (c.answer != 0)
@@ -287,12 +278,11 @@ TEST_F(HandlerDefinitionDialog, UnderUacARefusalSaysWhatToDoAndOffersTheEditorTo
         EXPECT_EQ("exclamation", answerer.boxes[0].icon);
         EXPECT_EQ(hOwner, answerer.boxes[0].owner);
         EXPECT_EQ(c.answer == IDYES ? std::vector<std::string>{"runas " + editor} : std::vector<std::string>(),
-                  editorStarts);
+                  system.editorStarts);
         EXPECT_EQ(Names{"Orders"}, SubKeys(ROOT));
         EXPECT_EQ(Names{"Orders"}, s.Listed());
         sheet.reset();
     }
-    pfnShellExecuteExA = NULL;
 }
 
 // Run by the CTest entry that starts the tests in Japanese, code page 932;

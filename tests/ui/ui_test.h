@@ -12,6 +12,7 @@
 #include "host_handles.h"
 #include "message_handlers_page.h"
 #include "options_sheet.h"
+#include "played_system.h"
 #include "resource.h"
 #include "test_registry.h"
 #include <algorithm>
@@ -108,6 +109,7 @@ protected:
         return shown;
     }
 
+    PlayedSystem system;
     BoxAnswerer answerer;
     DialogDriver driver;
     std::unique_ptr<OptionsSheet> sheet;

@@ -1,0 +1,3 @@
+#include "system_calls.h"
+
+SYSTEMCALLS gSystemCalls = {RegCreateKeyExA, RegSetValueExA, RegDeleteKeyW, GetTokenInformation, NULL};

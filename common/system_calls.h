@@ -1,0 +1,34 @@
+// The system calls that tests replace, in one place. Wine grants what
+// Windows refuses a standard user (a key created below a key the user may
+// only read, a key deleted, a value written through a handle that was
+// opened with the right), answers every token as that of an administrator
+// without UAC, and would start the real handler editor. The product only
+// ever calls through these.
+#ifndef QUORBIT_SYSTEM_CALLS_H
+#define QUORBIT_SYSTEM_CALLS_H
+
+#include <windows.h>
+#include <shellapi.h>
+
+typedef LONG(WINAPI* REGCREATEKEYEXA)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
+                                      LPDWORD);
+typedef LONG(WINAPI* REGSETVALUEEXA)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
+typedef LONG(WINAPI* REGDELETEKEYW)(HKEY, LPCWSTR);
+typedef BOOL(WINAPI* GETTOKENINFORMATION)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+typedef BOOL(WINAPI* SHELLEXECUTEEXA)(LPSHELLEXECUTEINFOA);
+
+typedef struct tagSYSTEMCALLS
+{
+    REGCREATEKEYEXA pfnRegCreateKeyExA;   // the store's create-or-open
+    REGSETVALUEEXA pfnRegSetValueExA;     // the store's writes
+    REGDELETEKEYW pfnRegDeleteKeyW;       // the store's deletes
+    GETTOKENINFORMATION pfnGetTokenInformation;  // what the token allows
+    // The handler editor's start. NULL: shell32's, bound at the first
+    // start, since loading shell32 with the extension would slow every
+    // start of the client.
+    SHELLEXECUTEEXA pfnShellExecuteExA;
+} SYSTEMCALLS;
+
+extern SYSTEMCALLS gSystemCalls;
+
+#endif

@@ -1,0 +1,91 @@
+#include "played_system.h"
+
+std::vector<std::string> PlayedSystem::editorStarts;
+
+static std::string strRefusedValue;
+static int cRefusals = 0;
+static bool fTokenVirtualized = false;
+static DWORD dwTokenElevationType = 0;
+
+static LONG WINAPI RefuseCreate(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY phk, LPDWORD)
+{
+    *phk = NULL;
+    return ERROR_ACCESS_DENIED;
+}
+
+static LONG WINAPI RefuseDelete(HKEY, LPCWSTR)
+{
+    return ERROR_ACCESS_DENIED;
+}
+
+static LONG WINAPI SetValueUnlessRefused(HKEY hk, LPCSTR szValue, DWORD dwReserved, DWORD dwType, const BYTE* lpb,
+                                         DWORD cb)
+{
+    if (cRefusals != 0 && szValue != NULL && strRefusedValue == szValue)
+    {
+        if (cRefusals > 0)
+            cRefusals--;
+        return ERROR_ACCESS_DENIED;
+    }
+    return RegSetValueExA(hk, szValue, dwReserved, dwType, lpb, cb);
+}
+
+static BOOL WINAPI PlayedTokenInformation(HANDLE, TOKEN_INFORMATION_CLASS tic, LPVOID pv, DWORD cb, PDWORD pcb)
+{
+    // Windows XP knows neither class.
+    if (dwTokenElevationType == 0 || cb < sizeof(DWORD) ||
+        (tic != TokenVirtualizationEnabled && tic != TokenElevationType))
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *(DWORD*)pv = tic == TokenElevationType ? dwTokenElevationType : (DWORD)fTokenVirtualized;
+    *pcb = sizeof(DWORD);
+    return TRUE;
+}
+
+static BOOL WINAPI RecordEditorStart(LPSHELLEXECUTEINFOA lpsei)
+{
+    PlayedSystem::editorStarts.push_back(std::string(lpsei->lpVerb) + " " + lpsei->lpFile +
+                                         (lpsei->fMask & SEE_MASK_NOCLOSEPROCESS ? " (waited for)" : ""));
+    return TRUE;
+}
+
+PlayedSystem::PlayedSystem() : m_saved(gSystemCalls)
+{
+    gSystemCalls.pfnRegCreateKeyExA = RegCreateKeyExA;
+    gSystemCalls.pfnRegSetValueExA = RegSetValueExA;
+    gSystemCalls.pfnRegDeleteKeyW = RegDeleteKeyW;
+    gSystemCalls.pfnGetTokenInformation = GetTokenInformation;
+    gSystemCalls.pfnShellExecuteExA = RecordEditorStart;
+    editorStarts.clear();
+}
+
+PlayedSystem::~PlayedSystem()
+{
+    gSystemCalls = m_saved;
+}
+
+void PlayedSystem::RefuseCreates(bool fRefuse)
+{
+    gSystemCalls.pfnRegCreateKeyExA = fRefuse ? RefuseCreate : RegCreateKeyExA;
+}
+
+void PlayedSystem::RefuseDeletes(bool fRefuse)
+{
+    gSystemCalls.pfnRegDeleteKeyW = fRefuse ? RefuseDelete : RegDeleteKeyW;
+}
+
+void PlayedSystem::RefuseValueWrites(const char* szValue, int cTimes)
+{
+    strRefusedValue = szValue != NULL ? szValue : "";
+    cRefusals = szValue != NULL ? cTimes : 0;
+    gSystemCalls.pfnRegSetValueExA = szValue != NULL ? SetValueUnlessRefused : RegSetValueExA;
+}
+
+void PlayedSystem::PlayToken(bool fVirtualized, DWORD dwElevationType)
+{
+    fTokenVirtualized = fVirtualized;
+    dwTokenElevationType = dwElevationType;
+    gSystemCalls.pfnGetTokenInformation = PlayedTokenInformation;
+}
