@@ -11,7 +11,7 @@ STDMETHODIMP MyOutlookExtItemEvents::OnOpen(LPEXCHEXTCALLBACK lpeecb)
     // or a store in trouble would then never open. Only a handler's
     // PreventOpen keeps an item closed. The handler that matched is the
     // one the page's Add starts from next.
-    return CheckMessage(lpeecb, &lastLoaded) == E_ABORT ? E_ABORT : S_FALSE;
+    return CheckMessage(lpeecb, RememberLoadedHandler) == E_ABORT ? E_ABORT : S_FALSE;
 }
 
 STDMETHODIMP MyOutlookExtItemEvents::OnOpenComplete(LPEXCHEXTCALLBACK, ULONG)

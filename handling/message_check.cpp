@@ -223,7 +223,7 @@ Cleanup:
     return hr;
 }
 
-HRESULT CheckMessage(IExchExtCallback* lpeecb, LPHANDLER lpLoaded)
+HRESULT CheckMessage(IExchExtCallback* lpeecb, HANDLERLOADEDPROC pfnLoaded)
 {
     HANDLER handler;
     HRESULT hr = S_FALSE;
@@ -265,8 +265,8 @@ HRESULT CheckMessage(IExchExtCallback* lpeecb, LPHANDLER lpLoaded)
         goto Cleanup;
     // Before any box: a handler the user opens while one is up is loaded
     // after this one.
-    if (lpLoaded != NULL)
-        *lpLoaded = handler;
+    if (pfnLoaded != NULL)
+        pfnLoaded(&handler);
 
     if (handler.dwConfirmDialog == 1 &&
         MessageBoxA(hWnd, "Do you want to process this document?", szMessageBoxTitle, MB_YESNO) == IDNO)

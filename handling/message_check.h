@@ -12,9 +12,11 @@ extern LPSTR lpszSenderEmail;
 // Looks up the handler for the item the client is opening and runs it.
 // S_FALSE lets the client go on opening the item; E_ABORT stops it (the
 // handler ran with PreventOpen on); other failures come from the client,
-// the sender-address read or the store. *lpLoaded, when given, receives
-// the handler that matched as soon as it is found, before any box.
-HRESULT CheckMessage(IExchExtCallback* lpeecb, LPHANDLER lpLoaded = NULL);
+// the sender-address read or the store. pfnLoaded, when given, is told of
+// the handler that matched as soon as it is found, before any box: a
+// handler the user opens while a box is up is then the one told last.
+typedef void (*HANDLERLOADEDPROC)(const HANDLER* lpHandler);
+HRESULT CheckMessage(IExchExtCallback* lpeecb, HANDLERLOADEDPROC pfnLoaded = NULL);
 
 // Builds the argument string from the message's entry identifier and
 // starts lpHandler's program with it. S_OK once the launch was tried.

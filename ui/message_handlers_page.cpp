@@ -13,7 +13,17 @@
 COLORREF GrayColor = 0;
 HBRUSH   hBrush = NULL;
 
-HANDLER lastLoaded = {"", "sender@example.com", "\"Specify a path and file name\"", 1, 1, 0};
+static HANDLER lastLoaded = {"", "sender@example.com", "\"Specify a path and file name\"", 1, 1, 0};
+
+void RememberLoadedHandler(const HANDLER* lpHandler)
+{
+    lastLoaded = *lpHandler;
+}
+
+void GetLastLoadedHandler(LPHANDLER lpHandler)
+{
+    *lpHandler = lastLoaded;
+}
 
 static BOOL OnInitDialog(void)
 {

@@ -12,13 +12,14 @@ extern COLORREF GrayColor;
 extern HBRUSH   hBrush;
 
 // The handler loaded last: by a check that matched (the extension hands
-// this to CheckMessage), by Properties, or as the definition dialog saved
-// it. Nothing runs from it. It is kept for Add alone, which starts from it,
-// its name aside, rather than from empty fields: a new handler is most
-// often one that exists with another name and sender. Until a handler is
-// loaded it holds a placeholder sender and program, and asks first and
-// keeps the message from opening.
-extern HANDLER lastLoaded;
+// RememberLoadedHandler to CheckMessage), by Properties, or as the
+// definition dialog saved it. Nothing runs from it. It is kept for Add
+// alone, which starts from it, its name aside, rather than from empty
+// fields: a new handler is most often one that exists with another name
+// and sender. Until a handler is loaded it holds a placeholder sender and
+// program, and asks first and keeps the message from opening.
+void RememberLoadedHandler(const HANDLER* lpHandler);
+void GetLastLoadedHandler(LPHANDLER lpHandler);
 
 // The page's dialog procedure, handed to the client with template 102 and
 // ghInstDLL. Every change reaches the store at once; OK, Apply and Cancel of

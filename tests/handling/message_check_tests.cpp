@@ -323,6 +323,13 @@ TEST_F(MessageCheck, AnUnquotedPathWithABlankStartsOnlyTheOneProgramItCanMeanWit
     }
 }
 
+// What a check tells its caller it matched.
+HANDLER loaded;
+void KeepLoaded(const HANDLER* lpHandler)
+{
+    loaded = *lpHandler;
+}
+
 // A handler starts what its own key says or nothing: values it lacks come
 // from no other handler.
 TEST_F(MessageCheck, AHandlersMissingValuesNeverComeFromAnotherHandler)
@@ -331,10 +338,10 @@ TEST_F(MessageCheck, AHandlersMissingValuesNeverComeFromAnotherHandler)
     WriteString(TEST_ROOT_KEY "\\Bare", "SenderEmailAddress", "bare@example.com");
     StoreHandler("Overlong", "overlong@example.com", std::string(128, 'p'), 0, 1, 0);
     BoxAnswerer boxes;
-    HANDLER loaded = {};
+    ZeroMemory(&loaded, sizeof(loaded));
 
     // Orders loads its program, Debug and PreventOpen first.
-    EXPECT_EQ(E_ABORT, CheckMessage(&m_callback, &loaded));
+    EXPECT_EQ(E_ABORT, CheckMessage(&m_callback, KeepLoaded));
     EXPECT_EQ(RecorderPath() + " \"MessageID\" \"001FA0\"", Recorded());
     m_recording = PrepareRecording();
 
@@ -348,7 +355,7 @@ TEST_F(MessageCheck, AHandlersMissingValuesNeverComeFromAnotherHandler)
         m_message.m_props.clear();
         m_message.SetSender(c.sender);
         m_message.SetEntryId({0x00});
-        EXPECT_EQ(c.hr, CheckMessage(&m_callback, &loaded)) << c.sender;
+        EXPECT_EQ(c.hr, CheckMessage(&m_callback, KeepLoaded)) << c.sender;
     }
     ASSERT_EQ(3u, boxes.boxes.size()) << "one Debug box, then one box each, no Debug box";
     for (int i = 1; i <= 2; i++)

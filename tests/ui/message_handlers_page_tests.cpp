@@ -113,7 +113,9 @@ TEST_F(MessageHandlersPage, RemoveAndPropertiesWithNothingSelectedDoNothing)
     OptionsSheet& s = Sheet();
     s.Select(-1);
     // The handler the page loaded last must not count as a selection.
-    lstrcpyA(lastLoaded.szName, "Kept");
+    HANDLER kept = lastLoadedAtLoad;
+    lstrcpyA(kept.szName, "Kept");
+    RememberLoadedHandler(&kept);
 
     s.ClickPage(IDC_REMOVE_HANDLER);
     s.ClickPage(IDC_HANDLER_PROPERTIES);
@@ -226,7 +228,7 @@ TEST_F(MessageHandlersPage, ACheckWaitingInItsBoxKeepsItsHandlerWhileTheUserOpen
         });
 
         // As the extension runs it, handing over the page's handler.
-        EXPECT_EQ(E_ABORT, CheckMessage(&item.callback, &lastLoaded));
+        EXPECT_EQ(E_ABORT, CheckMessage(&item.callback, RememberLoadedHandler));
 
         std::string cmdLine;
         EXPECT_TRUE(WaitForRecording(recording, &cmdLine));

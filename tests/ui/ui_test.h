@@ -47,7 +47,11 @@ inline Shown Read(HWND hDlg)
 }
 
 // The page's handler as the module loaded it.
-static const HANDLER lastLoadedAtLoad = lastLoaded;
+static const HANDLER lastLoadedAtLoad = [] {
+    HANDLER handler;
+    GetLastLoadedHandler(&handler);
+    return handler;
+}();
 
 class UiTest : public ::testing::Test
 {
@@ -55,7 +59,7 @@ protected:
     void SetUp() override
     {
         ResetStore();
-        lastLoaded = lastLoadedAtLoad;
+        RememberLoadedHandler(&lastLoadedAtLoad);
         ghInstDLL = GetModuleHandleA(NULL);
         lpAdrbook = NULL;
     }
