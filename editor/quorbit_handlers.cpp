@@ -7,6 +7,7 @@
 #include "editor_callback.h"
 #include "editor_resources.h"
 #include "full_paths.h"
+#include "sheet_window.h"
 #include "system_text.h"
 #include <commctrl.h>
 #include <prsht.h>
@@ -15,18 +16,6 @@
 #define EDITOR_CAPTION      "Quorbit Message Handlers"
 #define EXTENSION_FILE      "Quorbit.dll"
 #define EXTENSION_ENTRY     "ExchEntryPoint"
-
-// Set once the sheet exists; the callback hands it out as the client's
-// window.
-static HWND hwndSheet = NULL;
-
-static int CALLBACK SheetCallback(HWND hwnd, UINT uMsg, LPARAM lParam)
-{
-    (void)lParam;
-    if (uMsg == PSCB_INITIALIZED)
-        hwndSheet = hwnd;
-    return 0;
-}
 
 // Why a start failed: what went wrong, said after the DLL's path, and the
 // system's words for dwError when there is one (0: none).

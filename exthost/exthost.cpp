@@ -3,6 +3,7 @@
 // interfaces, with its own callback, message store, message and address
 // book.
 #include "host_commands.h"
+#include "full_paths.h"
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -103,9 +104,11 @@ int main(int argc, char** argv)
     }
     else if (szSpec[0] == '\0')
     {
-        GetModuleFileNameA(NULL, szSpec, MAX_PATH);
-        char* pSlash = strrchr(szSpec, '\\');
-        lstrcpyA(pSlash != NULL ? pSlash + 1 : szSpec, "Quorbit.dll");
+        if (!PathBesideModule(NULL, "Quorbit.dll", szSpec, sizeof(szSpec)))
+        {
+            fprintf(stderr, "exthost: the path of Quorbit.dll beside exthost.exe is too long\n");
+            return 2;
+        }
     }
 
     hr = ParseRegistration(szSpec, DEFAULT_CONTEXT_MAP, &loaded);

@@ -4,21 +4,12 @@
 #include "host_doubles.h"
 #include "address_book_dialog.h"
 #include "exthost_resource.h"
+#include "sheet_window.h"
 #include <commctrl.h>
 #include <new>
 #include <stdio.h>
 
 namespace {
-
-HWND hwndSheet = NULL;
-
-int CALLBACK SheetCallback(HWND hwnd, UINT uMsg, LPARAM lParam)
-{
-    (void)lParam;
-    if (uMsg == PSCB_INITIALIZED)
-        hwndSheet = hwnd;
-    return 0;
-}
 
 INT_PTR CALLBACK GeneralPageDlgProc(HWND, UINT uMsg, WPARAM, LPARAM)
 {
