@@ -100,6 +100,8 @@ HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbP
     ULONG cb;
     HRESULT hr;
 
+    *lpcbProp = 0;
+    *lppvProp = NULL;
     if (PROP_TYPE(ulPropTag) != PT_BINARY)
         return E_FAIL;
     hr = GetOneProp(pMessage, ulPropTag, &lpValues);
@@ -115,9 +117,11 @@ HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbP
     }
     cb = 2 * cbBin + 2;
 
-    hr = MAPIAllocateBuffer(cb, &pvText);
-    if (FAILED(hr))
+    if (FAILED(MAPIAllocateBuffer(cb, &pvText)) || pvText == NULL)
+    {
+        hr = E_OUTOFMEMORY;
         goto Cleanup;
+    }
     HexFromBin(lpValues[0].Value.bin.lpb, (int)cbBin, (LPTSTR)pvText);
 
     *lpcbProp = cb;

@@ -14,8 +14,9 @@
 HRESULT GetPropString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp);
 
 // A binary property as upper-case hexadecimal text in a buffer of
-// 2 * cb + 2 bytes; the tag and the value must be PT_BINARY. Results: S_OK, MAPI_E_NOT_FOUND, E_FAIL, or the
-// allocator's failure. On failure *lpcbProp and *lppvProp are unchanged.
+// 2 * cb + 2 bytes; the tag and the value must be PT_BINARY. Results: S_OK,
+// MAPI_E_NOT_FOUND, E_FAIL, E_OUTOFMEMORY. On failure *lpcbProp is 0 and
+// *lppvProp NULL, as with GetPropString.
 HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp);
 
 #endif

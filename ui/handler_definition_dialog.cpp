@@ -184,12 +184,10 @@ static void OnBrowseProgram(HWND hDlg)
 {
     OPENFILENAMEA ofn;
     char szInitialFileName[MAX_PATH];
-    char szFileName[MAX_PATH];
     // The path, two quotes and the terminator.
     char szProgram[MAX_PATH + 2];
 
     ZeroMemory(szInitialFileName, sizeof(szInitialFileName));
-    ZeroMemory(szFileName, sizeof(szFileName));
     ZeroMemory(&ofn, sizeof(ofn));
     ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     // Owned by this dialog, so that it is disabled while the file dialog is
@@ -201,13 +199,11 @@ static void OnBrowseProgram(HWND hDlg)
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = szInitialFileName;
     ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrFileTitle = szFileName;
-    ofn.nMaxFileTitle = MAX_PATH;
     ofn.lpstrTitle = "Program to Run";
     // The client's current folder stays where it was: a program named
     // without a folder would otherwise be looked for in the last folder
     // browsed, and that folder would stay in use.
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     ofn.lpstrDefExt = "exe";
 
     if (!GetOpenFileNameA(&ofn))
