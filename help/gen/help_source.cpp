@@ -182,174 +182,225 @@ bool ParseRuns(const std::string& s, const LineStarts& lines, std::vector<HelpRu
 
 }
 
-bool ParseHelpSource(const std::string& text, HelpSource& out, std::string& error)
+namespace {
+
+// The reading of one source: the topics so far, the paragraph being
+// gathered, and what is checked once the whole source is read.
+class SourceReader
 {
-    out = HelpSource();
+public:
+    SourceReader(HelpSource& out, std::string& error) : m_out(out), m_error(error) {}
+
+    bool Read(const std::string& text);
+
+private:
+    // One kind of line: whether a line is of it, and how it is read. The
+    // first kind that takes a line reads it.
+    struct LineKind
+    {
+        bool (SourceReader::*takes)(const std::string& line) const;
+        bool (SourceReader::*read)(const std::string& line);
+    };
+    static const LineKind s_kinds[];
+
+    bool IsComment(const std::string& line) const { return StartsWith(line, "//"); }
+    bool IsBlank(const std::string& line) const { return Trim(line).empty(); }
+    bool IsCaption(const std::string& line) const { return StartsWith(line, ".title "); }
+    bool IsTopic(const std::string& line) const { return StartsWith(line, "# "); }
+    bool IsKeywords(const std::string& line) const { return StartsWith(line, "K:"); }
+    bool IsHeading(const std::string& line) const { return StartsWith(line, "## "); }
+    // Indented lines continue a list item; elsewhere they are literal.
+    bool IsLiteral(const std::string& line) const
+    {
+        return StartsWith(line, "    ") && !(m_pending.open && m_pending.style == HelpParagraph::Item);
+    }
+    bool IsItem(const std::string& line) const { return StartsWith(line, "- "); }
+    bool IsText(const std::string&) const { return true; }
+
+    bool Skip(const std::string&) { return true; }
+    bool EndParagraph(const std::string&) { return Flush(); }
+    bool ReadCaption(const std::string& line);
+    bool ReadTopic(const std::string& line);
+    bool ReadKeywords(const std::string& line);
+    bool ReadHeading(const std::string& line)
+    {
+        return Flush() && Open(HelpParagraph::Heading, Trim(line.substr(3))) && Flush();
+    }
+    // Literal lines keep their blanks after the first four.
+    bool ReadLiteral(const std::string& line)
+    {
+        return Flush() && Open(HelpParagraph::Code, line.substr(4)) && Flush();
+    }
+    bool ReadItem(const std::string& line) { return Flush() && Open(HelpParagraph::Item, Trim(line.substr(2))); }
+    bool ReadText(const std::string& line);
+
+    bool Open(HelpParagraph::Style style, const std::string& s);
+    bool Flush();
+    bool Fail(int line, const std::string& why)
+    {
+        m_error = At(line, why);
+        return false;
+    }
+    bool Finish();
+
+    HelpSource& m_out;
+    std::string& m_error;
+    int m_lineNo = 0;
+    Pending m_pending;
+    std::vector<std::pair<std::string, int>> m_jumps;             // target, line
+    std::map<uint32_t, std::pair<std::string, int>> m_contexts;  // hash -> name, line
+    bool m_topicHasText = false;  // past the lines right under the heading
+};
+
+const SourceReader::LineKind SourceReader::s_kinds[] = {
+    {&SourceReader::IsComment, &SourceReader::Skip},
+    {&SourceReader::IsBlank, &SourceReader::EndParagraph},
+    {&SourceReader::IsCaption, &SourceReader::ReadCaption},
+    {&SourceReader::IsTopic, &SourceReader::ReadTopic},
+    {&SourceReader::IsKeywords, &SourceReader::ReadKeywords},
+    {&SourceReader::IsHeading, &SourceReader::ReadHeading},
+    {&SourceReader::IsLiteral, &SourceReader::ReadLiteral},
+    {&SourceReader::IsItem, &SourceReader::ReadItem},
+    {&SourceReader::IsText, &SourceReader::ReadText},
+};
+
+bool SourceReader::Read(const std::string& text)
+{
     std::istringstream in(text);
     std::string line;
-    int lineNo = 0;
-    Pending pending;
-    std::vector<std::pair<std::string, int>> jumps;  // target, line
-    std::map<uint32_t, std::pair<std::string, int>> contexts;  // hash -> name, line
-    bool topicHasText = false;  // past the lines right under the heading
-
-    auto flush = [&]() -> bool {
-        if (!pending.open)
-            return true;
-        pending.open = false;
-        HelpParagraph para{pending.style, {}};
-        std::string why;
-        if (pending.style == HelpParagraph::Code)
-            para.runs.push_back({HelpRun::Plain, pending.text, ""});
-        else if (!ParseRuns(pending.text, pending.lines, para.runs, jumps, error))
-            return false;
-        if (!ParagraphFits(para, why))
-        {
-            error = At(pending.lines.front().second, why);
-            return false;
-        }
-        out.topics.back().paragraphs.push_back(para);
-        return true;
-    };
-    auto open = [&](HelpParagraph::Style style, const std::string& s) -> bool {
-        if (out.topics.empty())
-        {
-            error = At(lineNo, "text before the first topic");
-            return false;
-        }
-        topicHasText = true;
-        pending.open = true;
-        pending.style = style;
-        pending.text = s;
-        pending.lines.assign(1, {0, lineNo});
-        return true;
-    };
 
     while (std::getline(in, line))
     {
-        lineNo++;
+        m_lineNo++;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (!CheckPrintable(line, lineNo, error))
+        if (!CheckPrintable(line, m_lineNo, m_error))
             return false;
-        if (StartsWith(line, "//"))
-            continue;
-        if (Trim(line).empty())
+        for (const LineKind& kind : s_kinds)
         {
-            if (!flush())
+            if (!(this->*kind.takes)(line))
+                continue;
+            if (!(this->*kind.read)(line))
                 return false;
-            continue;
+            break;
         }
-        if (StartsWith(line, ".title "))
-        {
-            out.title = Trim(line.substr(7));
-            std::string why;
-            if (!CaptionFits(out.title, why) || !IsWritableCaption(out.title, why))
-            {
-                error = At(lineNo, why);
-                return false;
-            }
-            continue;
-        }
-        if (StartsWith(line, "# "))
-        {
-            if (!flush())
-                return false;
-            std::string rest = Trim(line.substr(2));
-            size_t brace = rest.rfind(" {#");
-            if (brace == std::string::npos || rest.back() != '}')
-            {
-                error = At(lineNo, "a topic is written # Title {#context}");
-                return false;
-            }
-            HelpTopic topic;
-            topic.title = Trim(rest.substr(0, brace));
-            topic.context = rest.substr(brace + 3, rest.size() - brace - 4);
-            if (topic.title.size() > MaxTopicTitleLength())
-            {
-                error = At(lineNo, "topic title " + Quoted(topic.title) + " is " + std::to_string(topic.title.size()) +
-                                       " bytes long, more than the " + std::to_string(MaxTopicTitleLength()) +
-                                       " a title page takes");
-                return false;
-            }
-            if (!IsValidContextName(topic.context))
-            {
-                error = At(lineNo, "context names use only A-Z, a-z, 0-9, '.' and '_'");
-                return false;
-            }
-            // Jumps find topics by hash, so names must differ in hash.
-            auto taken = contexts.insert({ContextHash(topic.context), {topic.context, lineNo}});
-            if (!taken.second)
-            {
-                error = At(lineNo, "context " + topic.context + " clashes with {#" + taken.first->second.first +
-                                       "} on line " + std::to_string(taken.first->second.second));
-                return false;
-            }
-            topicHasText = false;
-            topic.paragraphs.push_back({HelpParagraph::Title, {{HelpRun::Plain, topic.title, ""}}});
-            out.topics.push_back(topic);
-            continue;
-        }
-        if (StartsWith(line, "K:"))
-        {
-            if (out.topics.empty() || topicHasText)
-            {
-                error = At(lineNo, out.topics.empty() ? "keywords outside a topic"
-                                                      : "keywords go right under the topic's heading");
-                return false;
-            }
-            if (!ParseKeywords(line.substr(2), lineNo, out.topics.back().keywords, error))
-                return false;
-            continue;
-        }
-        if (StartsWith(line, "## "))
-        {
-            if (!flush() || !open(HelpParagraph::Heading, Trim(line.substr(3))) || !flush())
-                return false;
-            continue;
-        }
-        if (StartsWith(line, "    ") && !(pending.open && pending.style == HelpParagraph::Item))
-        {
-            // Literal lines keep their blanks after the first four.
-            if (!flush() || !open(HelpParagraph::Code, line.substr(4)) || !flush())
-                return false;
-            continue;
-        }
-        if (StartsWith(line, "- "))
-        {
-            if (!flush() || !open(HelpParagraph::Item, Trim(line.substr(2))))
-                return false;
-            continue;
-        }
-        if (pending.open)
-        {
-            pending.text += " ";
-            pending.lines.push_back({pending.text.size(), lineNo});
-            pending.text += Trim(line);
-        }
-        else if (!open(HelpParagraph::Body, Trim(line)))
-            return false;
     }
-    if (!flush())
-        return false;
+    return Flush() && Finish();
+}
 
-    if (out.topics.empty())
+bool SourceReader::ReadCaption(const std::string& line)
+{
+    std::string why;
+
+    m_out.title = Trim(line.substr(7));
+    if (!CaptionFits(m_out.title, why) || !IsWritableCaption(m_out.title, why))
+        return Fail(m_lineNo, why);
+    return true;
+}
+
+bool SourceReader::ReadTopic(const std::string& line)
+{
+    if (!Flush())
+        return false;
+    std::string rest = Trim(line.substr(2));
+    size_t brace = rest.rfind(" {#");
+    if (brace == std::string::npos || rest.back() != '}')
+        return Fail(m_lineNo, "a topic is written # Title {#context}");
+    HelpTopic topic;
+    topic.title = Trim(rest.substr(0, brace));
+    topic.context = rest.substr(brace + 3, rest.size() - brace - 4);
+    if (topic.title.size() > MaxTopicTitleLength())
+        return Fail(m_lineNo, "topic title " + Quoted(topic.title) + " is " + std::to_string(topic.title.size()) +
+                                  " bytes long, more than the " + std::to_string(MaxTopicTitleLength()) +
+                                  " a title page takes");
+    if (!IsValidContextName(topic.context))
+        return Fail(m_lineNo, "context names use only A-Z, a-z, 0-9, '.' and '_'");
+    // Jumps find topics by hash, so names must differ in hash.
+    auto taken = m_contexts.insert({ContextHash(topic.context), {topic.context, m_lineNo}});
+    if (!taken.second)
+        return Fail(m_lineNo, "context " + topic.context + " clashes with {#" + taken.first->second.first +
+                                  "} on line " + std::to_string(taken.first->second.second));
+    m_topicHasText = false;
+    topic.paragraphs.push_back({HelpParagraph::Title, {{HelpRun::Plain, topic.title, ""}}});
+    m_out.topics.push_back(topic);
+    return true;
+}
+
+bool SourceReader::ReadKeywords(const std::string& line)
+{
+    if (m_out.topics.empty())
+        return Fail(m_lineNo, "keywords outside a topic");
+    if (m_topicHasText)
+        return Fail(m_lineNo, "keywords go right under the topic's heading");
+    return ParseKeywords(line.substr(2), m_lineNo, m_out.topics.back().keywords, m_error);
+}
+
+// A line of running text: it continues the open paragraph, or opens one.
+bool SourceReader::ReadText(const std::string& line)
+{
+    if (!m_pending.open)
+        return Open(HelpParagraph::Body, Trim(line));
+    m_pending.text += " ";
+    m_pending.lines.push_back({m_pending.text.size(), m_lineNo});
+    m_pending.text += Trim(line);
+    return true;
+}
+
+bool SourceReader::Open(HelpParagraph::Style style, const std::string& s)
+{
+    if (m_out.topics.empty())
+        return Fail(m_lineNo, "text before the first topic");
+    m_topicHasText = true;
+    m_pending.open = true;
+    m_pending.style = style;
+    m_pending.text = s;
+    m_pending.lines.assign(1, {0, m_lineNo});
+    return true;
+}
+
+// Ends the open paragraph, if any, and adds it to the topic.
+bool SourceReader::Flush()
+{
+    if (!m_pending.open)
+        return true;
+    m_pending.open = false;
+    HelpParagraph para{m_pending.style, {}};
+    std::string why;
+    if (m_pending.style == HelpParagraph::Code)
+        para.runs.push_back({HelpRun::Plain, m_pending.text, ""});
+    else if (!ParseRuns(m_pending.text, m_pending.lines, para.runs, m_jumps, m_error))
+        return false;
+    if (!ParagraphFits(para, why))
+        return Fail(m_pending.lines.front().second, why);
+    m_out.topics.back().paragraphs.push_back(para);
+    return true;
+}
+
+// What only the whole source tells: a topic at all, and every jump's target.
+bool SourceReader::Finish()
+{
+    if (m_out.topics.empty())
     {
-        error = "no topic";
+        m_error = "no topic";
         return false;
     }
-    if (out.title.empty())
-        out.title = out.topics[0].title;
+    if (m_out.title.empty())
+        m_out.title = m_out.topics[0].title;
     std::set<std::string> known;
-    for (const HelpTopic& topic : out.topics)
+    for (const HelpTopic& topic : m_out.topics)
         known.insert(topic.context);
-    for (const auto& jump : jumps)
+    for (const auto& jump : m_jumps)
     {
         if (!known.count(jump.first))
-        {
-            error = At(jump.second, "no topic {#" + jump.first + "}");
-            return false;
-        }
+            return Fail(jump.second, "no topic {#" + jump.first + "}");
     }
     return true;
+}
+
+}  // namespace
+
+bool ParseHelpSource(const std::string& text, HelpSource& out, std::string& error)
+{
+    out = HelpSource();
+    return SourceReader(out, error).Read(text);
 }
