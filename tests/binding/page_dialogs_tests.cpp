@@ -6,81 +6,17 @@
 #include "quorbit_dll.h"
 #include "resource.h"
 #include "box_answerer.h"
+#include "dialog_driver.h"
 #include "host_doubles.h"
+#include "options_sheet.h"
 #include "test_registry.h"
 #include <gtest/gtest.h>
-#include <commctrl.h>
 #include <mapicode.h>
+#include <memory>
 
 namespace {
 
-std::string Caption(HWND hwnd)
-{
-    char sz[256] = "";
-    GetWindowTextA(hwnd, sz, sizeof(sz));
-    return sz;
-}
-
-// Drives the nested dialogs as they come up: the first time the definition
-// dialog is activated it clicks idFirstClick, after that Cancel; every
-// other dialog (the file dialog) is cancelled.
-struct DialogDriver
-{
-    static DialogDriver* s_pCurrent;
-    HHOOK hHook = NULL;
-    int idFirstClick;
-    int cDefinition = 0;
-    HWND hDefinition = NULL;
-    std::vector<std::string> captions;
-    std::vector<std::string> senders;  // what each definition dialog showed
-
-    explicit DialogDriver(int idClick) : idFirstClick(idClick)
-    {
-        s_pCurrent = this;
-        hHook = SetWindowsHookExA(WH_CBT, CbtProc, NULL, GetCurrentThreadId());
-    }
-    ~DialogDriver()
-    {
-        UnhookWindowsHookEx(hHook);
-        s_pCurrent = NULL;
-    }
-    static LRESULT CALLBACK CbtProc(int nCode, WPARAM wParam, LPARAM lParam)
-    {
-        if (nCode == HCBT_ACTIVATE && s_pCurrent != NULL)
-            s_pCurrent->OnActivate((HWND)wParam);
-        return CallNextHookEx(NULL, nCode, wParam, lParam);
-    }
-    void OnActivate(HWND hwnd)
-    {
-        char szClass[32] = "";
-        GetClassNameA(hwnd, szClass, sizeof(szClass));
-        if (lstrcmpA(szClass, "#32770") != 0)
-            return;
-        captions.push_back(Caption(hwnd));
-        if (GetDlgItem(hwnd, IDC_BROWSE_PROGRAM) != NULL)
-        {
-            hDefinition = hwnd;
-            char szSender[80] = "";
-            GetDlgItemTextA(hwnd, IDC_SENDER_EMAIL_ADDRESS, szSender, sizeof(szSender));
-            senders.push_back(szSender);
-            int id = (cDefinition++ == 0) ? idFirstClick : IDC_DEFINITION_CANCEL;
-            PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(hwnd, id));
-        }
-        else
-            PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(hwnd, IDCANCEL));
-    }
-};
-DialogDriver* DialogDriver::s_pCurrent = NULL;
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
+#define DEFINITION_CAPTION "Message Handler Definition"
 
 TEST(PageDialogs, Comdlg32IsNotAnImportOfTheModule)
 {
@@ -95,63 +31,39 @@ TEST(PageDialogs, Comdlg32IsNotAnImportOfTheModule)
     }
 }
 
-// The page of one extension object, in a real modeless property sheet.
+// The page of one extension object installed with a callback, in the
+// client's options dialog.
 class OptionsPage
 {
 public:
     bool Open(FakeCallback* pCallback)
     {
+        ULONG cPages = 0;
         m_pExt = NewExtension();
         if (m_pExt == NULL || m_pExt->Install(pCallback, EECONTEXT_PROPERTYSHEETS, 0) != S_OK)
             return false;
         m_pSheets = (IExchExtPropertySheets*)Ask(m_pExt, IID_IExchExtPropertySheets);
-        ULONG cPages = 0;
         if (m_pSheets == NULL || m_pSheets->GetPages(pCallback, EEPS_TOOLSOPTIONS, m_page, &cPages) != S_OK)
             return false;
-        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TAB_CLASSES};
-        InitCommonControlsEx(&icc);
-        PROPSHEETHEADERA psh;
-        ZeroMemory(&psh, sizeof(psh));
-        psh.dwSize = sizeof(psh);
-        psh.dwFlags = PSH_PROPSHEETPAGE | PSH_MODELESS;
-        psh.pszCaption = "Options";
-        psh.nPages = cPages;
-        psh.ppsp = m_page;
-        m_hSheet = (HWND)PropertySheetA(&psh);
-        Pump();
-        m_hPage = m_hSheet ? (HWND)SendMessageA(m_hSheet, PSM_GETCURRENTPAGEHWND, 0, 0) : NULL;
-        return m_hPage != NULL;
+        m_sheet.reset(new OptionsSheet(m_page, cPages));
+        return m_sheet->hPage != NULL;
     }
     // Add runs the definition dialog modally; a driver ends it.
-    void Add()
+    void Add() { m_sheet->ClickPage(IDC_ADD_HANDLER); }
+    ~OptionsPage()
     {
-        SendMessageA(m_hPage, WM_COMMAND, MAKEWPARAM(IDC_ADD_HANDLER, BN_CLICKED),
-                     (LPARAM)GetDlgItem(m_hPage, IDC_ADD_HANDLER));
-    }
-    void Close()
-    {
-        if (m_hSheet != NULL)
-        {
-            SendMessageA(m_hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-            Pump();
-            DestroyWindow(m_hSheet);
-            Pump();
-        }
+        m_sheet.reset();
         if (m_pSheets != NULL)
             m_pSheets->Release();
         if (m_pExt != NULL)
             m_pExt->Release();
-        m_hSheet = NULL;
-        m_pSheets = NULL;
-        m_pExt = NULL;
     }
 
 private:
     LPEXCHEXT m_pExt = NULL;
     IExchExtPropertySheets* m_pSheets = NULL;
     PROPSHEETPAGEA m_page[1];
-    HWND m_hSheet = NULL;
-    HWND m_hPage = NULL;
+    std::unique_ptr<OptionsSheet> m_sheet;
 };
 
 TEST(PageDialogs, BrowseOpensTheFileDialogThroughTheDll)
@@ -161,17 +73,18 @@ TEST(PageDialogs, BrowseOpensTheFileDialogThroughTheDll)
     OptionsPage page;
     ASSERT_TRUE(page.Open(&callback));
     {
-        DialogDriver driver(IDC_BROWSE_PROGRAM);
+        DialogDriver driver;
+        driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+            driver.When("Program to Run", [](HWND hFile) { Click(hFile, IDCANCEL); });
+            Click(hDlg, IDC_BROWSE_PROGRAM);
+            Click(hDlg, IDC_DEFINITION_CANCEL);
+        });
         page.Add();
-        ASSERT_GE(driver.captions.size(), 3u) << ::testing::PrintToString(driver.captions);
-        EXPECT_EQ(driver.captions[0], "Message Handler Definition");
-        EXPECT_EQ(driver.captions[1], "Program to Run");
-        EXPECT_EQ(driver.cDefinition, 2);
+        driver.ExpectScriptRan();
     }
     EXPECT_NE(GetModuleHandleA("comdlg32.dll"), nullptr);
     // Cancel stored nothing.
     EXPECT_TRUE(SubKeys(TEST_ROOT_KEY).empty());
-    page.Close();
     ResetStore();
 }
 
@@ -194,12 +107,19 @@ TEST(PageDialogs, AddStartsFromTheHandlerTheLastCheckMatched)
     pEvents->Release();
     pExt->Release();
 
-    OptionsPage page;
-    ASSERT_TRUE(page.Open(&item.callback));
-    DialogDriver driver(IDC_DEFINITION_CANCEL);
-    page.Add();
-    page.Close();
-    EXPECT_EQ(driver.senders, std::vector<std::string>{"orders@example.com"});
+    std::string sender = "<not shown>";
+    {
+        OptionsPage page;
+        ASSERT_TRUE(page.Open(&item.callback));
+        DialogDriver driver;
+        driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+            sender = ItemText(hDlg, IDC_SENDER_EMAIL_ADDRESS);
+            Click(hDlg, IDC_DEFINITION_CANCEL);
+        });
+        page.Add();
+        driver.ExpectScriptRan();
+    }
+    EXPECT_EQ("orders@example.com", sender);
     ResetStore();
 }
 
@@ -208,15 +128,7 @@ TEST(PageDialogs, AddStartsFromTheHandlerTheLastCheckMatched)
 class SenderBrowseThroughTheDll : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ResetStore();
-        for (FakeAddrBook* pBook : {&m_bookA, &m_bookB})
-            pBook->m_whileShown = []() {
-                // Address returns at once as cancelled; then the dialog goes.
-                PostMessageA(GetActiveWindow(), WM_COMMAND, MAKEWPARAM(IDC_DEFINITION_CANCEL, BN_CLICKED), 0);
-            };
-    }
+    void SetUp() override { ResetStore(); }
     void TearDown() override
     {
         ResetStore();
@@ -249,10 +161,14 @@ protected:
             }
         } noSession;
         ASSERT_TRUE(page.Open(&noSession));
-        DialogDriver driver(IDC_BROWSE_SENDER);
+        DialogDriver driver;
+        // The book answers as cancelled.
+        driver.When(DEFINITION_CAPTION, [](HWND hDlg) {
+            Click(hDlg, IDC_BROWSE_SENDER);
+            Click(hDlg, IDC_DEFINITION_CANCEL);
+        });
         page.Add();
-        EXPECT_EQ(driver.cDefinition, 1);
-        page.Close();
+        driver.ExpectScriptRan();
     }
 
     FakeAddrBook m_bookA;

@@ -3,9 +3,9 @@
 #include "quorbit_dll.h"
 #include "resource.h"
 #include "host_doubles.h"
+#include "options_sheet.h"
 #include "test_registry.h"
 #include <gtest/gtest.h>
-#include <commctrl.h>
 #include <cstring>
 
 namespace {
@@ -155,88 +155,32 @@ TEST_F(PropertySheets, FreePagesChangesNothing)
     EXPECT_EQ(memcmp(copy, m_records, sizeof(copy)), 0);
 }
 
-std::string TabText(HWND hTab, int i)
-{
-    char sz[128] = "";
-    TCITEMA item;
-    ZeroMemory(&item, sizeof(item));
-    item.mask = TCIF_TEXT;
-    item.pszText = sz;
-    item.cchTextMax = sizeof(sz);
-    SendMessageA(hTab, TCM_GETITEMA, i, (LPARAM)&item);
-    return sz;
-}
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-std::vector<std::string> ListItems(HWND hList)
-{
-    std::vector<std::string> items;
-    int c = (int)SendMessageA(hList, LB_GETCOUNT, 0, 0);
-    for (int i = 0; i < c; i++)
-    {
-        char sz[300] = "";
-        SendMessageA(hList, LB_GETTEXT, i, (LPARAM)sz);
-        items.push_back(sz);
-    }
-    return items;
-}
-
 // The record goes into a real property sheet, as the client's options
 // dialog would take it.
 TEST_F(PropertySheets, ThePageShowsInARealPropertySheet)
 {
     ResetStore();
     StoreHandler("Invoices", "invoices@example.com", "C:\\invoices.exe");
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TAB_CLASSES};
-    InitCommonControlsEx(&icc);
-
     ULONG cPages = 0;
     ASSERT_EQ(m_pSheets->GetPages(&m_callback, EEPS_TOOLSOPTIONS, m_records, &cPages), S_OK);
     ASSERT_EQ(cPages, 1u);
 
-    PROPSHEETHEADERA psh;
-    ZeroMemory(&psh, sizeof(psh));
-    psh.dwSize = sizeof(psh);
-    psh.dwFlags = PSH_PROPSHEETPAGE | PSH_MODELESS | PSH_HASHELP;
-    psh.pszCaption = "Options";
-    psh.nPages = cPages;
-    psh.ppsp = m_records;
-    HWND hSheet = (HWND)PropertySheetA(&psh);
-    ASSERT_NE(hSheet, nullptr);
-    Pump();
-
-    HWND hTab = (HWND)SendMessageA(hSheet, PSM_GETTABCONTROL, 0, 0);
-    ASSERT_NE(hTab, nullptr);
-    EXPECT_EQ(SendMessageA(hTab, TCM_GETITEMCOUNT, 0, 0), 1);
-    EXPECT_EQ(TabText(hTab, 0), "Message Handlers");
-
-    HWND hPage = (HWND)SendMessageA(hSheet, PSM_GETCURRENTPAGEHWND, 0, 0);
-    ASSERT_NE(hPage, nullptr);
-    HWND hList = GetDlgItem(hPage, IDC_HANDLER_LIST);
-    ASSERT_NE(hList, nullptr);
-    EXPECT_EQ(ListItems(hList), std::vector<std::string>{"Invoices"});
-    EXPECT_NE(GetDlgItem(hPage, IDC_ADD_HANDLER), nullptr);
-    EXPECT_NE(GetDlgItem(hPage, IDC_REMOVE_HANDLER), nullptr);
-    EXPECT_NE(GetDlgItem(hPage, IDC_HANDLER_PROPERTIES), nullptr);
+    OptionsSheet sheet(m_records, cPages);
+    ASSERT_NE(sheet.hSheet, nullptr);
+    EXPECT_EQ(sheet.Tabs(), (std::vector<std::string>{"General", "Message Handlers"}));
+    ASSERT_NE(sheet.hList, nullptr);
+    EXPECT_EQ(sheet.Listed(), std::vector<std::string>{"Invoices"});
+    EXPECT_NE(GetDlgItem(sheet.hPage, IDC_ADD_HANDLER), nullptr);
+    EXPECT_NE(GetDlgItem(sheet.hPage, IDC_REMOVE_HANDLER), nullptr);
+    EXPECT_NE(GetDlgItem(sheet.hPage, IDC_HANDLER_PROPERTIES), nullptr);
     // PSP_HASHELP: the sheet's Help button is on while the page is shown.
-    HWND hHelp = GetDlgItem(hSheet, IDHELP);
+    HWND hHelp = GetDlgItem(sheet.hSheet, IDHELP);
     ASSERT_NE(hHelp, nullptr);
     EXPECT_TRUE(IsWindowEnabled(hHelp));
 
-    SendMessageA(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    Pump();
-    EXPECT_EQ(SendMessageA(hSheet, PSM_GETCURRENTPAGEHWND, 0, 0), 0);
-    DestroyWindow(hSheet);
-    Pump();
+    SendMessageA(sheet.hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    sheet.Pump();
+    EXPECT_EQ(SendMessageA(sheet.hSheet, PSM_GETCURRENTPAGEHWND, 0, 0), 0);
 }
 
 }  // namespace

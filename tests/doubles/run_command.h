@@ -6,8 +6,12 @@
 #include <windows.h>
 #include <string>
 
-// Runs cmdLine in dir (the current folder when empty) and waits for it;
-// what it wrote to its output, with "\r" dropped, and its exit code.
-bool RunCommand(const std::string& cmdLine, const std::string& dir, std::string* pOutput, DWORD* pdwExit);
+// Runs cmdLine in dir (the current folder when empty), with an empty
+// input, and waits for it up to msLimit: what it wrote to its output, with
+// "\r" dropped, and its exit code. False when it could not start, and when
+// it did not end in time (a program that waits for an answer): it is then
+// ended, and the output says so.
+bool RunCommand(const std::string& cmdLine, const std::string& dir, std::string* pOutput, DWORD* pdwExit,
+                DWORD msLimit = 60000);
 
 #endif

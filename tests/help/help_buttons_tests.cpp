@@ -5,18 +5,16 @@
 // entry runs these tests with Wine playing XP.
 #include <gtest/gtest.h>
 #include "box_answerer.h"
-#include "handler_definition_dialog.h"
+#include "dialog_driver.h"
+#include "handlers_page.h"
 #include "help_contents.h"
 #include "help_viewer.h"
-#include "host_handles.h"
-#include "message_handlers_page.h"
+#include "options_sheet.h"
 #include "planted_files.h"
 #include "recorder_client.h"
-#include "resource.h"
 #include "test_registry.h"
 
-#include <commctrl.h>
-#include <prsht.h>
+#include <memory>
 
 namespace {
 
@@ -36,17 +34,33 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(ContentsOfBuiltFile(title, firstText));
-        InitCommonControls();
         ghInstDLL = GetModuleHandleA(NULL);  // the templates, and the help beside this program
         ResetStore();
         recording = PrepareRecording();
+        // The current folder, where WinHelp looks first for a bare name, is
+        // a folder of the test's own: the help files planted there are
+        // empty, and a viewer planted there records that it ran.
+        char szTemp[MAX_PATH];
+        GetTempPathA(MAX_PATH, szTemp);
+        GetCurrentDirectoryA(MAX_PATH, szWasCurrent);
+        const std::string current = std::string(szTemp) + "quorbit-help-current";
+        planted.reset(new PlantedFiles({current + "\\Quorbit.HLP", current + "\\Quorbit.chm"}));
+        plantedViewer.reset(new PlantedFiles({current + "\\winhlp32.exe"}, RecorderPath()));
+        ASSERT_TRUE(SetCurrentDirectoryA(current.c_str()));
     }
     void TearDown() override
     {
+        // As the extension does when the client releases it: the HTML Help
+        // viewer forgets its window only when it is closed this way, and
+        // would not show the file again.
+        CloseHelpWindows();
         EXPECT_TRUE(CloseViewer(NULL));
         ResetStore();
         std::string started;
         EXPECT_FALSE(WaitForRecording(recording, &started, 0)) << "the planted viewer ran: " << started;
+        SetCurrentDirectoryA(szWasCurrent);
+        plantedViewer.reset();
+        planted.reset();
     }
     // The viewer this system uses shows the contents: in WinHelp the
     // contents topic's title first; in HTML Help that title first in the
@@ -67,89 +81,42 @@ protected:
         EXPECT_EQ(title, shown.contents[0]);
         EXPECT_GE(shown.contents.size(), 6u);
     }
-public:
-    void WaitForContentsFromTheDialog() { WaitForContents(); }
-
-protected:
     std::string title, firstText, recording;
-    // In the current folder, where WinHelp looks first for a bare name: the
-    // help files, and a viewer that records it ran.
-    PlantedFiles planted{{"Quorbit.HLP", "Quorbit.chm"}};
-    PlantedFiles plantedViewer{{"winhlp32.exe"}, RecorderPath()};
+    char szWasCurrent[MAX_PATH] = "";
+    std::unique_ptr<PlantedFiles> planted, plantedViewer;
 };
 
 TEST_F(HelpButtons, SheetHelpOnThePageShowsTheContents)
 {
-    PROPSHEETPAGEA psp;
-    ZeroMemory(&psp, sizeof(psp));
-    psp.dwSize = PROPSHEETPAGEA_V1_SIZE;  // 40, as the extension hands it over
-    psp.dwFlags = PSP_HASHELP;
-    psp.hInstance = ghInstDLL;
-    psp.pszTemplate = MAKEINTRESOURCEA(IDD_MESSAGE_HANDLERS);
-    psp.pfnDlgProc = QuorbitDlgProc;
-    PROPSHEETHEADERA psh;
-    ZeroMemory(&psh, sizeof(psh));
-    psh.dwSize = PROPSHEETHEADERA_V1_SIZE;
-    psh.dwFlags = PSH_PROPSHEETPAGE | PSH_MODELESS | PSH_HASHELP;
-    psh.pszCaption = "Options";
-    psh.nPages = 1;
-    psh.ppsp = &psp;
-    HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&psh));
-    ASSERT_NE((HWND)NULL, sheet);
+    PROPSHEETPAGEA page = HandlersPage();
+    OptionsSheet sheet(&page, 1);
+    ASSERT_NE((HWND)NULL, sheet.hSheet);
 
     ForeignBoxWatch boxes;
-    HWND help = GetDlgItem(sheet, IDHELP);
+    HWND help = GetDlgItem(sheet.hSheet, IDHELP);
     ASSERT_NE((HWND)NULL, help);
     EXPECT_TRUE(IsWindowVisible(help) && IsWindowEnabled(help));
     SendMessageA(help, BM_CLICK, 0, 0);
     WaitForContents();
-
-    DestroyWindow(sheet);
     EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0];
-}
-
-// Runs inside the dialog's modal loop: presses Help, waits for the
-// viewer, and ends the dialog with Cancel.
-struct DialogVisit
-{
-    HelpButtons* test = nullptr;
-    bool stayedOpen = false;
-    bool done = false;
-};
-DialogVisit* s_visit = nullptr;
-
-void CALLBACK PressHelp(HWND, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(NULL, id);
-    HWND dlg = FindWindowA(NULL, kDefinitionCaption);
-    if (!dlg)
-        return;
-    SendMessageA(GetDlgItem(dlg, IDC_DEFINITION_HELP), BM_CLICK, 0, 0);
-    s_visit->test->WaitForContentsFromTheDialog();
-    s_visit->stayedOpen = IsWindow(dlg) && IsWindowVisible(dlg);
-    CloseViewer(dlg);
-    SendMessageA(GetDlgItem(dlg, IDC_DEFINITION_CANCEL), BM_CLICK, 0, 0);
-    if (IsWindow(dlg) && IsWindowVisible(dlg))
-        EndDialog(dlg, -2);  // Cancel did not end it; the test fails on the result
-    s_visit->done = true;
 }
 
 TEST_F(HelpButtons, HelpInTheDefinitionDialogShowsTheContents)
 {
-    DialogVisit visit;
-    visit.test = this;
-    s_visit = &visit;
+    PROPSHEETPAGEA page = HandlersPage();
+    OptionsSheet sheet(&page, 1);
+    DialogDriver driver;
     ForeignBoxWatch boxes;
-    HWND owner = CreateWindowA("STATIC", "Options", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
-    SetTimer(NULL, 0, 300, PressHelp);
-    INT_PTR result = DialogBoxParamA(ghInstDLL, MAKEINTRESOURCEA(IDD_HANDLER_DEFINITION), owner,
-                                     AddHandlerDlgProc, 0);
-    DestroyWindow(owner);
-    s_visit = nullptr;
+    driver.When(kDefinitionCaption, [&](HWND hDlg) {
+        Click(hDlg, IDC_DEFINITION_HELP);
+        WaitForContents();
+        EXPECT_TRUE(IsOpen(hDlg));
+        CloseViewer(hDlg);
+        Click(hDlg, IDC_DEFINITION_CANCEL);
+    });
+    sheet.ClickPage(IDC_ADD_HANDLER);
 
-    ASSERT_TRUE(visit.done) << "the dialog did not come up";
-    EXPECT_EQ(0, result);
-    EXPECT_TRUE(visit.stayedOpen);
+    driver.ExpectScriptRan();
     EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0];
 }
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include "box_answerer.h"
 #include "dialog_driver.h"
+#include "handlers_page.h"
 #include "host_handles.h"
 #include "message_handlers_page.h"
 #include "options_sheet.h"
@@ -66,9 +67,7 @@ protected:
     void TearDown() override
     {
         sheet.reset();
-        EXPECT_TRUE(driver.AllStepsRan()) << "a dialog the test expected never appeared";
-        EXPECT_TRUE(driver.unexpected.empty()) << "unexpected dialog: " << driver.unexpected[0];
-        EXPECT_TRUE(driver.leftOpen.empty()) << "dialog left open: " << driver.leftOpen[0];
+        driver.ExpectScriptRan();
         lpAdrbook = NULL;
         ResetStore();
     }
@@ -76,7 +75,10 @@ protected:
     OptionsSheet& Sheet()
     {
         if (!sheet)
-            driver.Unwatched([&] { sheet.reset(new OptionsSheet()); });
+        {
+            PROPSHEETPAGEA page = HandlersPage();
+            driver.Unwatched([&] { sheet.reset(new OptionsSheet(&page, 1)); });
+        }
         return *sheet;
     }
 

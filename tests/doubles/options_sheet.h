@@ -1,10 +1,11 @@
 // The client's options dialog as the tests build it: a modeless property
-// sheet holding the "Message Handlers" page, made from the same page record
-// the client receives, and one plain page of the client's own before it.
+// sheet with a plain page of the client's own, then the extension's pages
+// as the client receives them, the first of these in front.
 #ifndef QUORBIT_TEST_OPTIONS_SHEET_H
 #define QUORBIT_TEST_OPTIONS_SHEET_H
 
 #include <windows.h>
+#include <prsht.h>
 #include <string>
 #include <vector>
 
@@ -14,17 +15,20 @@
 class OptionsSheet
 {
 public:
-    OptionsSheet();    // created with the handlers page in front
+    OptionsSheet(const PROPSHEETPAGEA* pPages, UINT cPages);
     ~OptionsSheet();
+    OptionsSheet(const OptionsSheet&) = delete;
+    OptionsSheet& operator=(const OptionsSheet&) = delete;
 
     HWND hSheet;
-    HWND hPage;        // the handlers page
+    HWND hPage;        // the extension's first page: the handlers page
     HWND hList;
 
     void ShowOtherPage();
     void ShowHandlersPage();
     void Pump();       // delivers what is queued for the sheet
 
+    std::vector<std::string> Tabs() const;
     std::vector<std::string> Listed() const;
     int Selected() const;
     void Select(int i);

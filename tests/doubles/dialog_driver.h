@@ -30,6 +30,8 @@ public:
     // Runs fn leaving the dialogs it opens alone (the test's own windows).
     void Unwatched(std::function<void()> fn);
     bool AllStepsRan() const { return m_steps.empty(); }
+    // Every step ran, and no dialog came up without one or was left open.
+    void ExpectScriptRan() const;
 
     std::vector<std::string> unexpected;   // captions of dialogs without a step
     std::vector<std::string> leftOpen;     // captions of dialogs a step left open

@@ -1,4 +1,5 @@
 #include "dialog_driver.h"
+#include <gtest/gtest.h>
 
 DialogDriver* DialogDriver::s_pCurrent = NULL;
 
@@ -19,6 +20,13 @@ void DialogDriver::Unwatched(std::function<void()> fn)
     m_fPaused = true;
     fn();
     m_fPaused = false;
+}
+
+void DialogDriver::ExpectScriptRan() const
+{
+    EXPECT_TRUE(AllStepsRan()) << "a dialog the test expected never appeared";
+    EXPECT_TRUE(unexpected.empty()) << "unexpected dialog: " << unexpected[0];
+    EXPECT_TRUE(leftOpen.empty()) << "dialog left open: " << leftOpen[0];
 }
 
 void DialogDriver::When(const std::string& caption, Step step)

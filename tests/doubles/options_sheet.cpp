@@ -1,9 +1,6 @@
 #include "options_sheet.h"
-#include "host_handles.h"
-#include "message_handlers_page.h"
 #include "resource.h"
 #include <commctrl.h>
-#include <prsht.h>
 
 #define HANDLERS_PAGE_INDEX 1
 
@@ -19,13 +16,14 @@ static INT_PTR CALLBACK PlainPageProc(HWND, UINT uMsg, WPARAM, LPARAM)
     return uMsg == WM_INITDIALOG;
 }
 
-OptionsSheet::OptionsSheet()
+OptionsSheet::OptionsSheet(const PROPSHEETPAGEA* pPages, UINT cPages)
 {
     static PlainTemplate plain = {{WS_CHILD | WS_CAPTION, 0, 0, 0, 0, 172, 127}, 0, 0, 0};
-    PROPSHEETPAGEA pages[2];
+    std::vector<PROPSHEETPAGEA> pages(1 + cPages);
     PROPSHEETHEADERA psh;
 
-    ZeroMemory(pages, sizeof(pages));
+    InitCommonControls();
+    ZeroMemory(pages.data(), sizeof(PROPSHEETPAGEA));
     pages[0].dwSize = sizeof(PROPSHEETPAGEA);
     pages[0].dwFlags = PSP_DLGINDIRECT | PSP_USETITLE;
     pages[0].hInstance = GetModuleHandleA(NULL);
@@ -33,22 +31,18 @@ OptionsSheet::OptionsSheet()
     pages[0].pszTitle = "General";
     pages[0].pfnDlgProc = PlainPageProc;
 
-    // As the client receives it from the extension.
-    pages[1].dwSize = PROPSHEETPAGEA_V1_SIZE;
-    pages[1].dwFlags = PSP_HASHELP;
-    pages[1].hInstance = ghInstDLL;
-    pages[1].pszTemplate = MAKEINTRESOURCEA(IDD_MESSAGE_HANDLERS);
-    pages[1].pfnDlgProc = QuorbitDlgProc;
+    for (UINT i = 0; i < cPages; i++)
+        pages[1 + i] = pPages[i];
 
     ZeroMemory(&psh, sizeof(psh));
     psh.dwSize = PROPSHEETHEADERA_V1_SIZE;
-    psh.dwFlags = PSH_PROPSHEETPAGE | PSH_MODELESS;
+    psh.dwFlags = PSH_PROPSHEETPAGE | PSH_MODELESS | PSH_HASHELP;
     psh.hwndParent = NULL;
     psh.hInstance = GetModuleHandleA(NULL);
     psh.pszCaption = OPTIONS_CAPTION;
-    psh.nPages = 2;
+    psh.nPages = 1 + cPages;
     psh.nStartPage = HANDLERS_PAGE_INDEX;
-    psh.ppsp = pages;
+    psh.ppsp = pages.data();
 
     hSheet = (HWND)PropertySheetA(&psh);
     Pump();
@@ -85,6 +79,25 @@ void OptionsSheet::Pump()
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+std::vector<std::string> OptionsSheet::Tabs() const
+{
+    std::vector<std::string> tabs;
+    HWND hTab = (HWND)SendMessageA(hSheet, PSM_GETTABCONTROL, 0, 0);
+    LRESULT n = SendMessageA(hTab, TCM_GETITEMCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; i++)
+    {
+        char sz[128] = "";
+        TCITEMA item;
+        ZeroMemory(&item, sizeof(item));
+        item.mask = TCIF_TEXT;
+        item.pszText = sz;
+        item.cchTextMax = sizeof(sz);
+        SendMessageA(hTab, TCM_GETITEMA, (WPARAM)i, (LPARAM)&item);
+        tabs.push_back(sz);
+    }
+    return tabs;
 }
 
 std::vector<std::string> OptionsSheet::Listed() const
