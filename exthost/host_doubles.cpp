@@ -265,8 +265,17 @@ NOT_USED(FakeAddrBook::PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST))
 
 FakeOpenedItem::FakeOpenedItem(const std::string& sender, const std::vector<BYTE>& entryId)
 {
+    hwndClient = CreateWindowA("STATIC", "client", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
+    callback.m_hwnd = hwndClient;
     callback.m_pStore = &store;
     callback.m_pMessage = &message;
-    message.SetSender(sender);
+    if (!sender.empty())
+        message.SetSender(sender);
     message.SetEntryId(entryId);
+}
+
+FakeOpenedItem::~FakeOpenedItem()
+{
+    if (hwndClient != NULL)
+        DestroyWindow(hwndClient);
 }

@@ -201,15 +201,18 @@ public:
     STDMETHODIMP PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST) override;
 };
 
-// An item the client opens: a message from sender, with entryId, in a
-// store, both handed out by the callback.
+// An item the client opens: a message from sender (none: a new message,
+// which has no sender yet), with entryId, in a store, both handed out by
+// the callback, which gives a window of the client's as its own.
 struct FakeOpenedItem
 {
     FakeCallback callback;
     FakeMsgStore store;
     FakeMessage message;
+    HWND hwndClient;
 
     explicit FakeOpenedItem(const std::string& sender, const std::vector<BYTE>& entryId = {0x00, 0x1F, 0xA0});
+    ~FakeOpenedItem();
     FakeOpenedItem(const FakeOpenedItem&) = delete;
     FakeOpenedItem& operator=(const FakeOpenedItem&) = delete;
 };

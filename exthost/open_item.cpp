@@ -72,15 +72,6 @@ T* Ask(IExchExt* pExt, REFIID riid, const char* szName)
     return SUCCEEDED(hr) ? (T*)pv : NULL;
 }
 
-// The item the client opens, and what it hands the extension for it.
-struct OpenedItem
-{
-    FakeMsgStore store;
-    FakeMessage message;
-    FakeCallback callback;
-    HWND hwndHost = NULL;
-};
-
 // The extension object the client holds for the item, and the interfaces
 // it got from it.
 struct ItemExtension
@@ -106,29 +97,6 @@ ULONG ItemContext(const HostOptions* pOptions)
     return pOptions->fCompose ? EECONTEXT_SENDNOTEMESSAGE : EECONTEXT_READNOTEMESSAGE;
 }
 
-// Makes the item and the client's window from the options; false, having
-// said why, when the entry identifier is no hexadecimal.
-bool PrepareItem(const HostOptions* pOptions, OpenedItem* pItem)
-{
-    std::vector<BYTE> entryId;
-
-    if (!ParseHex(pOptions->szEntryId, &entryId))
-    {
-        fprintf(stderr, "exthost: --entryid wants hexadecimal digits in pairs\n");
-        return false;
-    }
-    // A new message has no sender until it is sent.
-    if (!pOptions->fCompose)
-        pItem->message.SetSender(pOptions->szFrom);
-    pItem->message.SetEntryId(entryId);
-    pItem->hwndHost = CreateWindowA("STATIC", "exthost", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
-    pItem->callback.m_hwnd = pItem->hwndHost;
-    pItem->callback.m_pStore = &pItem->store;
-    pItem->callback.m_pMessage = &pItem->message;
-    pItem->callback.m_ulVersion = pOptions->ulBuildVersion;
-    return true;
-}
-
 void PrintItem(const HostOptions* pOptions, ULONG eecontext)
 {
     if (pOptions->fCompose)
@@ -140,7 +108,7 @@ void PrintItem(const HostOptions* pOptions, ULONG eecontext)
 
 // Gets an extension object for the context, installs it and asks it for
 // the interfaces the client uses, as the client does.
-Installation InstallExtension(LoadedExtension* pLoaded, OpenedItem* pItem, ULONG eecontext, ULONG ulBuildVersion,
+Installation InstallExtension(LoadedExtension* pLoaded, FakeOpenedItem* pItem, ULONG eecontext, ULONG ulBuildVersion,
                               ItemExtension* pExtension)
 {
     HRESULT hr;
@@ -173,7 +141,7 @@ Installation InstallExtension(LoadedExtension* pLoaded, OpenedItem* pItem, ULONG
 
 // OnOpen and OnOpenComplete, the boxes between them answered with idButton
 // where they ask (0: by the user). Returns what OnOpen answered.
-HRESULT OpenWithExtension(const ItemExtension* pExtension, OpenedItem* pItem, int idButton)
+HRESULT OpenWithExtension(const ItemExtension* pExtension, FakeOpenedItem* pItem, int idButton)
 {
     HRESULT hrOpen;
     ULONG ulFlags;
@@ -185,7 +153,7 @@ HRESULT OpenWithExtension(const ItemExtension* pExtension, OpenedItem* pItem, in
         pAnswerer = new (std::nothrow) BoxAnswerer();
         idAnswer = idButton;
         if (pAnswerer != NULL)
-            AnswerNextBox(pItem->hwndHost);
+            AnswerNextBox(pItem->hwndClient);
     }
     hrOpen = pExtension->pItemEvents->OnOpen(&pItem->callback);
     delete pAnswerer;
@@ -201,7 +169,7 @@ HRESULT OpenWithExtension(const ItemExtension* pExtension, OpenedItem* pItem, in
 
 // Opens the item or not, as hrOpen says; an opened item is read, shown and
 // closed.
-void ShowItem(const ItemExtension* pExtension, OpenedItem* pItem, HRESULT hrOpen)
+void ShowItem(const ItemExtension* pExtension, FakeOpenedItem* pItem, HRESULT hrOpen)
 {
     LPEXCHEXTCALLBACK pCallback = &pItem->callback;
 
@@ -228,7 +196,7 @@ void ShowItem(const ItemExtension* pExtension, OpenedItem* pItem, HRESULT hrOpen
 // Releases the interfaces, then the extension object, and checks that the
 // extension gave back every reference to the item. Returns false when it
 // kept one.
-bool ReleaseExtension(ItemExtension* pExtension, const OpenedItem* pItem)
+bool ReleaseExtension(ItemExtension* pExtension, const FakeOpenedItem* pItem)
 {
     if (pExtension->pItemEvents != NULL)
         printf("  release IOutlookExtItemEvents -> %lu\n", pExtension->pItemEvents->Release());
@@ -252,13 +220,19 @@ bool ReleaseExtension(ItemExtension* pExtension, const OpenedItem* pItem)
 
 int OpenItem(LoadedExtension* pLoaded, const HostOptions* pOptions)
 {
-    OpenedItem item;
+    std::vector<BYTE> entryId;
     ItemExtension extension;
     ULONG eecontext = ItemContext(pOptions);
     int rc = 0;
 
-    if (!PrepareItem(pOptions, &item))
+    if (!ParseHex(pOptions->szEntryId, &entryId))
+    {
+        fprintf(stderr, "exthost: --entryid wants hexadecimal digits in pairs\n");
         return 2;
+    }
+    // A new message has no sender until it is sent.
+    FakeOpenedItem item(pOptions->fCompose ? "" : pOptions->szFrom, entryId);
+    item.callback.m_ulVersion = pOptions->ulBuildVersion;
     PrintItem(pOptions, eecontext);
     switch (InstallExtension(pLoaded, &item, eecontext, pOptions->ulBuildVersion, &extension))
     {
@@ -274,8 +248,6 @@ int OpenItem(LoadedExtension* pLoaded, const HostOptions* pOptions)
     }
     if (!ReleaseExtension(&extension, &item))
         rc = 1;
-    if (item.hwndHost != NULL)
-        DestroyWindow(item.hwndHost);
     fflush(stdout);
     return rc;
 }

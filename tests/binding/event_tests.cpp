@@ -18,11 +18,6 @@ protected:
     void SetUp() override
     {
         ResetStore();
-        m_hwnd = CreateWindowA("STATIC", "client", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
-        m_callback.m_hwnd = m_hwnd;
-        m_callback.m_pStore = &m_store;
-        m_callback.m_pMessage = &m_message;
-        m_message.SetEntryId({0x00, 0x1F, 0xA0});
         m_pExt = InstalledExtension(EECONTEXT_READNOTEMESSAGE);
         ASSERT_NE(m_pExt, nullptr);
         m_pItemEvents = (IOutlookExtItemEvents*)Ask(m_pExt, IID_IOutlookExtItemEvents);
@@ -39,7 +34,6 @@ protected:
             m_pMessageEvents->Release();
         if (m_pExt)
             m_pExt->Release();
-        DestroyWindow(m_hwnd);
         ResetStore();
         // Everything the client handed out came back.
         EXPECT_EQ(m_store.m_cRef, 1);
@@ -59,10 +53,12 @@ protected:
         return WaitForRecording(m_recording, pCmdLine, timeoutMs);
     }
 
-    HWND m_hwnd = NULL;
-    FakeCallback m_callback;
-    FakeMsgStore m_store;
-    FakeMessage m_message;
+    // A message without a sender until a test gives it one.
+    FakeOpenedItem m_item{""};
+    FakeCallback& m_callback = m_item.callback;
+    FakeMsgStore& m_store = m_item.store;
+    FakeMessage& m_message = m_item.message;
+    HWND m_hwnd = m_item.hwndClient;
     LPEXCHEXT m_pExt = nullptr;
     IOutlookExtItemEvents* m_pItemEvents = nullptr;
     IExchExtMessageEvents* m_pMessageEvents = nullptr;

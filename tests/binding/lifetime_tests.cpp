@@ -4,7 +4,7 @@
 // freed too early is handed straight back out to new objects in between,
 // so a stale pointer shows as a wrong count, a wrong answer or a crash.
 #include "quorbit_dll.h"
-#include "heap_usage.h"
+#include "resource_usage.h"
 #include "host_doubles.h"
 #include <gtest/gtest.h>
 #include <algorithm>

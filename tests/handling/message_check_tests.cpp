@@ -6,6 +6,7 @@
 #include "message_check.h"
 #include "planted_files.h"
 #include "recorder_client.h"
+#include "resource_usage.h"
 #include "test_registry.h"
 #include <mapiutil.h>
 #include <mapicode.h>
@@ -19,21 +20,16 @@ const char* const kQuestion = "Do you want to process this document?";
 class MessageCheck : public ::testing::Test
 {
 protected:
-    FakeCallback m_callback;
-    FakeMsgStore m_store;
-    FakeMessage m_message;
-    HWND m_hwndHost = NULL;
+    FakeOpenedItem m_item{kSender};
+    FakeCallback& m_callback = m_item.callback;
+    FakeMsgStore& m_store = m_item.store;
+    FakeMessage& m_message = m_item.message;
+    HWND m_hwndHost = m_item.hwndClient;
     std::string m_recording;
 
     void SetUp() override
     {
         ResetStore();
-        m_hwndHost = CreateWindowA("STATIC", "Host", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
-        m_callback.m_hwnd = m_hwndHost;
-        m_callback.m_pStore = &m_store;
-        m_callback.m_pMessage = &m_message;
-        m_message.SetSender(kSender);
-        m_message.SetEntryId({0x00, 0x1F, 0xA0});
         m_recording = PrepareRecording();
     }
 
@@ -43,7 +39,6 @@ protected:
         EXPECT_EQ(1, m_store.m_cRef);
         EXPECT_EQ(1, m_message.m_cRef);
         EXPECT_EQ(nullptr, lpszSenderEmail);
-        DestroyWindow(m_hwndHost);
         ResetStore();
     }
 
@@ -59,14 +54,21 @@ protected:
     }
 };
 
+// The search opens every handler's key, and closes each again: many
+// checks, no more handles.
 TEST_F(MessageCheck, UnknownSenderShowsAndStartsNothing)
 {
     StoreHandler("Reports", "reports@example.com", RecorderPath(), 0, 1, 0);
+    StoreHandler("Invoices", "invoices@example.com", RecorderPath(), 0, 1, 0);
     BoxAnswerer boxes;
     HCURSOR hBefore = GetCursor();
-
     EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+    DWORD cBefore = HandlesInUse();
 
+    for (int i = 0; i < 200; i++)
+        EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
+
+    EXPECT_LE(HandlesInUse(), cBefore + 4);
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(hBefore, GetCursor());
     EXPECT_EQ("<nothing started>", Recorded(1000));
@@ -414,27 +416,21 @@ TEST_F(MessageCheck, EntryIdTooLongForAnyCommandLineIsRefusedWithAReport)
 TEST_F(MessageCheck, ASecondCheckWhileTheFirstAsksIsRefused)
 {
     StoreOrders(RecorderPath(), 1, 1, 0);
-    FakeCallback nested;
-    FakeMsgStore nestedStore;
-    FakeMessage nestedMessage;
-    nested.m_pStore = &nestedStore;
-    nested.m_pMessage = &nestedMessage;
-    nestedMessage.SetSender(kSender);
-    nestedMessage.SetEntryId({0x01});
+    FakeOpenedItem nested(kSender, {0x01});
     HRESULT hrNested = E_UNEXPECTED;
     std::string senderDuringBox;
 
     BoxAnswerer boxes;
     boxes.Answer(IDYES);
     boxes.WhileShown([&]() {
-        hrNested = CheckMessage(&nested);
+        hrNested = CheckMessage(&nested.callback);
         senderDuringBox = lpszSenderEmail ? lpszSenderEmail : "<freed>";
     });
 
     EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
 
     EXPECT_EQ(S_FALSE, hrNested);
-    EXPECT_EQ(0, nested.m_cGetObject);
+    EXPECT_EQ(0, nested.callback.m_cGetObject);
     EXPECT_EQ(kSender, senderDuringBox);
     EXPECT_EQ(1u, boxes.boxes.size());
     EXPECT_EQ(RecorderPath() + " \"MessageID\" \"001FA0\"", Recorded());

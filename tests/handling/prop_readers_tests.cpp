@@ -1,5 +1,5 @@
 #include <gtest/gtest.h>
-#include "heap_usage.h"
+#include "resource_usage.h"
 #include "host_doubles.h"
 #include "prop_readers.h"
 #include <mapiutil.h>

@@ -1,4 +1,4 @@
-#include "heap_usage.h"
+#include "resource_usage.h"
 
 SIZE_T HeapBytesInUse()
 {
@@ -17,4 +17,18 @@ SIZE_T HeapBytesInUse()
         HeapUnlock(heaps[i]);
     }
     return cb;
+}
+
+DWORD HandlesInUse()
+{
+    DWORD c = 0;
+    DWORD dwFlags;
+
+    if (GetProcessHandleCount(GetCurrentProcess(), &c) && c != 0)
+        return c;
+    // Wine's GetProcessHandleCount answers 0: the handles one by one.
+    for (ULONG_PTR h = 4; h < 0x10000; h += 4)
+        if (GetHandleInformation((HANDLE)h, &dwFlags))
+            c++;
+    return c;
 }
