@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "test_registry.h"
 #include <gtest/gtest.h>
+#include <fstream>
 #include <prsht.h>
 
 namespace {
@@ -156,37 +157,55 @@ TEST(HandlerEditor, ManifestAsksForAdministratorAndCommonControls6)
 }
 
 // Beside no Quorbit.dll, or one it cannot use, it shows one box that names
-// the file and why, and exits with 1.
+// the file and why, and exits with 1, having released what it took.
 TEST(HandlerEditor, WithoutAUsableDllShowsOneBoxAndExitsWithOne)
 {
-    const struct { const char* szDll; const char* szWhat; DWORD dwError; } cases[] = {
+    const struct
+    {
+        const char* szDll;
+        const char* szWhat;
+        DWORD dwError;
+    } cases[] = {
         {NULL, " could not be loaded.", ERROR_MOD_NOT_FOUND},
         {"", " could not be loaded.", ERROR_BAD_EXE_FORMAT},  // an empty file; its text names it
         {"not_an_extension.dll", " is no mail client extension: it has no entry point ExchEntryPoint.",
          ERROR_PROC_NOT_FOUND},
-        {"greedy_extension.dll", " gives no pages for the Options dialog.", 0}};
+        {"greedy_extension.dll", " gives no pages for the Options dialog.", 0},
+    };
     char szTemp[MAX_PATH];
     GetTempPathA(MAX_PATH, szTemp);
-    const std::string dir = std::string(szTemp) + "quorbit-editor-alone", dll = dir + "\\Quorbit.dll";
-    CreateDirectoryA(dir.c_str(), NULL);
-    CopyFileA((BinDir() + "\\QuorbitHandlers.exe").c_str(), (dir + "\\QuorbitHandlers.exe").c_str(), FALSE);
+    const std::string references = std::string(szTemp) + "quorbit-greedy-references.txt";
+    // The greedy extension writes there, as it unloads, the references
+    // still held on its objects.
+    SetEnvironmentVariableA("QUORBIT_GREEDY_REFERENCES", references.c_str());
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.szWhat);
-        DeleteFileA(dll.c_str());
+        const std::string dir = std::string(szTemp) + "quorbit-editor-alone", dll = dir + "\\Quorbit.dll";
+        PlantedFiles planted({dir + "\\QuorbitHandlers.exe"}, BinDir() + "\\QuorbitHandlers.exe");
         if (c.szDll != NULL && *c.szDll == '\0')
             CloseHandle(CreateFileA(dll.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
         ASSERT_TRUE(!c.szDll || !*c.szDll || CopyFileA((BinDir() + "\\" + c.szDll).c_str(), dll.c_str(), FALSE));
-        Editor editor(dir);
-        std::string reason = c.dwError ? "\n\n" + SystemText(c.dwError) : "";
-        if (reason.find("%1") != std::string::npos)
-            reason.replace(reason.find("%1"), 2, dll);
-        ExpectBox(kEditor, dll + c.szWhat + reason, "stop", NULL);
-        EXPECT_EQ(1u, editor.Exit());
+        DeleteFileA(references.c_str());
+        {
+            Editor editor(dir);
+            std::string reason = c.dwError ? "\n\n" + SystemText(c.dwError) : "";
+            if (reason.find("%1") != std::string::npos)
+                reason.replace(reason.find("%1"), 2, dll);
+            ExpectBox(kEditor, dll + c.szWhat + reason, "stop", NULL);
+            EXPECT_EQ(1u, editor.Exit());
+        }
+        if (c.szDll != NULL && std::string(c.szDll) == "greedy_extension.dll")
+        {
+            std::ifstream kept(references);
+            std::string line;
+            EXPECT_TRUE(std::getline(kept, line));
+            EXPECT_EQ("IExchExt 0, IExchExtPropertySheets 0, IOutlookExtItemEvents 0", line);
+        }
+        DeleteFileA(dll.c_str());
     }
-    DeleteFileA(dll.c_str());
-    DeleteFileA((dir + "\\QuorbitHandlers.exe").c_str());
-    EXPECT_TRUE(RemoveDirectoryA(dir.c_str()));
+    DeleteFileA(references.c_str());
+    SetEnvironmentVariableA("QUORBIT_GREEDY_REFERENCES", NULL);
 }
 
 }  // namespace
