@@ -1,8 +1,9 @@
 // Handler store over the Windows registry.
 #include "handler_store.h"
 #include "store_access.h"
+#include "quorbit_facts.h"
 
-char szRootKey[CCH_ROOT_KEY] = "SOFTWARE\\Quorbit\\Message Handlers";
+char szRootKey[CCH_ROOT_KEY] = QUORBIT_HANDLERS_KEY;
 
 // Working buffer of the enumeration and the search.
 static char szName[CCH_KEY_NAME];
