@@ -2,7 +2,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#define EXTENSIONS_KEY "Software\\Microsoft\\Exchange\\Client\\Extensions"
+#define EXTENSIONS_KEY QUORBIT_EXTENSIONS_KEY
 
 // Copies at most cch - 1 characters of szSrc up to chStop; returns where
 // the copy stopped in szSrc.

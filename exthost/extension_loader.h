@@ -5,9 +5,10 @@
 #define EXTHOST_EXTENSION_LOADER_H
 
 #include "exchext.h"
+#include "quorbit_facts.h"
 
 // The map this project registers: contexts 6 to 12.
-#define DEFAULT_CONTEXT_MAP "00000111111100"
+#define DEFAULT_CONTEXT_MAP QUORBIT_CONTEXT_MAP
 #define CCH_CONTEXT_MAP 15
 
 struct LoadedExtension

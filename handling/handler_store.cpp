@@ -1,9 +1,10 @@
 // Handler store over the Windows registry.
 #include "handler_store.h"
 #include "store_access.h"
+#include "quorbit_facts.h"
 #include "system_calls.h"
 
-char szRootKey[CCH_ROOT_KEY] = "SOFTWARE\\Quorbit\\Message Handlers";
+char szRootKey[CCH_ROOT_KEY] = QUORBIT_HANDLERS_KEY;
 
 static char szEmptyClass[] = "";
 

@@ -11,12 +11,13 @@
 #include "reg_changes.h"
 #include "reg_file.h"
 #include "system_text.h"
+#include "quorbit_facts.h"
 #include <shellapi.h>
 
 namespace {
 
-const WCHAR c_wszRootKey[] = L"SOFTWARE\\Quorbit\\Message Handlers";
-const WCHAR c_wszParentKey[] = L"SOFTWARE\\Quorbit";
+const WCHAR c_wszRootKey[] = L"" QUORBIT_HANDLERS_KEY;
+const WCHAR c_wszParentKey[] = L"" QUORBIT_HANDLERS_PARENT_KEY;
 const WCHAR c_wszSays[] = L"import-handlers: ";
 const DWORD c_cbMaxFile = 64 * 1024 * 1024;
 

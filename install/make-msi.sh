@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the MSI package from a folder that holds the files Quorbit.wxs
-# names: the build gathers them (install/CMakeLists.txt), tools/package.sh
-# signs them first.
+# names and the facts it includes, quorbit_facts.wxi: the build gathers
+# them (install/CMakeLists.txt), tools/package.sh signs them first.
 #   install/make-msi.sh FOLDER VERSION OUTPUT.msi
 # wixl (msitools) writes the tables from Quorbit.wxs; msibuild then sets what
 # wixl cannot write:
@@ -21,8 +21,8 @@ windres=${WINDRES:-i686-w64-mingw32-windres}
 
 IFS=. read -r major minor patch _ <<<"$version"
 rm -f "$out"
-(cd "$stage" && wixl -a x86 -D Version="$version" -D NextPatch="$major.$minor.$((patch + 1))" \
-    -o "$out" "$here/Quorbit.wxs")
+(cd "$stage" && wixl -a x86 -I "$stage" -D Version="$version" -D NextPatch="$major.$minor.$((patch + 1))" \
+    -D SetupVersion="${version//./,}" -o "$out" "$here/Quorbit.wxs")
 
 # The rows of a table of the package, without its three heading lines.
 rows() { msiinfo export "$out" "$1" | tr -d '\r' | tail -n +4; }

@@ -3,11 +3,12 @@
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
+#include "quorbit_facts.h"
 
 // The Active Setup entry that has every user's cache marks deleted at logon
 // (Quorbit.wxs). This DLL is 32-bit: on 64-bit Windows it sees the 32-bit
 // view, where the 32-bit package writes the entry.
-#define ACTIVE_SETUP_KEY "Software\\Microsoft\\Active Setup\\Installed Components\\{310D2494-6664-4672-A11D-AEDA04695A85}"
+#define ACTIVE_SETUP_KEY QUORBIT_ACTIVE_SETUP_KEY
 #define VERSION_PROPERTY "QUORBIT_ACTIVE_SETUP_VERSION"
 
 // Active Setup compares versions as four comma-separated numbers; each is

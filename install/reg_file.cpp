@@ -3,8 +3,9 @@
 // text could join a line to the one before (in a double-byte code page a
 // lead byte takes the line feed after it as its second byte).
 #include "reg_file.h"
+#include "quorbit_facts.h"
 
-const WCHAR c_wszHandlersRoot[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Message Handlers";
+const WCHAR c_wszHandlersRoot[] = L"HKEY_LOCAL_MACHINE\\" QUORBIT_HANDLERS_KEY;
 
 namespace {
 

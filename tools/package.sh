@@ -33,8 +33,9 @@ msi=$out/Quorbit-$version.msi
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/Quorbit" "$stage/msi"
+# The scripts and .reg files as the build made them from their templates.
 cp "$build/bin/Quorbit.dll" "$build/bin/Quorbit.HLP" "$build/bin/Quorbit.chm" "$build/bin/QuorbitHandlers.exe" \
-    "$build/bin/handler-import.exe" "$root"/install/*.cmd "$root"/install/*.reg "$stage/Quorbit/"
+    "$build/bin/handler-import.exe" "$build"/deployment/* "$stage/Quorbit/"
 # The README in Windows line endings, for Notepad.
 sed 's/\r*$/\r/' "$root/README.md" >"$stage/Quorbit/README.txt"
 
@@ -65,7 +66,7 @@ else
 fi
 
 # The package, of the programs just signed.
-cp "$stage"/Quorbit/* "$build/bin/QuorbitPackage.dll" "$stage/msi/"
+cp "$stage"/Quorbit/* "$build/bin/QuorbitPackage.dll" "$build/generated/quorbit_facts.wxi" "$stage/msi/"
 "$root/install/make-msi.sh" "$stage/msi" "$version" "$msi"
 if [ -n "${QUORBIT_SIGN_PFX:-}" ]; then
     sign "$msi"

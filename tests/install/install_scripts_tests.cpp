@@ -16,10 +16,12 @@
 #include "pe_tables.h"
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <tuple>
 #include <msi.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <msiquery.h>
+#include <msidefs.h>
 
 namespace {
 
@@ -405,6 +407,23 @@ bool IsShortName(const std::string& name)
                                       : iDot <= 8 && name.size() - iDot <= 4 && name.rfind('.') == iDot);
 }
 
+// The first column of what a query of the package's tables finds, in order.
+std::vector<std::string> Column(MSIHANDLE hDatabase, const char* szQuery)
+{
+    std::vector<std::string> column;
+    PMSIHANDLE hView, hRecord;
+    MsiDatabaseOpenViewA(hDatabase, szQuery, &hView);
+    MsiViewExecute(hView, 0);
+    while (MsiViewFetch(hView, &hRecord) == ERROR_SUCCESS)
+    {
+        char sz[256] = "";
+        DWORD cch = sizeof(sz);
+        MsiRecordGetStringA(hRecord, 1, sz, &cch);
+        column.push_back(sz);
+    }
+    return column;
+}
+
 // The signatures, each checked by osslsigncode against the throwaway
 // certificate they were made with (install/CMakeLists.txt).
 TEST(PackageFiles, EverySignatureVerifies)
@@ -443,6 +462,41 @@ TEST(PackageFiles, NeitherRestartsNorClosesPrograms)
         EXPECT_STREQ(sz, property.second) << property.first;
     }
     MsiCloseHandle(hPackage);
+}
+
+// What the validation rules and an upgrade that rolls back whole need of the
+// tables: the old version goes right after InstallInitialize, inside the
+// new one's transaction; only deferred actions skip impersonation; the
+// shortcut's component has a per-user key; the Active Setup entry's Version
+// has the product's version where its action has not run.
+TEST(PackageFiles, KeepTheInstallersRules)
+{
+    PMSIHANDLE hPackage;
+    ASSERT_EQ(MsiOpenPackageA((BinDir() + "\\..\\Quorbit-" QUORBIT_VERSION_TEXT ".msi").c_str(), &hPackage),
+              (UINT)ERROR_SUCCESS);
+    PMSIHANDLE hDatabase = MsiGetActiveDatabase(hPackage);
+    std::vector<std::string> actions =
+        Column(hDatabase, "SELECT `Action` FROM `InstallExecuteSequence` ORDER BY `Sequence`");
+    auto itInitialize = std::find(actions.begin(), actions.end(), "InstallInitialize");
+    ASSERT_NE(itInitialize, actions.end());
+    EXPECT_EQ(*(itInitialize + 1), "RemoveExistingProducts");
+    for (const std::string& type : Column(hDatabase, "SELECT `Type` FROM `CustomAction`"))
+        EXPECT_TRUE((atoi(type.c_str()) & (msidbCustomActionTypeInScript | msidbCustomActionTypeNoImpersonate)) !=
+                    msidbCustomActionTypeNoImpersonate) << type;
+    EXPECT_EQ(Column(hDatabase, "SELECT `Registry`.`Root` FROM `Shortcut`, `Component`, `Registry` WHERE "
+                                "`Shortcut`.`Component_` = `Component`.`Component` AND "
+                                "`Component`.`KeyPath` = `Registry`.`Registry`"),
+              std::vector<std::string>{"1"}) << "HKEY_CURRENT_USER";
+    std::vector<std::string> version = Column(hDatabase, "SELECT `Value` FROM `Registry` WHERE `Name` = 'Version'");
+    ASSERT_EQ(version.size(), 1u);
+    PMSIHANDLE hRecord = MsiCreateRecord(0);
+    MsiRecordSetStringA(hRecord, 0, version[0].c_str());
+    char sz[64] = "";
+    DWORD cch = sizeof(sz);
+    MsiFormatRecordA(hPackage, hRecord, sz, &cch);
+    std::string expected = QUORBIT_VERSION_TEXT;
+    std::replace(expected.begin(), expected.end(), '.', ',');
+    EXPECT_EQ(sz, expected);
 }
 
 // The package as administrators deploy it, on XP's reg.exe. Each test
@@ -505,6 +559,7 @@ protected:
 // logon runs its command again. An older package is refused.
 TEST_P(InstallPackage, EachPackageReplacesTheOneBeforeAndAnOlderOneIsRefused)
 {
+    StoreHandler("Orders", "orders@example.com", "orders.exe");
     ASSERT_TRUE(Install(BinDir() + "\\Quorbit-older.msi"));
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);  // from the install, as nothing was removed
     std::vector<std::string> products;
@@ -524,18 +579,28 @@ TEST_P(InstallPackage, EachPackageReplacesTheOneBeforeAndAnOlderOneIsRefused)
         EXPECT_GT(SetupVersion(), setupBefore) << step.first;
         setupBefore = SetupVersion();
     }
+    EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Orders"});
 
-    // With the installer's own message.
-    BoxAnswerer answerer;
+    // Refused with the installer's own message, installing nothing: an
+    // older package, and any installation for one user only.
     MsiSetInternalUI(INSTALLUILEVEL_BASIC, NULL);
-    EXPECT_EQ(MsiInstallProductA((BinDir() + "\\Quorbit-older.msi").c_str(), ""), (UINT)ERROR_INSTALL_FAILURE);
-    ASSERT_EQ(answerer.boxes.size(), 1u);
-    EXPECT_EQ(answerer.boxes[0].text, "A newer version of Quorbit is already installed.");
-    EXPECT_EQ(answerer.boxes[0].caption, "Install Failed");  // Wine's; Windows names the product
-    EXPECT_EQ(answerer.boxes[0].buttons, "OK");
-    EXPECT_EQ(answerer.boxes[0].icon, "none");
-    EXPECT_EQ(answerer.boxes[0].owner, (HWND)NULL);
-    EXPECT_EQ(InstalledProducts(), products);
+    for (const auto& refused :
+         {std::make_tuple(BinDir() + "\\Quorbit-older.msi", "", "A newer version of Quorbit is already installed."),
+          {m_msi, "ALLUSERS=\"\"",
+           "Quorbit installs for all users of the computer only. Install it as an administrator, without "
+           "ALLUSERS=\"\" or MSIINSTALLPERUSER=1."}})
+    {
+        BoxAnswerer answerer;
+        SCOPED_TRACE(std::get<0>(refused));
+        EXPECT_EQ(MsiInstallProductA(std::get<0>(refused).c_str(), std::get<1>(refused)), (UINT)ERROR_INSTALL_FAILURE);
+        ASSERT_EQ(answerer.boxes.size(), 1u);
+        EXPECT_EQ(answerer.boxes[0].text, std::get<2>(refused));
+        EXPECT_EQ(answerer.boxes[0].caption, "Install Failed");  // Wine's; Windows names the product
+        EXPECT_EQ(answerer.boxes[0].buttons, "OK");
+        EXPECT_EQ(answerer.boxes[0].icon, "none");
+        EXPECT_EQ(answerer.boxes[0].owner, (HWND)NULL);
+        EXPECT_EQ(InstalledProducts(), products);
+    }
 }
 
 // The signed package puts the files where they belong and the registration
@@ -597,10 +662,25 @@ TEST_P(InstallPackage, InstalledFilesServeTheClient)
                                &cchLanguage);
             EXPECT_STREQ(sz[1], szFileVersion);
             EXPECT_STREQ(sz[2], szFileLanguage);
-            cVersioned += sz[1][0] != '\0';
+            bool fProgram = longName.find(".exe") == longName.size() - 4 || longName.find(".dll") == longName.size() - 4;
+            EXPECT_STREQ(sz[1], fProgram ? QUORBIT_VERSION_TEXT : "");
+            cVersioned += fProgram;
         }
-        EXPECT_GE(cVersioned, 2) << "Quorbit.dll and QuorbitHandlers.exe";
+        EXPECT_EQ(cVersioned, 3) << "Quorbit.dll, QuorbitHandlers.exe and handler-import.exe";
     }
+    // And the custom action's DLL, which the package holds in its Binary table.
+    char szActionsVersion[32] = "";
+    DWORD cchActionsVersion = sizeof(szActionsVersion);
+    MsiGetFileVersionA((BinDir() + "\\QuorbitPackage.dll").c_str(), szActionsVersion, &cchActionsVersion, NULL, NULL);
+    EXPECT_STREQ(szActionsVersion, QUORBIT_VERSION_TEXT);
+    // The Uninstall entry names the folder.
+    std::vector<std::string> products = InstalledProducts();
+    char szLocation[MAX_PATH] = "";
+    DWORD cchLocation = MAX_PATH;
+    ASSERT_EQ(products.size(), 1u);
+    MsiGetProductInfoA(products[0].substr(products[0].find('{')).c_str(), INSTALLPROPERTY_INSTALLLOCATION, szLocation,
+                       &cchLocation);
+    EXPECT_EQ(szLocation, m_folder + "\\");
 
     // Active Setup: what a user's logon runs once per version.
     EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "")), "Quorbit message handlers");
