@@ -8,7 +8,7 @@
 // The matching handler's program is this program with --exit, which ends
 // at once.
 #include "resource_usage.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include "test_registry.h"
 #include <psapi.h>
 #include <algorithm>

@@ -10,7 +10,7 @@
 // median and its spread (the middle half of the rounds) of the times and of
 // the ratios, which hold still from run to run where the times do not.
 #include "handler_store.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include "message_check.h"
 #include "test_registry.h"
 #include <algorithm>

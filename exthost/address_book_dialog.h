@@ -3,7 +3,7 @@
 #ifndef EXTHOST_ADDRESS_BOOK_DIALOG_H
 #define EXTHOST_ADDRESS_BOOK_DIALOG_H
 
-#include "host_doubles.h"
+#include "client_objects.h"
 
 // Makes pAddrBook show the dialog on every Address call and answer with
 // the chosen entry, or as cancelled.

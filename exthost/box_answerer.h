@@ -1,11 +1,12 @@
-// Answers the message boxes a test causes, and records what each showed.
+// Answers the message boxes the extension shows on this thread, and records
+// what each showed: exthost's --answer, and every test that causes a box.
 //
-// A WH_CBT hook on the test's thread sees every box as it is activated,
-// reads its caption, text, buttons, icon and owner, and presses the button
-// the test scripted. Boxes the test did not expect are answered with their
-// first button, so no test ever waits for a person.
-#ifndef QUORBIT_TEST_BOX_ANSWERER_H
-#define QUORBIT_TEST_BOX_ANSWERER_H
+// A WH_CBT hook on the thread sees every box as it is activated, reads its
+// caption, text, buttons, icon and owner, and presses the button scripted.
+// Boxes without a scripted answer are answered with their first button, so
+// nothing ever waits for a person.
+#ifndef QUORBIT_EXTHOST_BOX_ANSWERER_H
+#define QUORBIT_EXTHOST_BOX_ANSWERER_H
 
 #include <windows.h>
 #include <deque>

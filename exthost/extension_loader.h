@@ -1,8 +1,8 @@
 // Finds and loads an extension the way the mail client does: from its
 // registration line "4.0;<path>;<entry ordinal>;<context map>", or from a
 // bare path, which exports ExchEntryPoint by name.
-#ifndef EXTHOST_EXTENSION_LOADER_H
-#define EXTHOST_EXTENSION_LOADER_H
+#ifndef QUORBIT_EXTHOST_EXTENSION_LOADER_H
+#define QUORBIT_EXTHOST_EXTENSION_LOADER_H
 
 #include "exchext.h"
 #include "quorbit_facts.h"

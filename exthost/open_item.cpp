@@ -1,7 +1,7 @@
 // exthost open: the client opening one item, in the order the client
 // calls its extensions.
 #include "host_commands.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include "box_answerer.h"
 #include <new>
 #include <stdio.h>

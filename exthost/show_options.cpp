@@ -1,7 +1,7 @@
 // exthost options: the client's options dialog, a real property sheet
 // with a page of the client's own followed by the extension's pages.
 #include "host_commands.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include "address_book_dialog.h"
 #include "exthost_resource.h"
 #include "sheet_window.h"

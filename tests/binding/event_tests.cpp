@@ -1,7 +1,7 @@
 // The message events and the item events, through the DLL, with the real
 // registry and the recorder program standing in for a handler.
 #include "quorbit_dll.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include "box_answerer.h"
 #include "recorder_client.h"
 #include "test_registry.h"

@@ -1,6 +1,6 @@
 // IExchExt::Install: the version test, the contexts, and the session.
 #include "quorbit_dll.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include <gtest/gtest.h>
 
 namespace {

@@ -5,7 +5,7 @@
 // so a stale pointer shows as a wrong count, a wrong answer or a crash.
 #include "quorbit_dll.h"
 #include "resource_usage.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <vector>

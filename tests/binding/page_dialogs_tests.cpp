@@ -7,7 +7,7 @@
 #include "resource.h"
 #include "box_answerer.h"
 #include "dialog_driver.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include "options_sheet.h"
 #include "test_registry.h"
 #include <gtest/gtest.h>

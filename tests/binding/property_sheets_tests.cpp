@@ -2,7 +2,7 @@
 // real property sheet.
 #include "quorbit_dll.h"
 #include "resource.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include "options_sheet.h"
 #include "test_registry.h"
 #include <gtest/gtest.h>

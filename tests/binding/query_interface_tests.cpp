@@ -1,7 +1,7 @@
 // QueryInterface of the extension object and of its interface objects,
 // and the counts they keep.
 #include "quorbit_dll.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,5 +1,5 @@
 #include "quorbit_dll.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 
 std::string QuorbitPath()
 {

@@ -3,7 +3,7 @@
 // pages than any options dialog holds (0xFFFFFFFF), and an error from
 // OnOpen. With QUORBIT_GREEDY_REFERENCES naming a file, it writes there, as
 // it unloads, the references its host still holds on its objects.
-#include "host_doubles.h"
+#include "client_objects.h"
 
 namespace {
 

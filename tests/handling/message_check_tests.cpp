@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include "box_answerer.h"
 #include "handler_store.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include "error_box.h"
 #include "message_check.h"
 #include "planted_files.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include "resource_usage.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include "prop_readers.h"
 #include <mapiutil.h>
 #include <mapicode.h>

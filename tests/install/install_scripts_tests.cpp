@@ -8,7 +8,7 @@
 // bin/install beside this program, and makes the package beside bin/.
 #include "extension_loader.h"
 #include "quorbit_dll.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include "recorder_client.h"
 #include "quorbit_version.h"
 #include "test_registry.h"

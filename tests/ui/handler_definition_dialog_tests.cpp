@@ -4,7 +4,7 @@
 #include "ui_test.h"
 #include "ansi_text.h"
 #include "handler_editor.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include <mapitags.h>
 #include <functional>
 

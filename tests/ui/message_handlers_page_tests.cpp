@@ -2,7 +2,7 @@
 #include "ui_test.h"
 #include "handler_store.h"
 #include "help_contents.h"
-#include "host_doubles.h"
+#include "client_objects.h"
 #include "message_check.h"
 #include "message_handlers_page.h"
 #include "recorder_client.h"

@@ -1,10 +1,10 @@
-// Doubles of the mail client for the tests: the callback it hands to every
-// extension call, the message store and message behind it, and the address
-// book. Each counts the references it hands out, so a test can prove that
-// everything taken was released. The doubles never delete themselves; the
-// test owns them.
-#ifndef QUORBIT_TEST_HOST_DOUBLES_H
-#define QUORBIT_TEST_HOST_DOUBLES_H
+// The mail client's objects as exthost plays the client: the callback it
+// hands to every extension call, the message store and message behind it,
+// and the address book. Each counts the references it hands out, so that
+// exthost, and a test, can tell that everything taken was given back. They
+// never delete themselves; whoever made them owns them.
+#ifndef QUORBIT_EXTHOST_CLIENT_OBJECTS_H
+#define QUORBIT_EXTHOST_CLIENT_OBJECTS_H
 
 #include "exchext.h"
 #include <mapix.h>

@@ -1,4 +1,4 @@
-#include "host_doubles.h"
+#include "client_objects.h"
 #include <mapiutil.h>
 #include <mapicode.h>
 #include <cstring>
