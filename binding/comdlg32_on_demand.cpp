@@ -2,8 +2,8 @@
 // than when the client loads the extension: loading comdlg32 pulls in the
 // shell's DLLs, which multiplies the module's load time. The import slot
 // the dialog code calls through is pointed here by the link (see
-// CMakeLists.txt); a Visual C++ build gets the same from /DELAYLOAD.
-#include <windows.h>
+// CMakeLists.txt).
+#include "full_paths.h"
 #include <commdlg.h>
 
 typedef BOOL(WINAPI* PFNGETOPENFILENAMEA)(LPOPENFILENAMEA lpofn);
@@ -13,12 +13,12 @@ static BOOL WINAPI GetOpenFileNameFirstCall(LPOPENFILENAMEA lpofn);
 extern "C" PFNGETOPENFILENAMEA pfnGetOpenFileNameA;
 PFNGETOPENFILENAMEA pfnGetOpenFileNameA = GetOpenFileNameFirstCall;
 
-// Loads comdlg32 for good and goes on to the real function. Without it the
-// dialog answers as cancelled, with CommDlgExtendedError's "not found".
+// Loads comdlg32 from the system folder for good and goes on to the real
+// function. Without it the dialog answers as cancelled, with
+// CommDlgExtendedError's "not found".
 static BOOL WINAPI GetOpenFileNameFirstCall(LPOPENFILENAMEA lpofn)
 {
-    HMODULE hComdlg = LoadLibraryA("comdlg32.dll");
-    FARPROC pfn = hComdlg != NULL ? GetProcAddress(hComdlg, "GetOpenFileNameA") : NULL;
+    FARPROC pfn = SystemProcAddress("comdlg32.dll", "GetOpenFileNameA");
 
     if (pfn == NULL)
     {
