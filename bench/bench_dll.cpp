@@ -7,6 +7,7 @@
 //  3. the DLL's size.
 // The matching handler's program is this program with --exit, which ends
 // at once.
+#include "bench_clock.h"
 #include "resource_usage.h"
 #include "client_objects.h"
 #include "test_registry.h"
@@ -34,16 +35,6 @@ static std::string ModuleDir()
 static std::string DllPath()
 {
     return ModuleDir() + "\\Quorbit.dll";
-}
-
-static double Seconds()
-{
-    static LARGE_INTEGER freq;
-    LARGE_INTEGER t;
-    if (freq.QuadPart == 0)
-        QueryPerformanceFrequency(&freq);
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)freq.QuadPart;
 }
 
 // Loads the DLL as the client does and installs one extension object;

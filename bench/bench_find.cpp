@@ -9,6 +9,7 @@
 // ratio to each floor over the same stretch of time. Many rounds give the
 // median and its spread (the middle half of the rounds) of the times and of
 // the ratios, which hold still from run to run where the times do not.
+#include "bench_clock.h"
 #include "handler_store.h"
 #include "client_objects.h"
 #include "message_check.h"
@@ -17,16 +18,6 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-
-static double Now()
-{
-    static LARGE_INTEGER freq;
-    LARGE_INTEGER t;
-    if (freq.QuadPart == 0)
-        QueryPerformanceFrequency(&freq);
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)freq.QuadPart;
-}
 
 // The median of v, and the quartiles around it.
 struct Spread
@@ -135,14 +126,14 @@ static Round RunRound(IExchExtCallback* pCallback, const std::vector<std::string
         for (int k = 0; k < 3; k++)
         {
             int which = (i + k) % 3;
-            double t0 = Now();
+            double t0 = Seconds();
             if (which == 0)
                 *pfOk = CheckMessage(pCallback) == S_FALSE && *pfOk;
             else if (which == 1)
                 Floor(paths);
             else
                 FloorWithEnumeration(paths.size());
-            times[which].push_back((Now() - t0) * 1e6);
+            times[which].push_back((Seconds() - t0) * 1e6);
         }
     }
     return Round{SpreadOf(times[0]).median, SpreadOf(times[1]).median, SpreadOf(times[2]).median};

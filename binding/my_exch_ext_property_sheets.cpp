@@ -1,7 +1,5 @@
 #include "my_exch_ext_property_sheets.h"
-#include "host_handles.h"
 #include "message_handlers_page.h"
-#include "resource.h"
 
 // One page, in the options dialog only.
 STDMETHODIMP_(ULONG) MyExchExtPropertySheets::GetMaxPageCount(ULONG ulFlags)
@@ -9,8 +7,7 @@ STDMETHODIMP_(ULONG) MyExchExtPropertySheets::GetMaxPageCount(ULONG ulFlags)
     return (ulFlags == EEPS_TOOLSOPTIONS) ? 1 : 0;
 }
 
-// Describes the page in the first CB_PAGE_RECORD bytes of lppsp[0] and
-// sets *lpcpsp to 1. The client sizes its array by GetMaxPageCount, so for
+// Describes the page in lppsp[0] and sets *lpcpsp to 1. The client sizes its array by GetMaxPageCount, so for
 // any other dialog nothing is written and the count is 0. The callback is
 // not used.
 STDMETHODIMP MyExchExtPropertySheets::GetPages(LPEXCHEXTCALLBACK lpeecb, ULONG ulFlags, LPPROPSHEETPAGEA lppsp,
@@ -25,14 +22,7 @@ STDMETHODIMP MyExchExtPropertySheets::GetPages(LPEXCHEXTCALLBACK lpeecb, ULONG u
     if (lppsp == NULL)
         return E_INVALIDARG;
 
-    // Only the fields of the first version: the client's records may be
-    // no larger.
-    ZeroMemory(lppsp, CB_PAGE_RECORD);
-    lppsp->dwSize = CB_PAGE_RECORD;
-    lppsp->dwFlags = PSP_HASHELP;
-    lppsp->hInstance = ghInstDLL;
-    lppsp->pszTemplate = MAKEINTRESOURCEA(IDD_MESSAGE_HANDLERS);
-    lppsp->pfnDlgProc = QuorbitDlgProc;
+    DescribeHandlersPage(lppsp);
     *lpcpsp = 1;
     return S_OK;
 }

@@ -4,10 +4,6 @@
 
 #include "ext_interface_object.h"
 
-// Size of the first version of PROPSHEETPAGEA, which ends with pcRefParent:
-// the record the page is described in.
-#define CB_PAGE_RECORD 40
-
 class MyExchExtPropertySheets final
     : public ExtInterfaceObject<MyExchExtPropertySheets, IExchExtPropertySheets>
 {

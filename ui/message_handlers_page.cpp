@@ -25,6 +25,16 @@ void GetLastLoadedHandler(LPHANDLER lpHandler)
     *lpHandler = lastLoaded;
 }
 
+void DescribeHandlersPage(LPPROPSHEETPAGEA lppsp)
+{
+    ZeroMemory(lppsp, PROPSHEETPAGEA_V1_SIZE);
+    lppsp->dwSize = PROPSHEETPAGEA_V1_SIZE;
+    lppsp->dwFlags = PSP_HASHELP;
+    lppsp->hInstance = ghInstDLL;
+    lppsp->pszTemplate = MAKEINTRESOURCEA(IDD_MESSAGE_HANDLERS);
+    lppsp->pfnDlgProc = QuorbitDlgProc;
+}
+
 static BOOL OnInitDialog(void)
 {
     LOGBRUSH lb;

@@ -4,6 +4,7 @@
 #define QUORBIT_MESSAGE_HANDLERS_PAGE_H
 
 #include "handler_store.h"
+#include <prsht.h>
 
 // Background of the page and its buttons and labels: the button-face colour
 // read when the page was created, and a solid brush of it (NULL while no
@@ -20,6 +21,12 @@ extern HBRUSH   hBrush;
 // program, and asks first and keeps the message from opening.
 void RememberLoadedHandler(const HANDLER* lpHandler);
 void GetLastLoadedHandler(LPHANDLER lpHandler);
+
+// Describes the page as the client receives it: the first
+// PROPSHEETPAGEA_V1_SIZE (40) bytes of *lppsp, the fields of the first
+// version, since the client's records may be no larger; with Help, the
+// template and QuorbitDlgProc of ghInstDLL. Nothing past them is written.
+void DescribeHandlersPage(LPPROPSHEETPAGEA lppsp);
 
 // The page's dialog procedure, handed to the client with template 102 and
 // ghInstDLL. Every change reaches the store at once; OK, Apply and Cancel of

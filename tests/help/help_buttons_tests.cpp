@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 #include "box_answerer.h"
 #include "dialog_driver.h"
-#include "handlers_page.h"
 #include "help_contents.h"
 #include "help_viewer.h"
+#include "host_handles.h"
+#include "message_handlers_page.h"
+#include "resource.h"
 #include "options_sheet.h"
 #include "planted_files.h"
 #include "recorder_client.h"
@@ -88,7 +90,8 @@ protected:
 
 TEST_F(HelpButtons, SheetHelpOnThePageShowsTheContents)
 {
-    PROPSHEETPAGEA page = HandlersPage();
+    PROPSHEETPAGEA page = {};
+    DescribeHandlersPage(&page);
     OptionsSheet sheet(&page, 1);
     ASSERT_NE((HWND)NULL, sheet.hSheet);
 
@@ -103,7 +106,8 @@ TEST_F(HelpButtons, SheetHelpOnThePageShowsTheContents)
 
 TEST_F(HelpButtons, HelpInTheDefinitionDialogShowsTheContents)
 {
-    PROPSHEETPAGEA page = HandlersPage();
+    PROPSHEETPAGEA page = {};
+    DescribeHandlersPage(&page);
     OptionsSheet sheet(&page, 1);
     DialogDriver driver;
     ForeignBoxWatch boxes;

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include "box_answerer.h"
 #include "dialog_driver.h"
-#include "handlers_page.h"
 #include "host_handles.h"
 #include "message_handlers_page.h"
 #include "options_sheet.h"
@@ -76,7 +75,8 @@ protected:
     {
         if (!sheet)
         {
-            PROPSHEETPAGEA page = HandlersPage();
+            PROPSHEETPAGEA page = {};
+            DescribeHandlersPage(&page);
             driver.Unwatched([&] { sheet.reset(new OptionsSheet(&page, 1)); });
         }
         return *sheet;

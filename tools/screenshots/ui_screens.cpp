@@ -87,11 +87,7 @@ static void ShowPage(void)
     MSG msg;
 
     ZeroMemory(&psp, sizeof(psp));
-    psp.dwSize = PROPSHEETPAGEA_V1_SIZE;
-    psp.dwFlags = PSP_HASHELP;
-    psp.hInstance = ghInstDLL;
-    psp.pszTemplate = MAKEINTRESOURCEA(IDD_MESSAGE_HANDLERS);
-    psp.pfnDlgProc = QuorbitDlgProc;
+    DescribeHandlersPage(&psp);
 
     ZeroMemory(&psh, sizeof(psh));
     psh.dwSize = PROPSHEETHEADERA_V1_SIZE;
