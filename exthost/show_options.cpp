@@ -18,17 +18,10 @@ INT_PTR CALLBACK GeneralPageDlgProc(HWND, UINT uMsg, WPARAM, LPARAM)
 
 void PrintTabs()
 {
-    HWND hTab = (HWND)SendMessageA(hwndSheet, PSM_GETTABCONTROL, 0, 0);
-    int cTabs = (int)SendMessageA(hTab, TCM_GETITEMCOUNT, 0, 0);
-    for (int i = 0; i < cTabs; i++)
+    for (int i = 0; i < SheetTabCount(hwndSheet); i++)
     {
-        char sz[128] = "";
-        TCITEMA item;
-        ZeroMemory(&item, sizeof(item));
-        item.mask = TCIF_TEXT;
-        item.pszText = sz;
-        item.cchTextMax = sizeof(sz);
-        SendMessageA(hTab, TCM_GETITEMA, i, (LPARAM)&item);
+        char sz[128];
+        GetSheetTabText(hwndSheet, i, sz, sizeof(sz));
         printf("  tab %d: \"%s\"\n", i + 1, sz);
     }
     fflush(stdout);

@@ -1,5 +1,6 @@
 #include "options_sheet.h"
 #include "resource.h"
+#include "sheet_window.h"
 #include <commctrl.h>
 
 #define HANDLERS_PAGE_INDEX 1
@@ -84,17 +85,10 @@ void OptionsSheet::Pump()
 std::vector<std::string> OptionsSheet::Tabs() const
 {
     std::vector<std::string> tabs;
-    HWND hTab = (HWND)SendMessageA(hSheet, PSM_GETTABCONTROL, 0, 0);
-    LRESULT n = SendMessageA(hTab, TCM_GETITEMCOUNT, 0, 0);
-    for (LRESULT i = 0; i < n; i++)
+    for (int i = 0; i < SheetTabCount(hSheet); i++)
     {
-        char sz[128] = "";
-        TCITEMA item;
-        ZeroMemory(&item, sizeof(item));
-        item.mask = TCIF_TEXT;
-        item.pszText = sz;
-        item.cchTextMax = sizeof(sz);
-        SendMessageA(hTab, TCM_GETITEMA, (WPARAM)i, (LPARAM)&item);
+        char sz[128];
+        GetSheetTabText(hSheet, i, sz, sizeof(sz));
         tabs.push_back(sz);
     }
     return tabs;
