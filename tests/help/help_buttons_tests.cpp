@@ -13,6 +13,7 @@
 #include "resource.h"
 #include "options_sheet.h"
 #include "planted_files.h"
+#include "played_system.h"
 #include "recorder_client.h"
 #include "test_registry.h"
 
@@ -84,6 +85,7 @@ protected:
         EXPECT_GE(shown.contents.size(), 6u);
     }
     std::string title, firstText, recording;
+    PlayedSystem system;
     char szWasCurrent[MAX_PATH] = "";
     std::unique_ptr<PlantedFiles> planted, plantedViewer;
 };
