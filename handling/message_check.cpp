@@ -72,11 +72,10 @@ static const char szCmdSwitches[] = "\" /d /v:off /c \"\"";
 static void ShowBatchRefused(const HANDLER* lpHandler, const char* pOperator)
 {
     char szCharacter[4] = {'"', *pOperator, '"', '\0'};
+    BOOL fLineBreak = *pOperator == '\r' || *pOperator == '\n';
 
-    if (*pOperator == '\r' || *pOperator == '\n')
-        lstrcpyA(szCharacter, "a line break");
     ShowNothingStarted(lpHandler,
-                       *pOperator == '%' || *pOperator == '\r' || *pOperator == '\n'
+                       *pOperator == '%' || fLineBreak
                            ? "The message handler \"%s\" was not run. Its program path, %s, starts a batch file, which "
                              "Windows runs through cmd.exe, and the arguments hold %s, which cmd.exe would not pass "
                              "on as text, even in double quotes.\n\nAsk an administrator to remove it."
@@ -84,7 +83,7 @@ static void ShowBatchRefused(const HANDLER* lpHandler, const char* pOperator)
                              "Windows runs through cmd.exe, and the arguments hold %s outside double quotes, which "
                              "cmd.exe would read as a command.\n\nAsk an administrator to put the argument that holds "
                              "it in double quotes.",
-                       szCharacter);
+                       fLineBreak ? "a line break" : szCharacter);
 }
 
 // Settles what lpHandler's program text starts into *lpLaunch. FALSE when
@@ -350,13 +349,15 @@ static HRESULT ReadUnicodeSender(LPMAPIPROP lpMessage)
     if (FAILED(GetPropString(lpMessage, PR_SENDER_EMAIL_ADDRESS_UNICODE, &cbSender, (void**)&lpszSender)))
         return S_OK;
     cb = AnsiFromWide(lpszSender, NULL, 0, &fExact);
-    if (!fExact)
-        hr = S_FALSE;
-    else if (FAILED(MAPIAllocateBuffer(cb, (void**)&lpszExact)) || lpszExact == NULL)
+    if (cb == 0 || FAILED(MAPIAllocateBuffer(cb, (void**)&lpszExact)) || lpszExact == NULL)
         hr = E_OUTOFMEMORY;
+    else if (AnsiFromWide(lpszSender, lpszExact, cb, &fExact) == 0 || !fExact)
+    {
+        MAPIFreeBuffer(lpszExact);
+        hr = S_FALSE;
+    }
     else
     {
-        AnsiFromWide(lpszSender, lpszExact, cb, &fExact);
         MAPIFreeBuffer(lpszSenderEmail);
         lpszSenderEmail = lpszExact;
     }

@@ -340,6 +340,7 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
          own + "a^b\\run.bat", "", ran(own + "a^b\\run.bat")},
         {{own + "cwd\\D\\in.txt.exe"}, own + "run.bat C:\\R&D\\in.txt", "", "", "hold \"&\" outside double quotes"},
         {{}, own + "run.bat 50%OS%^x a^^b", "", "", "hold \"%\", which cmd.exe would not pass on as text"},
+        {{}, own + "run.bat a\nb", "", "", "hold a line break, which cmd.exe would not pass on as text"},
         {{own + "%OS%\\run.bat", own + "Windows_NT\\run.bat"}, own + "%OS%\\run.bat", "", "",
          "names the batch file " + own + "%OS%\\run.bat,"},
         // Names without a full path.
