@@ -47,6 +47,7 @@ const Case cases[] = {
     {"cmd /c", {}, PROGRAM_SETTLED, "#\\cmd.exe", " /c"},
     {"C:Tools\\imp.exe /q", {"@\\cwd\\Tools\\imp.exe"}, PROGRAM_RELATIVE, "", ""},
     {"%ProgramFiles%\\T\\imp.exe /q", {"@\\cwd\\%ProgramFiles%\\T\\imp.exe"}, PROGRAM_RELATIVE, "", ""},
+    {"%QTOOL% /q", {"@\\cwd\\%QTOOL%.exe"}, PROGRAM_RELATIVE, "", ""},
     {"Scripts\\run.bat a", {"@\\cwd\\Scripts\\run.bat"}, PROGRAM_RELATIVE, "", ""},
     {"\\quorbit-path-tests\\imp.exe", {"@\\imp.exe"}, PROGRAM_RELATIVE, "", ""},
     // cmd.exe reads a batch file's line: its path goes in quotes, where
