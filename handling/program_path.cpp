@@ -29,22 +29,15 @@ static BOOL IsBareName(const char* szName)
 }
 
 // The file the full path szPath names, ".exe" added when its name has no
-// extension, by its full path as the system opens it: without the trailing
-// dots and blanks the system drops, so that "run.bat." is known for the
-// batch file it is.
+// extension, by its full path as the system opens it: SearchPathA makes it
+// so, without the trailing dots and blanks the system drops, and "run.bat."
+// is known for the batch file it is.
 static BOOL FindFullPath(const char* szPath, char* szFound, DWORD cchFound)
 {
-    char szFile[MAX_PATH];
-    DWORD cch = SearchPathA(NULL, szPath, ".exe", MAX_PATH, szFile, NULL);
-    DWORD dwAttributes;
+    DWORD cch = SearchPathA(NULL, szPath, ".exe", cchFound, szFound, NULL);
+    DWORD dwAttributes = cch != 0 && cch < cchFound ? GetFileAttributesA(szFound) : INVALID_FILE_ATTRIBUTES;
 
-    if (cch == 0 || cch >= MAX_PATH)
-        return FALSE;
-    dwAttributes = GetFileAttributesA(szFile);
     if (dwAttributes == INVALID_FILE_ATTRIBUTES || (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return FALSE;
-    cch = GetFullPathNameA(szFile, cchFound, szFound, NULL);
-    if (cch == 0 || cch >= cchFound)
     {
         szFound[0] = '\0';
         return FALSE;
