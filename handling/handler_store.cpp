@@ -35,12 +35,12 @@ static void RegistryReadDword(HKEY hk, const char* szValue, DWORD* pdwField)
         *pdwField = dwValue;
 }
 
-// Reads a REG_SZ value into szField only when the text and its terminator
-// fit in cchField and the text has an exact spelling in the code page. It
-// is read as stored, in UTF-16: the A functions would give "C:\\Lab" for
-// "C:\\\u0141ab", another path. A missing, too long or unterminated value,
-// one of another type, or one without that spelling leaves the field as it
-// was. Returns TRUE when the field was written.
+// Reads a REG_SZ value into szField only when the text and its terminator fit
+// in cchField and the text has an exact spelling in the code page. It is read
+// as stored, in UTF-16: the A functions would read "C:\Lab" for a stored
+// "C:\" with an L with stroke and "ab", another path. A missing, too long or
+// unterminated value, one of another type, or one without that spelling
+// leaves the field as it was. Returns TRUE when the field was written.
 static BOOL RegistryReadString(HKEY hk, LPCWSTR wszValue, char* szField, DWORD cchField)
 {
     // One character more than the largest field, for a value stored without

@@ -349,9 +349,9 @@ static HRESULT ReadUnicodeSender(LPMAPIPROP lpMessage)
     if (FAILED(GetPropString(lpMessage, PR_SENDER_EMAIL_ADDRESS_UNICODE, &cbSender, (void**)&lpszSender)))
         return S_OK;
     cb = AnsiFromWide(lpszSender, NULL, 0, &fExact);
-    if (cb == 0 || FAILED(MAPIAllocateBuffer(cb, (void**)&lpszExact)) || lpszExact == NULL)
+    if (cb != 0 && (FAILED(MAPIAllocateBuffer(cb, (void**)&lpszExact)) || lpszExact == NULL))
         hr = E_OUTOFMEMORY;
-    else if (AnsiFromWide(lpszSender, lpszExact, cb, &fExact) == 0 || !fExact)
+    else if (cb == 0 || AnsiFromWide(lpszSender, lpszExact, cb, &fExact) == 0 || !fExact)
     {
         MAPIFreeBuffer(lpszExact);
         hr = S_FALSE;

@@ -4,8 +4,8 @@
 #include "ansi_text.h"
 #include "full_paths.h"
 
-// The system takes "/" as it takes "\". Neither byte is ever the second
-// byte of a double-byte character.
+// The system takes "/" as it takes "\". Callers walk text by characters:
+// in a double-byte code page a second byte may have the value of "\".
 static BOOL IsSeparator(char ch)
 {
     return ch == '\\' || ch == '/';
