@@ -24,3 +24,12 @@ void CopyCharacters(char* szDest, int cbDest, const char* szSrc)
     CopyMemory(szDest, szSrc, pEnd - szSrc);
     szDest[pEnd - szSrc] = '\0';
 }
+
+int AnsiFromWide(LPCWSTR wszText, char* szText, int cbText, BOOL* pfExact)
+{
+    BOOL fUsedDefault = FALSE;
+    int cb = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wszText, -1, szText, cbText, NULL, &fUsedDefault);
+
+    *pfExact = cb != 0 && !fUsedDefault;
+    return cb;
+}

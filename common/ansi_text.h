@@ -16,4 +16,13 @@ BOOL HasCharacter(const char* szText, char ch);
 // terminator, which it always writes (cbDest > 0).
 void CopyCharacters(char* szDest, int cbDest, const char* szSrc);
 
+// Converts the UTF-16 text wszText into szText (cbText bytes) without the
+// best-fit mappings the A functions use ("\u0141" is not "L"): a character
+// without a spelling of its own in the code page is written as the default
+// character. Returns the bytes written, terminator included (with cbText 0,
+// the bytes needed), or 0 when they do not fit; *pfExact tells whether
+// every character was written as itself. A text that is not exact is not
+// the text that was stored, and is not to be used as it.
+int AnsiFromWide(LPCWSTR wszText, char* szText, int cbText, BOOL* pfExact);
+
 #endif

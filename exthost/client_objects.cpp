@@ -41,7 +41,18 @@ FakeProp FakeProp::Long(ULONG tag, LONG l)
 
 void FakeMessage::SetSender(const std::string& sender)
 {
-    m_props.push_back(FakeProp::Str(PR_SENDER_EMAIL_ADDRESS, sender));
+    std::wstring wide(sender.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, sender.c_str(), -1, &wide[0], (int)wide.size()) - 1);
+    m_props.push_back(FakeProp::Str(PR_SENDER_EMAIL_ADDRESS_A, sender));
+    m_props.push_back(FakeProp::WStr(PR_SENDER_EMAIL_ADDRESS_W, wide));
+}
+
+void FakeMessage::SetSender(const std::wstring& sender)
+{
+    std::string narrow(2 * sender.size() + 1, '\0');
+    narrow.resize(WideCharToMultiByte(CP_ACP, 0, sender.c_str(), -1, &narrow[0], (int)narrow.size(), NULL, NULL) - 1);
+    m_props.push_back(FakeProp::Str(PR_SENDER_EMAIL_ADDRESS_A, narrow));
+    m_props.push_back(FakeProp::WStr(PR_SENDER_EMAIL_ADDRESS_W, sender));
 }
 
 void FakeMessage::SetEntryId(const std::vector<BYTE>& id)
@@ -65,7 +76,8 @@ STDMETHODIMP FakeMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags
     for (ULONG i = 0; i < cValues; i++)
     {
         for (const FakeProp& p : m_props)
-            if (PROP_ID(p.ulPropTag) == PROP_ID(lpPropTagArray->aulPropTag[i]))
+            if (PROP_ID(p.ulPropTag) == PROP_ID(lpPropTagArray->aulPropTag[i]) &&
+                (found[i] == nullptr || found[i]->ulPropTag != lpPropTagArray->aulPropTag[i]))
                 found[i] = &p;
         if (found[i])
             cbData += (ULONG)(found[i]->strA.size() + 1 + 2 * (found[i]->strW.size() + 1) + found[i]->bin.size());

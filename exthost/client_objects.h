@@ -87,7 +87,9 @@ struct FakeProp
 };
 
 // A message whose GetProps answers from a table, with values allocated by
-// the real MAPIAllocateBuffer as the client's would be.
+// the real MAPIAllocateBuffer as the client's would be. A tag asked for is
+// answered by the entry with that tag, or else by one with its identifier
+// and another type.
 class FakeMessage : public MapiPropObject<IMessage>
 {
 public:
@@ -97,7 +99,12 @@ public:
     int m_cGetProps = 0;
     ULONG m_ulLastFlags = 0xdeadbeef;
 
+    // The sender's address in both forms, as a store with Unicode text
+    // answers: from 8-bit text, its Unicode form is the same text; from
+    // Unicode text, its 8-bit form is the best-fit conversion the store
+    // makes ("\uFF4F" becomes "o").
     void SetSender(const std::string& sender);
+    void SetSender(const std::wstring& sender);
     void SetEntryId(const std::vector<BYTE>& id);
 
     STDMETHODIMP GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,

@@ -1,5 +1,6 @@
 // Handler store over the Windows registry.
 #include "handler_store.h"
+#include "ansi_text.h"
 #include "store_access.h"
 #include "quorbit_facts.h"
 #include "system_calls.h"
@@ -16,6 +17,9 @@ static const char* const aszValueNames[] = {REGVAL_CONFIRM_DIALOG, REGVAL_PREVEN
 // Key names have at most 255 characters.
 #define CCH_KEY_NAME_MAX 256
 
+// The text values' names, for the UTF-16 reads.
+#define WIDE(szText) L"" szText
+
 // Reads a REG_DWORD (or up to 4 bytes of anything) into *pdwField.
 static void RegistryReadDword(HKEY hk, const char* szValue, DWORD* pdwField)
 {
@@ -26,27 +30,70 @@ static void RegistryReadDword(HKEY hk, const char* szValue, DWORD* pdwField)
         *pdwField = dwValue;
 }
 
-// Reads a REG_SZ value into szField only when the text and its terminator
-// fit in cchField; a missing, too long or unterminated value, or one of
-// another type, leaves the field as it was. Returns TRUE when the field was
-// written.
-static BOOL RegistryReadString(HKEY hk, const char* szValue, char* szField, DWORD cchField)
+// Reads a REG_SZ value into szField only when the text and its terminator fit
+// in cchField and the text has an exact spelling in the code page. It is read
+// as stored, in UTF-16: the A functions would read "C:\Lab" for a stored
+// "C:\" with an L with stroke and "ab", another path. A missing, too long or
+// unterminated value, one of another type, or one without that spelling
+// leaves the field as it was. Returns TRUE when the field was written.
+static BOOL RegistryReadString(HKEY hk, LPCWSTR wszValue, char* szField, DWORD cchField)
 {
-    // One byte more than the largest field, for a value stored without its
-    // terminator.
-    char szBuffer[CCH_FILE_PATH + 1];
+    // One character more than the largest field, for a value stored without
+    // its terminator. A text of cchField characters or more never fits.
+    WCHAR wszBuffer[CCH_FILE_PATH + 1];
+    char szBuffer[CCH_FILE_PATH];
     DWORD dwType = REG_NONE;
-    DWORD cb = cchField;
+    DWORD cb = cchField * sizeof(WCHAR);
+    BOOL fExact = FALSE;
 
     if (cchField > CCH_FILE_PATH)
         return FALSE;
-    if (RegQueryValueExA(hk, szValue, NULL, &dwType, (LPBYTE)szBuffer, &cb) != ERROR_SUCCESS || dwType != REG_SZ)
+    if (RegQueryValueExW(hk, wszValue, NULL, &dwType, (LPBYTE)wszBuffer, &cb) != ERROR_SUCCESS || dwType != REG_SZ)
         return FALSE;
-    szBuffer[cb] = '\0';
-    if (lstrlenA(szBuffer) >= (int)cchField)
+    wszBuffer[cb / sizeof(WCHAR)] = L'\0';
+    if (AnsiFromWide(wszBuffer, szBuffer, (int)cchField, &fExact) == 0 || !fExact)
         return FALSE;
     lstrcpyA(szField, szBuffer);
     return TRUE;
+}
+
+// The name of the sub-key i of hk in the code page, read as the registry
+// holds it (UTF-16) and converted without best fit. ERROR_SUCCESS, or
+// ERROR_NO_UNICODE_TRANSLATION for a name without an exact spelling there:
+// szName then holds it with the default character ("?") for what it lacks,
+// which is how it is listed (empty when even that does not fit), and no
+// key has that name. Any other result ends an enumeration.
+static LONG RegistryEnumName(HKEY hk, DWORD i, char* szName, int cchName)
+{
+    WCHAR wszName[CCH_KEY_NAME_MAX];
+    DWORD cch = CCH_KEY_NAME_MAX;
+    BOOL fExact = FALSE;
+    LONG lResult = RegEnumKeyExW(hk, i, wszName, &cch, NULL, NULL, NULL, NULL);
+
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    if (AnsiFromWide(wszName, szName, cchName, &fExact) == 0)
+        szName[0] = '\0';
+    return fExact ? ERROR_SUCCESS : ERROR_NO_UNICODE_TRANSLATION;
+}
+
+// Whether an enumeration goes on after RegistryEnumName's result.
+static BOOL IsListed(LONG lResult)
+{
+    return lResult == ERROR_SUCCESS || lResult == ERROR_NO_UNICODE_TRANSLATION;
+}
+
+// Whether hk has a sub-key that the enumeration lists as szName.
+static BOOL SubKeyIsListed(HKEY hk, const char* szName)
+{
+    char sz[CCH_KEY_NAME];
+
+    for (DWORD i = 0; IsListed(RegistryEnumName(hk, i, sz, CCH_KEY_NAME)); i++)
+    {
+        if (lstrcmpiA(sz, szName) == 0)
+            return TRUE;
+    }
+    return FALSE;
 }
 
 static LONG RegistryWriteDword(HKEY hk, const char* szValue, DWORD dwValue)
@@ -138,14 +185,18 @@ LONG RegistryReadHandler(const char* szHandler, LPHANDLER lpHandler)
     if (lResult != ERROR_SUCCESS)
     {
         hk = NULL;
+        // Listed under this name, which no key has: it has no spelling in
+        // the code page, and cannot be read.
+        if (lResult == ERROR_FILE_NOT_FOUND && SubKeyIsListed(hkRoot, szHandler))
+            lResult = ERROR_NO_UNICODE_TRANSLATION;
         goto Cleanup;
     }
 
     lstrcpyA(lpHandler->szName, szHandler);
     RegistryReadDword(hk, REGVAL_CONFIRM_DIALOG, &lpHandler->dwConfirmDialog);
     RegistryReadDword(hk, REGVAL_PREVENT_OPEN, &lpHandler->dwPreventOpen);
-    RegistryReadString(hk, REGVAL_SENDER_EMAIL, lpHandler->szSenderEmailAddress, CCH_SENDER_EMAIL);
-    RegistryReadString(hk, REGVAL_FILE_PATH, lpHandler->szFilePath, CCH_FILE_PATH);
+    RegistryReadString(hk, WIDE(REGVAL_SENDER_EMAIL), lpHandler->szSenderEmailAddress, CCH_SENDER_EMAIL);
+    RegistryReadString(hk, WIDE(REGVAL_FILE_PATH), lpHandler->szFilePath, CCH_FILE_PATH);
     RegistryReadDword(hk, REGVAL_DEBUG, &lpHandler->dwDebug);
 
 Cleanup:
@@ -309,19 +360,6 @@ static LONG RegistryDeleteTree(HKEY hkParent, const WCHAR* szSubKey)
     return gSystemCalls.pfnRegDeleteKeyW(hkParent, szSubKey);
 }
 
-// Whether hk has a sub-key that the ANSI enumeration names szName.
-static BOOL SubKeyIsListed(HKEY hk, const char* szName)
-{
-    char sz[CCH_KEY_NAME];
-
-    for (DWORD i = 0; RegEnumKeyA(hk, i, sz, CCH_KEY_NAME) == ERROR_SUCCESS; i++)
-    {
-        if (lstrcmpiA(sz, szName) == 0)
-            return TRUE;
-    }
-    return FALSE;
-}
-
 LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey)
 {
     WCHAR szSubKey[CCH_KEY_NAME];
@@ -358,8 +396,13 @@ void RegistryListHandlers(HANDLERNAMEPROC pfnName, void* pv)
 
     if (RegistryOpenForReading(szRootKey, &hkRoot) != ERROR_SUCCESS)
         return;
-    for (DWORD i = 0; RegEnumKeyA(hkRoot, i, szName, CCH_KEY_NAME) == ERROR_SUCCESS; i++)
-        pfnName(szName, pv);
+    // A name without a spelling in the code page is listed all the same,
+    // as "?" where it has none: it is there, and can be removed.
+    for (DWORD i = 0; IsListed(RegistryEnumName(hkRoot, i, szName, CCH_KEY_NAME)); i++)
+    {
+        if (szName[0] != '\0')
+            pfnName(szName, pv);
+    }
     RegistryClose(hkRoot);
 }
 
@@ -392,11 +435,13 @@ HRESULT RegistryFindHandler(const char* szSender, LPHANDLER lpHandler)
     // highest index wins.
     for (DWORD i = cSubKeys; i-- > 0;)
     {
-        if (RegEnumKeyA(hkRoot, i, szName, CCH_KEY_NAME) != ERROR_SUCCESS)
+        lResult = RegistryEnumName(hkRoot, i, szName, CCH_KEY_NAME);
+        if (!IsListed(lResult))
             break;
-        // A key deleted since the enumeration, or whose name does not come
-        // back through the code page, is skipped.
-        if (RegOpenKeyExA(hkRoot, szName, 0, KEY_QUERY_VALUE, &hkHandler) != ERROR_SUCCESS)
+        // A key whose name has no spelling in the code page cannot be read,
+        // and matches nothing; one deleted since the enumeration is skipped.
+        if (lResult != ERROR_SUCCESS ||
+            RegOpenKeyExA(hkRoot, szName, 0, KEY_QUERY_VALUE, &hkHandler) != ERROR_SUCCESS)
         {
             hkHandler = NULL;
             continue;
@@ -404,7 +449,7 @@ HRESULT RegistryFindHandler(const char* szSender, LPHANDLER lpHandler)
         // Only the address, for every key: the search costs one read per
         // handler. A key whose address cannot be read matches nothing, not
         // even an empty address.
-        fMatch = RegistryReadString(hkHandler, REGVAL_SENDER_EMAIL, szHandlerEmailAddress, CCH_SENDER_EMAIL) &&
+        fMatch = RegistryReadString(hkHandler, WIDE(REGVAL_SENDER_EMAIL), szHandlerEmailAddress, CCH_SENDER_EMAIL) &&
                  lstrcmpiA(szSender, szHandlerEmailAddress) == 0;
         RegistryClose(hkHandler);
         hkHandler = NULL;

@@ -58,11 +58,14 @@ LONG RegistryOpenForWriting(const char* szName, HKEY* phkHandle, DWORD* pdwDispo
 // Fills *lpHandler, zeroed by the caller, from the handler key szHandler
 // below the root and from nothing else: the one read of a handler's five
 // values. An option is read from up to four bytes of any type; a text only
-// from a REG_SZ that fits its field with its terminator. Returns
+// from a REG_SZ that fits its field with its terminator, read as stored
+// (UTF-16) and only when it has an exact spelling in the code page. Returns
 // ERROR_SUCCESS, or the registry's reason with *lpHandler untouched:
 // ERROR_FILE_NOT_FOUND when there is no such handler (or no root),
-// ERROR_ACCESS_DENIED when its key may not be read. Opens keys for reading
-// only, and creates none.
+// ERROR_ACCESS_DENIED when its key may not be read,
+// ERROR_NO_UNICODE_TRANSLATION for a name the list gives to a key whose
+// name has no spelling in the code page. Opens keys for reading only, and
+// creates none.
 LONG RegistryReadHandler(const char* szHandler, LPHANDLER lpHandler);
 
 void RegistryClose(HKEY hkHandle);
@@ -84,15 +87,18 @@ LONG RegistrySaveHandler(const char* szHandler, const HANDLER* lpHandler, BOOL* 
 LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey);
 
 // Calls pfnName with the name of each stored handler, in enumeration
-// order. A missing root key is an empty store: nothing is created, and
-// pfnName is not called.
+// order; a name without an exact spelling in the code page comes with "?"
+// for what it lacks, never as a best-fit lookalike of another name. A
+// missing root key is an empty store: nothing is created, and pfnName is
+// not called.
 typedef void (*HANDLERNAMEPROC)(const char* szName, void* pv);
 void RegistryListHandlers(HANDLERNAMEPROC pfnName, void* pv);
 
 // Finds the handler whose "SenderEmailAddress" equals szSender (ignoring
 // case), searching from the last sub-key to the first, and fills
 // *lpHandler (zeroed by the caller) with RegistryReadHandler. A key whose
-// address cannot be read matches nothing. S_OK when found, S_FALSE when
+// name or address cannot be read, or has no exact spelling in the code
+// page, matches nothing. S_OK when found, S_FALSE when
 // not (*lpHandler untouched), or the registry's reason as an HRESULT when
 // the root key is there but cannot be read. Every key is opened for
 // reading, relative to the root: the search creates none, and names of any

@@ -18,6 +18,8 @@ static char szSpace[2] = " ";
 // PR_SENDER_EMAIL_ADDRESS turns into the wide-string tag with it.
 #define PR_SENDER_EMAIL_ADDRESS_STRING8 PROP_TAG(PT_STRING8, 0x0C1F)
 static_assert(PR_SENDER_EMAIL_ADDRESS_STRING8 == 0x0C1F001E, "sender address tag");
+// The same address as the store holds it, where it holds Unicode text.
+#define PR_SENDER_EMAIL_ADDRESS_UNICODE PROP_TAG(PT_UNICODE, 0x0C1F)
 
 // The longest command line CreateProcessA accepts, terminator included.
 #define CCH_MAX_CMDLINE 32767
@@ -38,106 +40,215 @@ static void ShowLaunchFailure(DWORD dwError, const char* szProgram)
 }
 
 // Tells the user that lpHandler starts nothing, and why: szFormat has a %s
-// for the handler's name and may have one for its program text.
-static void ShowNothingStarted(const HANDLER* lpHandler, const char* szFormat)
+// for the handler's name, then may have one for its program text and one
+// for szDetail.
+static void ShowNothingStarted(const HANDLER* lpHandler, const char* szFormat, const char* szDetail = "")
 {
     // Key names run to 255 characters, 510 bytes in a double-byte code
-    // page; the program text to 127.
+    // page; the program text to 127. wsprintfA writes at most 1,024.
     char szText[1024];
 
-    wsprintfA(szText, szFormat, lpHandler->szName, lpHandler->szFilePath);
+    wsprintfA(szText, szFormat, lpHandler->szName, lpHandler->szFilePath, szDetail);
     MessageBoxA(NULL, szText, szMessageBoxTitle, MB_OK | MB_ICONINFORMATION);
 }
 
 // What a handler's program text starts, and how.
 typedef struct tagLAUNCH
 {
-    char   szApplication[MAX_PATH];  // the settled program's full path
-    LPCSTR lpszApplication;          // for CreateProcessA: NULL, or szApplication
-    LPCSTR lpszProgram;              // what the command line begins with
-    LPCSTR lpszRest;                 // what follows it from the program text
+    char   szProgram[MAX_PATH];      // the settled program's full path
+    char   szApplication[MAX_PATH];  // the file started: the program, or cmd.exe for a batch file
+    BOOL   fBatch;
+    BOOL   fAsStored;                // the command line begins with the program text as stored
+    LPCSTR lpszRest;                 // what follows the program in the text
 } LAUNCH;
+
+// After cmd.exe's path: the switches that run one line without the AutoRun
+// commands and without delayed expansion, and the quotes around that line
+// and around the batch file's path. cmd.exe takes the outer pair off.
+static const char szCmdSwitches[] = "\" /d /v:off /c \"\"";
+
+// Tells the user why lpHandler's batch file is not run: pOperator is the
+// character of its arguments that cmd.exe would not read as text.
+static void ShowBatchRefused(const HANDLER* lpHandler, const char* pOperator)
+{
+    char szCharacter[4] = {'"', *pOperator, '"', '\0'};
+    BOOL fLineBreak = *pOperator == '\r' || *pOperator == '\n';
+
+    ShowNothingStarted(lpHandler,
+                       *pOperator == '%' || fLineBreak
+                           ? "The message handler \"%s\" was not run. Its program path, %s, starts a batch file, which "
+                             "Windows runs through cmd.exe, and the arguments hold %s, which cmd.exe would not pass "
+                             "on as text, even in double quotes.\n\nAsk an administrator to remove it."
+                           : "The message handler \"%s\" was not run. Its program path, %s, starts a batch file, which "
+                             "Windows runs through cmd.exe, and the arguments hold %s outside double quotes, which "
+                             "cmd.exe would read as a command.\n\nAsk an administrator to put the argument that holds "
+                             "it in double quotes.",
+                       fLineBreak ? "a line break" : szCharacter);
+}
 
 // Settles what lpHandler's program text starts into *lpLaunch. FALSE when
 // it starts nothing, once the user has been told why.
 static BOOL SettleLaunch(const HANDLER* lpHandler, LAUNCH* lpLaunch)
 {
-    lpLaunch->lpszApplication = NULL;
-    lpLaunch->lpszProgram = lpHandler->szFilePath;
-    lpLaunch->lpszRest = "";
+    const char* szText = lpHandler->szFilePath;
+    UINT cch;
 
     // What a stored value could not give: missing, unreadable, too long.
-    if (lpHandler->szFilePath[0] == '\0')
+    if (szText[0] == '\0')
     {
         ShowNothingStarted(lpHandler, "The message handler \"%s\" has no program to start: its program path is "
                                       "missing, cannot be read, or is longer than 127 characters.");
         return FALSE;
     }
-    switch (SettleProgramText(lpHandler->szFilePath, lpLaunch->szApplication, MAX_PATH, &lpLaunch->lpszRest))
+    switch (SettleProgramText(szText, lpLaunch->szProgram, MAX_PATH, &lpLaunch->lpszRest))
     {
     case PROGRAM_AS_WRITTEN:
-        lpLaunch->lpszRest = "";
-        return TRUE;
     case PROGRAM_SETTLED:
-        lpLaunch->lpszApplication = lpLaunch->szApplication;
-        // A program whose path has a blank gets that path in quotes, so that
-        // it reads its arguments as stored and not the rest of its path. A
-        // path without a blank keeps the text's bytes.
-        if (FindBlank(lpHandler->szFilePath) < lpLaunch->lpszRest)
-            lpLaunch->lpszProgram = lpLaunch->szApplication;
-        else
-            lpLaunch->lpszRest = "";
-        return TRUE;
+        break;
     case PROGRAM_AMBIGUOUS:
         ShowNothingStarted(lpHandler,
                            "The message handler \"%s\" was not run. Its program path, %s, has blanks and is not in "
                            "double quotes, so it may name more than one program.\n\nAsk an administrator to put "
                            "the program's path in double quotes.");
         return FALSE;
+    case PROGRAM_RELATIVE:
+        ShowNothingStarted(lpHandler,
+                           "The message handler \"%s\" was not run. Its program path, %s, is not a full path, so "
+                           "Windows would look for the program in the mail client's current folder. Environment "
+                           "variables such as %%ProgramFiles%% are not expanded.\n\nAsk an administrator to give the "
+                           "program's full path, such as C:\\Tools\\import.exe.");
+        return FALSE;
+    case PROGRAM_UNPAIRED_QUOTES:
+        ShowNothingStarted(lpHandler,
+                           "The message handler \"%s\" was not run. The double quotes in its program path, %s, do "
+                           "not pair, so it is not clear where the program ends and its arguments begin.\n\nAsk an "
+                           "administrator to put the program's path, and only it, in double quotes.");
+        return FALSE;
+    case PROGRAM_QUOTE_GOES_ON:
+        ShowNothingStarted(lpHandler,
+                           "The message handler \"%s\" was not run. In its program path, %s, text follows the "
+                           "closing double quote without a blank, and Windows would start the quoted part with "
+                           "\".exe\" added.\n\nAsk an administrator to put the program's whole path in double "
+                           "quotes.");
+        return FALSE;
+    case PROGRAM_BATCH_PATH:
+        ShowNothingStarted(lpHandler,
+                           "The message handler \"%s\" was not run. Its program path, %s, names the batch file %s, "
+                           "which Windows runs through cmd.exe, and cmd.exe would read the \"%%\" in its path as "
+                           "part of a variable, even in double quotes.\n\nAsk an administrator to move the batch "
+                           "file to a folder whose path has no \"%%\".",
+                           lpLaunch->szProgram);
+        return FALSE;
+    case PROGRAM_BATCH_ARGUMENTS:
+        ShowBatchRefused(lpHandler, lpLaunch->lpszRest);
+        return FALSE;
     default:
         // Left to the system, the text would start whatever a part of it
         // names.
-        ShowLaunchFailure(ERROR_FILE_NOT_FOUND, lpHandler->szFilePath);
+        ShowLaunchFailure(ERROR_FILE_NOT_FOUND, szText);
         return FALSE;
     }
+
+    // A full path that is quoted, or has no blank, stays on the command
+    // line as stored. Any other program goes by the full path found, in
+    // quotes, so that it reads its arguments as stored and not the rest of
+    // its path.
+    lpLaunch->fAsStored = IsFullPath(szText + (szText[0] == '"')) &&
+                          (szText[0] == '"' || FindBlank(szText) >= lpLaunch->lpszRest);
+    lpLaunch->fBatch = IsBatchFile(lpLaunch->szProgram);
+    if (!lpLaunch->fBatch)
+    {
+        lstrcpyA(lpLaunch->szApplication, lpLaunch->szProgram);
+        return TRUE;
+    }
+    cch = GetSystemDirectoryA(lpLaunch->szApplication, MAX_PATH);
+    if (cch == 0 || cch + sizeof("\\cmd.exe") > MAX_PATH)
+    {
+        ShowLaunchFailure(ERROR_FILE_NOT_FOUND, "cmd.exe");
+        return FALSE;
+    }
+    lstrcatA(lpLaunch->szApplication, "\\cmd.exe");
+    return TRUE;
 }
 
-// The command line: the program (in quotes when it is the settled path),
-// the rest of the program text, a blank and szCmdArgs. Sized to what it
-// holds, so any entry identifier that CreateProcessA can take fits. NULL
-// without memory; the caller frees it with LocalFree.
-static LPSTR BuildCommandLine(const LAUNCH* lpLaunch, const char* szCmdArgs)
+// The command line. A program by the text's own bytes: "<text> <args>"; by
+// the path found: "\"<program>\"<rest> <args>"; a batch file: "\"<cmd.exe>\"
+// /d /v:off /c \"\"<batch file>\"<rest> <args>\"". Sized to what it holds,
+// so any entry identifier that CreateProcessA can take fits. NULL without
+// memory; the caller frees it with LocalFree.
+static LPSTR BuildCommandLine(const LAUNCH* lpLaunch, const HANDLER* lpHandler, const char* szCmdArgs)
 {
-    BOOL fQuoted = lpLaunch->lpszProgram == lpLaunch->szApplication;
-    int cchCmdLine = lstrlenA(lpLaunch->lpszProgram) + 2 + lstrlenA(lpLaunch->lpszRest) + lstrlenA(szSpace) +
-                     lstrlenA(szCmdArgs) + 1;
+    // The longest form, the batch file's, holds three quotes, a blank and
+    // the terminator besides its pieces; the rest is part of the text.
+    int cchCmdLine = lstrlenA(lpLaunch->szApplication) + lstrlenA(szCmdSwitches) + lstrlenA(lpLaunch->szProgram) +
+                     lstrlenA(lpHandler->szFilePath) + lstrlenA(szCmdArgs) + 5;
     LPSTR lpszCmdLine = (LPSTR)LocalAlloc(LPTR, cchCmdLine);
 
     if (lpszCmdLine == NULL)
         return NULL;
-    if (fQuoted)
+    if (lpLaunch->fBatch)
+    {
         lstrcatA(lpszCmdLine, szQuote);
-    lstrcatA(lpszCmdLine, lpLaunch->lpszProgram);
-    if (fQuoted)
+        lstrcatA(lpszCmdLine, lpLaunch->szApplication);
+        lstrcatA(lpszCmdLine, szCmdSwitches);
+    }
+    else if (!lpLaunch->fAsStored)
         lstrcatA(lpszCmdLine, szQuote);
-    lstrcatA(lpszCmdLine, lpLaunch->lpszRest);
+    if (lpLaunch->fAsStored && !lpLaunch->fBatch)
+        lstrcatA(lpszCmdLine, lpHandler->szFilePath);
+    else
+    {
+        lstrcatA(lpszCmdLine, lpLaunch->szProgram);
+        lstrcatA(lpszCmdLine, szQuote);
+        lstrcatA(lpszCmdLine, lpLaunch->lpszRest);
+    }
     lstrcatA(lpszCmdLine, szSpace);
     lstrcatA(lpszCmdLine, szCmdArgs);
+    if (lpLaunch->fBatch)
+        lstrcatA(lpszCmdLine, szQuote);
     return lpszCmdLine;
 }
 
-// The Debug option: the whole command line, before the start, which waits
-// for the box to close.
-static void ShowDebugBox(const HANDLER* lpHandler, LPCSTR lpszCmdLine)
+// The longest text a box shows, terminator included: MessageBoxA hands it
+// on in UTF-16, and garbles a longer one.
+#define CCH_MAX_BOX_TEXT 32767
+
+// The Debug option: the whole command line and the files that start, by
+// their full paths, before the start, which waits for the box to close. A
+// line too long for a box is cut, at a character, and marked. FALSE
+// without memory for the box's text.
+static BOOL ShowDebugBox(const LAUNCH* lpLaunch, const HANDLER* lpHandler, LPCSTR lpszCmdLine)
 {
-    if (lpHandler->dwDebug == 1)
-        MessageBoxA(NULL, lpszCmdLine, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
+    char szFiles[2 * MAX_PATH + 40];
+    LPSTR lpszText;
+    int cchFiles;
+    int cchText;
+    BOOL fCut;
+
+    if (lpHandler->dwDebug != 1)
+        return TRUE;
+    cchFiles = wsprintfA(szFiles, lpLaunch->fBatch ? "\n\nProgram: %s\nBatch file: %s" : "\n\nProgram: %s",
+                         lpLaunch->szApplication, lpLaunch->szProgram);
+    cchText = lstrlenA(lpszCmdLine) + cchFiles + 1;
+    fCut = cchText > CCH_MAX_BOX_TEXT;
+    if (fCut)
+        cchText = CCH_MAX_BOX_TEXT;
+    lpszText = (LPSTR)LocalAlloc(LMEM_FIXED, cchText);
+    if (lpszText == NULL)
+        return FALSE;
+    CopyCharacters(lpszText, cchText - cchFiles - (fCut ? 3 : 0), lpszCmdLine);
+    if (fCut)
+        lstrcatA(lpszText, "...");
+    lstrcatA(lpszText, szFiles);
+    MessageBoxA(NULL, lpszText, szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
+    LocalFree(lpszText);
+    return TRUE;
 }
 
-// Starts lpszCmdLine, with lpLaunch's application name, in a console of its
-// own, and holds nothing of the program. A failure is told to the user in
-// the system's words, naming the program.
-static void Launch(const LAUNCH* lpLaunch, const HANDLER* lpHandler, LPSTR lpszCmdLine)
+// Starts lpszCmdLine with lpLaunch's file, by its full path, in a console
+// of its own, and holds nothing of the program. A failure is told to the
+// user in the system's words, naming the file.
+static void Launch(const LAUNCH* lpLaunch, LPSTR lpszCmdLine)
 {
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
@@ -145,33 +256,36 @@ static void Launch(const LAUNCH* lpLaunch, const HANDLER* lpHandler, LPSTR lpszC
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     ZeroMemory(&pi, sizeof(pi));
-    if (CreateProcessA(lpLaunch->lpszApplication, lpszCmdLine, NULL, NULL, FALSE,
+    if (CreateProcessA(lpLaunch->szApplication, lpszCmdLine, NULL, NULL, FALSE,
                        CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, NULL, NULL, &si, &pi))
     {
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
     else
-        ShowLaunchFailure(GetLastError(),
-                          lpLaunch->lpszApplication != NULL ? lpLaunch->lpszApplication : lpHandler->szFilePath);
+        ShowLaunchFailure(GetLastError(), lpLaunch->szApplication);
 }
 
-void RunApp(const char* szCmdArgs, const HANDLER* lpHandler)
+HRESULT RunApp(const char* szCmdArgs, const HANDLER* lpHandler)
 {
     LAUNCH launch;
     LPSTR lpszCmdLine;
+    HRESULT hr = S_OK;
 
+    ZeroMemory(&launch, sizeof(launch));
     if (!SettleLaunch(lpHandler, &launch))
-        return;
-    lpszCmdLine = BuildCommandLine(&launch, szCmdArgs);
-    if (lpszCmdLine == NULL)
-    {
+        return S_OK;
+    lpszCmdLine = BuildCommandLine(&launch, lpHandler, szCmdArgs);
+    // Counted as CreateProcessA hands it on, in UTF-16 characters with the
+    // terminator: the line built, quotes, ".exe" and cmd.exe included.
+    if (lpszCmdLine != NULL && MultiByteToWideChar(CP_ACP, 0, lpszCmdLine, -1, NULL, 0) > CCH_MAX_CMDLINE)
+        hr = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    else if (lpszCmdLine == NULL || !ShowDebugBox(&launch, lpHandler, lpszCmdLine))
         ShowLaunchFailure(ERROR_NOT_ENOUGH_MEMORY, NULL);
-        return;
-    }
-    ShowDebugBox(lpHandler, lpszCmdLine);
-    Launch(&launch, lpHandler, lpszCmdLine);
+    else
+        Launch(&launch, lpszCmdLine);
     LocalFree(lpszCmdLine);
+    return hr;
 }
 
 HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLER* lpHandler)
@@ -195,11 +309,6 @@ HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLER* lpHandler)
 
     // "MessageID" "<hex>": four quotes, one blank and the terminator.
     cchArgs = lstrlenA(szArgName) + lstrlenA(lpszEntryId) + 6;
-    if (lstrlenA(lpHandler->szFilePath) + 1 + cchArgs > CCH_MAX_CMDLINE)
-    {
-        hr = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-        goto Cleanup;
-    }
     lpszArgs = (LPSTR)LocalAlloc(LPTR, cchArgs);
     if (lpszArgs == NULL)
     {
@@ -214,12 +323,45 @@ HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLER* lpHandler)
     lstrcatA(lpszArgs, lpszEntryId);
     lstrcatA(lpszArgs, szQuote);
 
-    RunApp(lpszArgs, lpHandler);
-    hr = S_OK;
+    hr = RunApp(lpszArgs, lpHandler);
 
 Cleanup:
     LocalFree(lpszArgs);
     MAPIFreeBuffer(lpszEntryId);
+    return hr;
+}
+
+// Puts the message's Unicode sender address in place of lpszSenderEmail
+// where the message has one: a store with Unicode text makes the 8-bit form
+// by best fit, and gives "orders@example.com" for the lookalike
+// "\uFF4Frders@example.com". S_FALSE when that address has no exact
+// spelling in the code page: it matches no handler. A message with the
+// 8-bit form alone keeps it.
+static HRESULT ReadUnicodeSender(LPMAPIPROP lpMessage)
+{
+    LPWSTR lpszSender = NULL;
+    LPSTR lpszExact = NULL;
+    ULONG cbSender = 0;
+    BOOL fExact = FALSE;
+    HRESULT hr = S_OK;
+    int cb;
+
+    if (FAILED(GetPropString(lpMessage, PR_SENDER_EMAIL_ADDRESS_UNICODE, &cbSender, (void**)&lpszSender)))
+        return S_OK;
+    cb = AnsiFromWide(lpszSender, NULL, 0, &fExact);
+    if (cb != 0 && (FAILED(MAPIAllocateBuffer(cb, (void**)&lpszExact)) || lpszExact == NULL))
+        hr = E_OUTOFMEMORY;
+    else if (cb == 0 || AnsiFromWide(lpszSender, lpszExact, cb, &fExact) == 0 || !fExact)
+    {
+        MAPIFreeBuffer(lpszExact);
+        hr = S_FALSE;
+    }
+    else
+    {
+        MAPIFreeBuffer(lpszSenderEmail);
+        lpszSenderEmail = lpszExact;
+    }
+    MAPIFreeBuffer(lpszSender);
     return hr;
 }
 
@@ -255,6 +397,9 @@ HRESULT CheckMessage(IExchExtCallback* lpeecb, HANDLERLOADEDPROC pfnLoaded)
 
     hr = GetPropString(lpMessage, PR_SENDER_EMAIL_ADDRESS_STRING8, &cbSender, (void**)&lpszSenderEmail);
     if (FAILED(hr))
+        goto Cleanup;
+    hr = ReadUnicodeSender(lpMessage);
+    if (hr != S_OK)
         goto Cleanup;
 
     // The check's own handler, read from its key alone: while a box is up

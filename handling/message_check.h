@@ -19,14 +19,21 @@ typedef void (*HANDLERLOADEDPROC)(const HANDLER* lpHandler);
 HRESULT CheckMessage(IExchExtCallback* lpeecb, HANDLERLOADEDPROC pfnLoaded = NULL);
 
 // Builds the argument string from the message's entry identifier and
-// starts lpHandler's program with it. S_OK once the launch was tried.
+// starts lpHandler's program with it. S_OK once the launch was tried, or
+// refused with a box; HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE) when
+// the command line would be longer than CreateProcessA takes.
 HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLER* lpHandler);
 
-// Starts lpHandler's program text followed by a blank and szCmdArgs. An
-// unquoted program text with a blank starts only the one program it can
-// mean (SettleProgramText), with that program's path in quotes on the
-// command line; one that may mean several, or a handler without a program
-// text, starts nothing. A failure is shown to the user, not returned.
-void RunApp(const char* szCmdArgs, const HANDLER* lpHandler);
+// Starts the one file lpHandler's program text settles on
+// (SettleProgramText), by its full path, with the text's arguments, a blank
+// and szCmdArgs. A full path that is quoted or has no blank begins the
+// command line as stored; any other program, by the full path found, in
+// quotes. A batch file starts as "<system folder>\cmd.exe" /d /v:off /c
+// ""<batch file>" <arguments>", so that cmd.exe reads it as meant. A text
+// that means no program or several, one that is no full path or bare name,
+// and a batch file whose line cmd.exe would read otherwise start nothing,
+// and a box says why. Returns what ProcessMessage does; a failure to start
+// is shown to the user, not returned.
+HRESULT RunApp(const char* szCmdArgs, const HANDLER* lpHandler);
 
 #endif

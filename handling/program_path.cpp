@@ -1,28 +1,110 @@
-// Program texts: which program an unquoted text means, if it means one.
+// Program texts: which program a text means, if it means one, and whether
+// it can be started as it is meant.
 #include "program_path.h"
 #include "ansi_text.h"
+#include "full_paths.h"
 
-BOOL FindProgramFile(const char* szName, char* szFound, DWORD cchFound)
+// The system takes "/" as it takes "\". Callers walk text by characters:
+// in a double-byte code page a second byte may have the value of "\".
+static BOOL IsSeparator(char ch)
 {
-    DWORD cch;
-    DWORD dwAttributes;
+    return ch == '\\' || ch == '/';
+}
 
-    szFound[0] = '\0';
-    if (szName[0] == '\0')
-        return FALSE;
-    cch = SearchPathA(NULL, szName, ".exe", cchFound, szFound, NULL);
-    if (cch == 0 || cch >= cchFound)
-    {
-        szFound[0] = '\0';
-        return FALSE;
-    }
-    dwAttributes = GetFileAttributesA(szFound);
+BOOL IsFullPath(const char* szText)
+{
+    char chDrive = (char)(szText[0] | 0x20);
+
+    if (IsSeparator(szText[0]) && IsSeparator(szText[1]))
+        return szText[2] != '\0' && !IsSeparator(szText[2]);
+    return chDrive >= 'a' && chDrive <= 'z' && szText[1] == ':' && IsSeparator(szText[2]);
+}
+
+// A file name without any folder: no separator, no drive, and no "%", which
+// would be a variable that nobody expands.
+static BOOL IsBareName(const char* szName)
+{
+    return szName[0] != '\0' && !HasCharacter(szName, '\\') && !HasCharacter(szName, '/') &&
+           !HasCharacter(szName, ':') && !HasCharacter(szName, '%');
+}
+
+// The file the full path szPath names, ".exe" added when its name has no
+// extension, by its full path as the system opens it: SearchPathA makes it
+// so, without the trailing dots and blanks the system drops, and "run.bat."
+// is known for the batch file it is.
+static BOOL FindFullPath(const char* szPath, char* szFound, DWORD cchFound)
+{
+    DWORD cch = SearchPathA(NULL, szPath, ".exe", cchFound, szFound, NULL);
+    DWORD dwAttributes = cch != 0 && cch < cchFound ? GetFileAttributesA(szFound) : INVALID_FILE_ATTRIBUTES;
+
     if (dwAttributes == INVALID_FILE_ATTRIBUTES || (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
     {
         szFound[0] = '\0';
         return FALSE;
     }
     return TRUE;
+}
+
+// Looks for the bare name szName in the folder of cchFolder characters at
+// szFolder, which must be a full path: any other would be read from the
+// current folder.
+static BOOL FindInFolder(const char* szFolder, int cchFolder, const char* szName, char* szFound, DWORD cchFound)
+{
+    char szPath[MAX_PATH];
+    int cch = cchFolder;
+
+    if (cchFolder <= 0 || cchFolder + 1 + lstrlenA(szName) >= MAX_PATH)
+        return FALSE;
+    CopyMemory(szPath, szFolder, cchFolder);
+    if (!IsSeparator(*CharPrevA(szFolder, szFolder + cchFolder)))
+        szPath[cch++] = '\\';
+    lstrcpyA(szPath + cch, szName);
+    return IsFullPath(szPath) && FindFullPath(szPath, szFound, cchFound);
+}
+
+// Looks for the bare name szName in each folder of PATH, in order.
+static BOOL FindInPath(const char* szName, char* szFound, DWORD cchFound)
+{
+    DWORD cch = GetEnvironmentVariableA("PATH", NULL, 0);
+    LPSTR lpszPath = cch != 0 ? (LPSTR)LocalAlloc(LMEM_FIXED, cch) : NULL;
+    BOOL fFound = FALSE;
+
+    if (lpszPath != NULL && GetEnvironmentVariableA("PATH", lpszPath, cch) < cch)
+    {
+        for (const char* p = lpszPath; !fFound && *p != '\0';)
+        {
+            const char* pEnd = FindCharacter(p, ';');
+            fFound = FindInFolder(p, (int)(pEnd - p), szName, szFound, cchFound);
+            p = *pEnd != '\0' ? pEnd + 1 : pEnd;
+        }
+    }
+    LocalFree(lpszPath);
+    return fFound;
+}
+
+BOOL FindProgramFile(const char* szName, char* szFound, DWORD cchFound)
+{
+    // The client's own folder, the system folder, the 16-bit system folder
+    // and the Windows folder: the system's order, without the current
+    // folder that it takes after the first.
+    char aszFolders[4][MAX_PATH];
+
+    szFound[0] = '\0';
+    if (IsFullPath(szName))
+        return FindFullPath(szName, szFound, cchFound);
+    if (!IsBareName(szName))
+        return FALSE;
+    ZeroMemory(aszFolders, sizeof(aszFolders));
+    PathBesideModule(NULL, "", aszFolders[0], MAX_PATH);
+    GetSystemDirectoryA(aszFolders[1], MAX_PATH);
+    if (GetWindowsDirectoryA(aszFolders[3], MAX_PATH) < MAX_PATH - 7)
+        lstrcatA(lstrcpyA(aszFolders[2], aszFolders[3]), "\\system");
+    for (int i = 0; i < 4; i++)
+    {
+        if (FindInFolder(aszFolders[i], lstrlenA(aszFolders[i]), szName, szFound, cchFound))
+            return TRUE;
+    }
+    return FindInPath(szName, szFound, cchFound);
 }
 
 // Blanks end a program path as the system reads a command line: blanks
@@ -39,27 +121,96 @@ const char* FindBlank(const char* szText)
     return pTab < pBlank ? pTab : pBlank;
 }
 
+BOOL IsBatchFile(const char* szPath)
+{
+    const char* pExtension = NULL;
+
+    for (const char* p = szPath; *p != '\0'; p = CharNextA(p))
+    {
+        if (IsSeparator(*p))
+            pExtension = NULL;
+        else if (*p == '.')
+            pExtension = p;
+    }
+    if (pExtension == NULL)
+        return FALSE;
+    // Longer extensions that begin so count too: cmd.exe then reads a line
+    // it can only read as it is meant.
+    return ((pExtension[1] | 0x20) == 'b' && (pExtension[2] | 0x20) == 'a' && (pExtension[3] | 0x20) == 't') ||
+           ((pExtension[1] | 0x20) == 'c' && (pExtension[2] | 0x20) == 'm' && (pExtension[3] | 0x20) == 'd');
+}
+
+// Whether the double quotes in szText pair.
+static BOOL QuotesPair(const char* szText)
+{
+    BOOL fOpen = FALSE;
+
+    for (const char* p = FindCharacter(szText, '"'); *p != '\0'; p = FindCharacter(p + 1, '"'))
+        fOpen = !fOpen;
+    return !fOpen;
+}
+
+// The first character of szArgs that cmd.exe reads as more than text, or
+// NULL: & | < > ^ ( ) outside double quotes are operators, "%" is expanded
+// even inside them and cannot be escaped on a command line, and a line
+// break ends the command. "!" is text: the line turns delayed expansion
+// off. The quotes pair (SettleProgramText checks), so no quote is left
+// open to swallow what follows.
+static const char* FindCmdOperator(const char* szArgs)
+{
+    BOOL fQuoted = FALSE;
+
+    for (const char* p = szArgs; *p != '\0'; p = CharNextA(p))
+    {
+        if (*p == '"')
+            fQuoted = !fQuoted;
+        else if (*p == '%' || *p == '\r' || *p == '\n' || (!fQuoted && HasCharacter("&|<>^()", *p)))
+            return p;
+    }
+    return NULL;
+}
+
 // Whether the text goes on as a path after pEnd: a longer leading part of
-// it, up to a later path separator (the system takes "/" as it takes "\"),
-// names an existing folder. "C:\Program" in "C:\Program Files\T\imp.exe"
-// is where a path goes on, not where a program ends.
+// it, up to a later path separator, a blank or its end, names an existing
+// folder. "C:\Program" in "C:\Program Files\T\imp.exe" is where a path goes
+// on, not where a program ends, and so is "C:\My" in "C:\My Tools -q" where
+// the folder "C:\My Tools" exists. A part that ends in a run of blanks is
+// the part before them.
 static BOOL PathGoesOn(const char* szText, const char* pEnd)
 {
     char szPart[MAX_PATH];
+    char chBefore = '\0';
 
-    for (const char* p = pEnd; *p != '\0' && p - szText < MAX_PATH; p = CharNextA(p))
+    for (const char* p = pEnd; p - szText < MAX_PATH; chBefore = *p, p = CharNextA(p))
     {
-        if (*p != '\\' && *p != '/')
-            continue;
-        lstrcpynA(szPart, szText, (int)(p - szText) + 1);
-        DWORD dwAttributes = GetFileAttributesA(szPart);
-        if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            return TRUE;
+        if (p > pEnd && (IsSeparator(*p) || *p == '\0' || (IsBlank(*p) && !IsBlank(chBefore))))
+        {
+            lstrcpynA(szPart, szText, (int)(p - szText) + 1);
+            DWORD dwAttributes = GetFileAttributesA(szPart);
+            if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                return TRUE;
+        }
+        if (*p == '\0')
+            break;
     }
     return FALSE;
 }
 
-PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProgram, const char** ppszArgs)
+// The program that the cch characters at pName name, all of them.
+static PROGRAMTEXT SettleName(const char* pName, int cch, char* szProgram, DWORD cchProgram)
+{
+    char szName[MAX_PATH];
+
+    if (cch >= MAX_PATH)
+        return PROGRAM_NOT_FOUND;
+    lstrcpynA(szName, pName, cch + 1);
+    if (!IsFullPath(szName) && !IsBareName(szName))
+        return PROGRAM_RELATIVE;
+    return FindProgramFile(szName, szProgram, cchProgram) ? PROGRAM_AS_WRITTEN : PROGRAM_NOT_FOUND;
+}
+
+// The one program an unquoted text with a blank can mean.
+static PROGRAMTEXT SettleReadings(const char* szText, char* szProgram, DWORD cchProgram, const char** ppszArgs)
 {
     char szPart[MAX_PATH];
     char szFound[MAX_PATH];
@@ -67,11 +218,14 @@ PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProg
     const char* pReading = NULL;
     int cReadings = 0;
     char chBefore = '\0';
+    BOOL fFullPath = IsFullPath(szText);
+    // A text that is no full path begins with a bare name, or is refused;
+    // its longer parts that hold a folder name nothing.
+    int cchFirst = (int)(FindBlank(szText) - szText);
 
-    szProgram[0] = '\0';
-    *ppszArgs = NULL;
-    if (szText[0] == '"' || *FindBlank(szText) == '\0')
-        return PROGRAM_AS_WRITTEN;
+    lstrcpynA(szPart, szText, (cchFirst < MAX_PATH ? cchFirst : MAX_PATH - 1) + 1);
+    if (!fFullPath && !IsBareName(szPart))
+        return PROGRAM_RELATIVE;
 
     // Every part that ends at the first blank of a run, or at the end of
     // the text. Walked by characters, as a double-byte code page asks.
@@ -96,13 +250,61 @@ PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProg
 
     if (cReadings > 1)
         return PROGRAM_AMBIGUOUS;
-    if (cReadings == 0 || PathGoesOn(szText, pReading))
+    // Only a full path goes on into folders: a bare name's would be the
+    // current folder's.
+    if (cReadings == 0 || (fFullPath && PathGoesOn(szText, pReading)) || (DWORD)lstrlenA(szReading) >= cchProgram)
         return PROGRAM_NOT_FOUND;
-    if ((DWORD)lstrlenA(szReading) >= cchProgram)
-        return PROGRAM_AMBIGUOUS;
     lstrcpyA(szProgram, szReading);
     *ppszArgs = pReading;
     return PROGRAM_SETTLED;
+}
+
+PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProgram, const char** ppszArgs)
+{
+    PROGRAMTEXT pt;
+    const char* pOperator;
+
+    szProgram[0] = '\0';
+    *ppszArgs = NULL;
+    if (!QuotesPair(szText))
+        return PROGRAM_UNPAIRED_QUOTES;
+    if (szText[0] == '"')
+    {
+        // The system would append ".exe" to the quoted part and start
+        // "C:\Program Files.exe" for "C:\Program Files"\T\imp.exe.
+        const char* pClose = FindCharacter(szText + 1, '"');
+        if (pClose[1] != '\0' && !IsBlank(pClose[1]))
+            return PROGRAM_QUOTE_GOES_ON;
+        pt = SettleName(szText + 1, (int)(pClose - szText - 1), szProgram, cchProgram);
+        *ppszArgs = pClose + 1;
+    }
+    else if (*FindBlank(szText) == '\0')
+    {
+        pt = SettleName(szText, lstrlenA(szText), szProgram, cchProgram);
+        *ppszArgs = szText + lstrlenA(szText);
+    }
+    else
+        pt = SettleReadings(szText, szProgram, cchProgram, ppszArgs);
+
+    if (pt != PROGRAM_AS_WRITTEN && pt != PROGRAM_SETTLED)
+    {
+        *ppszArgs = NULL;
+        return pt;
+    }
+    // cmd.exe reads a batch file's line again: the path goes in quotes,
+    // where only "%" still means something, and the arguments must be text.
+    if (!IsBatchFile(szProgram))
+        return pt;
+    if (HasCharacter(szProgram, '%'))
+    {
+        *ppszArgs = NULL;
+        return PROGRAM_BATCH_PATH;
+    }
+    pOperator = FindCmdOperator(*ppszArgs);
+    if (pOperator == NULL)
+        return pt;
+    *ppszArgs = pOperator;
+    return PROGRAM_BATCH_ARGUMENTS;
 }
 
 BOOL QuoteProgramPath(char* szText, int cchText)

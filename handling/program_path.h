@@ -1,27 +1,42 @@
-// The program text of a handler: a program path, in quotes when it holds a
-// blank, optionally followed by arguments of its own. The system cuts an
-// unquoted text at each blank or tab in turn, shortest first, so
-// "C:\Program Files\T\imp.exe" would start C:\Program.exe where such a file
-// exists.
+// The program text of a handler: a program, in quotes when its path holds a
+// blank, optionally followed by arguments of its own. Left to the system,
+// the text would be read again by readers of its own: CreateProcess cuts an
+// unquoted text at each blank in turn, shortest first, looks a name without
+// a folder up in the current folder first, and appends ".exe" to a quoted
+// part that goes on; cmd.exe reads a batch file's whole line with its own
+// rules. So the text is settled here, once, into one file by its full path
+// and the arguments that follow it, or refused.
 #ifndef QUORBIT_PROGRAM_PATH_H
 #define QUORBIT_PROGRAM_PATH_H
 
 #include <windows.h>
 
-// Finds the program file szName names: ".exe" added when the name has no
-// extension, and a name without a folder looked for in the folders of the
-// process's search mode (SearchPathA's order, which need not be
-// CreateProcessA's). TRUE with the file's full path in szFound (cchFound
-// characters); FALSE, szFound empty, when there is no such file.
+// Whether szText begins with a full path: a drive and its root ("C:\",
+// "C:/") or a UNC path ("\\server\share").
+BOOL IsFullPath(const char* szText);
+
+// Finds the program file szName names, ".exe" added when the name has no
+// extension. A full path names its own file; a bare file name (no folder,
+// no drive, no "%") is looked for where the system looks, but never in the
+// current folder: the client's own folder, the system folder, the 16-bit
+// system folder, the Windows folder, then each full path in PATH. Any other
+// name finds nothing. TRUE with the file's full path, as the system opens
+// it, in szFound (cchFound characters); FALSE, szFound empty, when there is
+// no such file.
 BOOL FindProgramFile(const char* szName, char* szFound, DWORD cchFound);
 
 // How the launch reads a program text.
 typedef enum tagPROGRAMTEXT
 {
-    PROGRAM_AS_WRITTEN,  // quoted, or without a blank or tab: the system reads it
-    PROGRAM_SETTLED,     // unquoted with a blank, and it means one program
-    PROGRAM_AMBIGUOUS,   // unquoted with a blank, and it may mean several
-    PROGRAM_NOT_FOUND    // unquoted with a blank, and it names no program
+    PROGRAM_AS_WRITTEN,       // quoted, or without a blank or tab: the one program it names
+    PROGRAM_SETTLED,          // unquoted with a blank, and it means one program
+    PROGRAM_AMBIGUOUS,        // unquoted with a blank, and it may mean several
+    PROGRAM_NOT_FOUND,        // it names no program
+    PROGRAM_RELATIVE,         // neither a full path nor a bare file name
+    PROGRAM_UNPAIRED_QUOTES,  // its double quotes do not pair
+    PROGRAM_QUOTE_GOES_ON,    // text follows the quoted program without a blank
+    PROGRAM_BATCH_PATH,       // a batch file whose path holds a "%"
+    PROGRAM_BATCH_ARGUMENTS   // a batch file, and cmd.exe would not read its arguments as text
 } PROGRAMTEXT;
 
 // Whether ch ends a program path in an unquoted text: a blank or a tab.
@@ -29,18 +44,29 @@ BOOL IsBlank(char ch);
 // The first blank or tab in szText, or its terminator.
 const char* FindBlank(const char* szText);
 
-// Settles the program of an unquoted text with a blank, never guessing.
-// Its readings are its leading parts that end at a blank, or at its end,
-// and name a program file (longer parts that name the same file count
-// once). It is settled only when it has exactly one reading and the text
-// does not go on as a path after it: no longer leading part, up to a later
-// "\" or "/", names an existing folder. "C:\Program", which the system
-// completes with ".exe", followed by " Files\T\imp.exe" where the folder
-// "C:\Program Files" exists, is where a path goes on, not where a program
-// ends: with "imp.exe" missing that text names no program. For
-// PROGRAM_SETTLED, szProgram (cchProgram characters) receives the program's
-// full path and *ppszArgs points into szText at the blank that ends the
-// reading.
+// Whether the system runs szPath through cmd.exe: its extension begins
+// with ".bat" or ".cmd", in any case.
+BOOL IsBatchFile(const char* szPath);
+
+// Settles the program szText means, never guessing. The program is a full
+// path or a bare file name (FindProgramFile); quotes must pair, and a
+// quoted program must be followed by a blank or by nothing. An unquoted
+// text with a blank has as readings its leading parts that end at a blank,
+// or at its end, and name a program file (longer parts that name the same
+// file count once). It is settled only when it has exactly one reading and,
+// for a full path, the text does not go on as a path after it: no longer
+// leading part, up to a later "\" or "/", a blank or the end, names an
+// existing folder. "C:\Program", which the system completes with ".exe",
+// followed by " Files\T\imp.exe" where the folder "C:\Program Files"
+// exists, is where a path goes on, not where a program ends.
+// For PROGRAM_AS_WRITTEN and PROGRAM_SETTLED, szProgram (cchProgram
+// characters) receives the program's full path and *ppszArgs points into
+// szText just after the program. A batch file's text is settled only when
+// cmd.exe can read no part of it otherwise: for PROGRAM_BATCH_ARGUMENTS
+// *ppszArgs points at the first character of its arguments that cmd.exe
+// would read as more than text (one of & | < > ^ ( ) outside double quotes,
+// a "%" anywhere, a line break); for PROGRAM_BATCH_PATH szProgram holds
+// the path with its "%".
 PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProgram, const char** ppszArgs);
 
 // Puts szText in quotes when it has a blank, is not in quotes and names a

@@ -23,3 +23,20 @@ PlantedFiles::~PlantedFiles()
     for (const std::string& folder : m_folders)
         RemoveDirectoryA(folder.c_str());
 }
+
+ClientFolders::ClientFolders(const std::string& current, const std::string& path)
+{
+    char sz[32767] = "";
+    GetCurrentDirectoryA(MAX_PATH, sz);
+    m_current = sz;
+    GetEnvironmentVariableA("PATH", sz, sizeof(sz));
+    m_path = sz;
+    SetCurrentDirectoryA(current.c_str());
+    SetEnvironmentVariableA("PATH", path.c_str());
+}
+
+ClientFolders::~ClientFolders()
+{
+    SetEnvironmentVariableA("PATH", m_path.c_str());
+    SetCurrentDirectoryA(m_current.c_str());
+}

@@ -19,4 +19,18 @@ private:
     std::vector<std::string> m_folders;  // deepest first
 };
 
+// The client's current folder and PATH: folders of the test's own, which
+// it has made, while this lives (PATH may list several, separated by ";"),
+// and as they were again however the test ends.
+class ClientFolders
+{
+public:
+    ClientFolders(const std::string& current, const std::string& path);
+    ~ClientFolders();
+
+private:
+    std::string m_current;
+    std::string m_path;
+};
+
 #endif

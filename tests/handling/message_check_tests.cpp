@@ -197,7 +197,7 @@ TEST_F(MessageCheck, DebugShowsTheWholeCommandLineUnderTheWaitCursorBeforeTheLau
 
     std::string expected = RecorderPath() + " \"MessageID\" \"001FA0\"";
     ASSERT_EQ(1u, boxes.boxes.size());
-    EXPECT_EQ(expected, boxes.boxes[0].text);
+    EXPECT_EQ(expected + "\n\nProgram: " + RecorderPath(), boxes.boxes[0].text);
     EXPECT_EQ("Message Handling", boxes.boxes[0].caption);
     EXPECT_EQ("OK", boxes.boxes[0].buttons);
     EXPECT_EQ("exclamation", boxes.boxes[0].icon);
@@ -268,60 +268,159 @@ TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
     EXPECT_EQ(RecorderPath() + " /import \"MessageID\" \"\"", Recorded());
 }
 
-// An unquoted text with a blank or a tab starts the one program it can
-// mean, with its arguments as stored, or nothing: where the system, cutting
-// at the first blank, would find a program (C:\Program.exe) the text may
-// mean two, or, when the program named is missing, none.
-TEST_F(MessageCheck, AnUnquotedPathWithABlankStartsOnlyTheOneProgramItCanMeanWithItsArguments)
+// Stores text given in UTF-8 as regedit and the import program store a
+// REG_SZ: in UTF-16.
+void WriteUnicode(const std::string& path, const char* szValue, const std::string& utf8)
+{
+    std::wstring text(utf8.size() + 1, L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &text[0], (int)text.size()));
+    HKEY hk = NULL;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hk, NULL);
+    std::wstring name(szValue, szValue + lstrlenA(szValue));
+    RegSetValueExW(hk, name.c_str(), 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)(text.size() * sizeof(WCHAR)));
+    RegCloseKey(hk);
+}
+
+// A program text starts the one file it means, by its full path, with its
+// arguments as stored, or nothing, and a box says why. Unquoted with a
+// blank, it may mean two (C:\Program.exe planted) or none; a bare name is
+// never the current folder's; cmd.exe gets a batch file's line only when
+// it can read it no other way; text the code page cannot hold is
+// unreadable. Plants are copies of the recorder, or of run.bat, which
+// records its own path and arguments; the client's current folder and PATH
+// are the test's own.
+TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
 {
     const std::string tools = "C:\\Program Files\\Quorbit Tests\\";
-    PlantedFiles programs({tools + "recorder.exe", "C:\\QuorbitTests\\imp.exe"}, RecorderPath());
-    PlantedFiles script({"C:\\QuorbitTests\\run.bat"});
-    HANDLE hScript = CreateFileA("C:\\QuorbitTests\\run.bat", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    const std::string line = "@\"" + RecorderPath() + "\" %*\r\n";
+    const std::string own = "C:\\QuorbitTests\\";
+    PlantedFiles programs({tools + "recorder.exe", own + "imp.exe", own + "path\\qtool.exe", own + "cwd\\x.txt"},
+                          RecorderPath());
+    PlantedFiles script({own + "run.bat"});
+    HANDLE hScript = CreateFileA((own + "run.bat").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    const std::string scriptLine = "@\"" + RecorderPath() + "\" \"%~f0\" %*\r\n";
     DWORD cb = 0;
-    WriteFile(hScript, line.data(), (DWORD)line.size(), &cb, NULL);
+    WriteFile(hScript, scriptLine.data(), (DWORD)scriptLine.size(), &cb, NULL);
     CloseHandle(hScript);
-    const std::string ambiguous = " has blanks and is not in double quotes, so it may name more than one program.";
+    ClientFolders client(own + "cwd", own + "path");
+    char szSystem[MAX_PATH];
+    GetSystemDirectoryA(szSystem, MAX_PATH);
+    const std::string cmd = std::string(szSystem) + "\\cmd.exe";
+    const std::string batch = "\"" + cmd + "\" /d /v:off /c \"\"";
+    auto ran = [&](const std::string& script) { return "\"" + RecorderPath() + "\" \"" + script + "\""; };
+    const std::string relative = "is not a full path, so Windows would look for the program in the mail client's "
+                                 "current folder.";
+    const std::string tooLong = "Error 800700CE in Message Handling\nAn error occured while processing the message.";
     const struct
     {
-        bool fPlanted;
-        std::string text;
-        std::string started;   // the command line, before the message's arguments; or the box's text
-        std::string recorded = "";  // what the program got, when not that
+        std::vector<std::string> planted;  // for the row alone
+        std::string text;                  // the program text, in UTF-8, stored in UTF-16
+        std::string line;                  // the command line before the message's arguments, when one is built
+        std::string file;                  // the file that starts; none when ""
+        std::string box = "";              // what the box says, when nothing starts (a part of it)
+        std::string recorded = "";         // what the program got, when not the command line
+        HRESULT hr = E_ABORT;
+        int cchLine = 0;                   // the line's length with its terminator, made so by the entry id
+        const wchar_t* sender = L"orders@example.com";  // the message's address; NULL: in 8-bit text alone
+        std::string stored = kSender;                   // the handler's address, in UTF-8
     } rows[] = {
-        {false, tools + "recorder.exe /quiet", "\"" + tools + "recorder.exe\" /quiet"},
-        {false, tools + "recorder.exe\t/quiet", "\"" + tools + "recorder.exe\"\t/quiet"},
-        {false, "C:\\QuorbitTests\\imp C:\\data\\in.txt", "C:\\QuorbitTests\\imp C:\\data\\in.txt"},
-        {false, "C:\\QuorbitTests\\imp.exe .", "C:\\QuorbitTests\\imp.exe ."},
-        {false, "C:\\QuorbitTests\\run.bat C:\\data\\in.txt", "C:\\QuorbitTests\\run.bat C:\\data\\in.txt",
-         "\"" + RecorderPath() + "\" C:\\data\\in.txt"},
-        {true, tools + "recorder.exe /quiet", ambiguous},
-        {true, tools + "missing.exe /quiet", "File not found."},
-        {true, "C:/Program Files/Quorbit Tests/missing.exe /quiet", "File not found."},
-        {true, "C:\\Program Files/Quorbit Tests/missing.exe /quiet", "File not found."},
+        {{}, tools + "recorder.exe /quiet", "\"" + tools + "recorder.exe\" /quiet", tools + "recorder.exe"},
+        {{}, tools + "recorder.exe\t/quiet", "\"" + tools + "recorder.exe\"\t/quiet", tools + "recorder.exe"},
+        {{}, own + "imp C:\\data\\in.txt", own + "imp C:\\data\\in.txt", own + "imp.exe"},
+        {{}, own + "imp.exe .", own + "imp.exe .", own + "imp.exe"},
+        {{}, own + "imp.exe C:\\R&D 50%OS%", own + "imp.exe C:\\R&D 50%OS%", own + "imp.exe"},
+        {{"C:\\Program.exe"}, tools + "recorder.exe /quiet", "", "", "so it may name more than one program."},
+        {{"C:\\Program.exe"}, tools + "missing.exe /quiet", "", "", "File not found."},
+        {{"C:\\Program.exe"}, "C:/Program Files/Quorbit Tests/missing.exe /quiet", "", "", "File not found."},
+        {{"C:\\Program.exe"}, "C:\\Program Files/Quorbit Tests/missing.exe /quiet", "", "", "File not found."},
+        {{"C:\\Program.exe"}, "C:\\Program Files -q", "", "", "File not found."},
+        // Batch files: cmd.exe by its full path, the batch file's in quotes.
+        {{}, own + "run.bat C:\\data\\in.txt", batch + own + "run.bat\" C:\\data\\in.txt", own + "run.bat", "",
+         ran(own + "run.bat") + " C:\\data\\in.txt"},
+        {{own + "R&D\\run.bat", own + "cwd\\D\\run.bat"}, own + "R&D\\run.bat", batch + own + "R&D\\run.bat\"",
+         own + "R&D\\run.bat", "", ran(own + "R&D\\run.bat")},
+        {{own + "a^b\\run.bat", own + "ab\\run.bat"}, own + "a^b\\run.bat", batch + own + "a^b\\run.bat\"",
+         own + "a^b\\run.bat", "", ran(own + "a^b\\run.bat")},
+        {{own + "cwd\\D\\in.txt.exe"}, own + "run.bat C:\\R&D\\in.txt", "", "", "hold \"&\" outside double quotes"},
+        {{}, own + "run.bat 50%OS%^x a^^b", "", "", "hold \"%\", which cmd.exe would not pass on as text"},
+        {{}, own + "run.bat a\nb", "", "", "hold a line break, which cmd.exe would not pass on as text"},
+        {{own + "%OS%\\run.bat", own + "Windows_NT\\run.bat"}, own + "%OS%\\run.bat", "", "",
+         "names the batch file " + own + "%OS%\\run.bat,"},
+        // Names without a full path.
+        {{own + "cwd\\qtool.exe"}, "qtool", "\"" + own + "path\\qtool.exe\"", own + "path\\qtool.exe"},
+        {{own + "cwd\\qtool.exe"}, "qtool /x", "\"" + own + "path\\qtool.exe\" /x", own + "path\\qtool.exe"},
+        {{own + "cwd\\Scripts\\run.bat"}, "Scripts\\run.bat a", "", "", relative},
+        {{own + "cwd\\Tools\\imp.exe"}, "C:Tools\\imp.exe /q", "", "", relative},
+        {{own + "cwd\\%ProgramFiles%\\T\\imp.exe"}, "%ProgramFiles%\\T\\imp.exe /q", "", "", relative},
+        // Quotes.
+        {{}, "\"" + tools + "recorder.exe", "", "", "do not pair"},
+        {{"C:\\Program Files\\Quorbit Tests.exe"}, "\"C:\\Program Files\\Quorbit Tests\"\\recorder.exe /q", "", "",
+         "text follows the closing double quote without a blank"},
+        // Text the code page cannot hold, best fit would make another.
+        {{own + "Lab\\imp.exe"}, own + "\xC5\x81" "ab\\imp.exe /q", "", "", "has no program to start"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"\uFF4Frders@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"orders@example.com", "orders@examp\xC5\x82" "e.com"},
+        {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, NULL},
+        // The line built against what CreateProcessA takes, terminator included.
+        {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 32767},
+        {{}, RecorderPath(), RecorderPath(), "", tooLong, "", S_FALSE, 32768},
+        {{}, tools + "recorder /quiet", "\"" + tools + "recorder.exe\" /quiet", "", tooLong, "", S_FALSE, 32768},
     };
     for (const auto& row : rows)
     {
-        SCOPED_TRACE(row.text);
-        PlantedFiles planted(row.fPlanted ? std::vector<std::string>{"C:\\Program.exe"} : std::vector<std::string>{},
-                             RecorderPath());
-        StoreOrders(row.text, 0, 1, 1);
+        std::string text = row.text, line = row.line;
+        bool fBatch = line.compare(0, batch.size(), batch) == 0;
+        std::vector<BYTE> id = {0x00, 0x1F, 0xA0};
+        if (row.cchLine != 0)
+        {
+            // " "MessageID" """, the terminator, and a blank more where the
+            // digits, two a byte, cannot fill the line.
+            size_t cchFixed = line.size() + 16 + fBatch;
+            if ((row.cchLine - cchFixed) % 2 != 0)
+            {
+                text += " ";
+                line += " ";
+                cchFixed++;
+            }
+            id.assign((row.cchLine - cchFixed) / 2, 0xA5);
+        }
+        std::string args = " \"MessageID\" \"";
+        for (BYTE b : id)
+            args += "0123456789ABCDEF"[b >> 4], args += "0123456789ABCDEF"[b & 15];
+        args += "\"";
+        SCOPED_TRACE(text);
+        std::vector<std::string> recorders, scripts;
+        for (const std::string& path : row.planted)
+            (path.size() > 4 && path.substr(path.size() - 4) == ".bat" ? scripts : recorders).push_back(path);
+        PlantedFiles planted(recorders, RecorderPath()), plantedScripts(scripts, own + "run.bat");
+        StoreOrders("", 0, 1, 1);
+        WriteUnicode(TEST_ROOT_KEY "\\Orders", "FilePath", text);
+        WriteUnicode(TEST_ROOT_KEY "\\Orders", "SenderEmailAddress", row.stored);
+        m_message.m_props.clear();
+        if (row.sender != NULL)
+            m_message.SetSender(std::wstring(row.sender));
+        else
+            m_message.m_props.push_back(FakeProp::Str(PR_SENDER_EMAIL_ADDRESS_A, kSender));
+        m_message.SetEntryId(id);
         m_recording = PrepareRecording();
         BoxAnswerer boxes;
-        EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
-        ASSERT_EQ(1u, boxes.boxes.size());
-        EXPECT_EQ((HWND)NULL, boxes.boxes[0].owner);
-        if (row.fPlanted)
+        EXPECT_EQ(row.hr, CheckMessage(&m_callback));
+        // One box: what refused the text, or the Debug box, which shows the
+        // command line the file starts with and names the files by full
+        // paths. Every row runs whatever an earlier one showed.
+        std::string files = "\n\nProgram: " + (fBatch ? cmd + "\nBatch file: " : "") + row.file;
+        std::string shown = row.file.empty() ? row.box : (line + args + (fBatch ? "\"" : "") + files).substr(0, 2047);
+        EXPECT_EQ(shown.empty() ? 0u : 1u, boxes.boxes.size());
+        for (const BoxSeen& box : boxes.boxes)
         {
-            EXPECT_NE(std::string::npos, boxes.boxes[0].text.find(row.started)) << boxes.boxes[0].text;
-            EXPECT_EQ("information", boxes.boxes[0].icon);
-            EXPECT_EQ("<nothing started>", Recorded(1000));
-            continue;
+            if (row.file.empty())
+                EXPECT_NE(std::string::npos, box.text.find(shown)) << box.text;
+            else
+                EXPECT_EQ(shown, box.text);
+            EXPECT_EQ(row.file.empty() && row.hr == E_ABORT ? "information" : "exclamation", box.icon);
+            EXPECT_EQ(row.hr == S_FALSE ? m_hwndHost : NULL, box.owner);
         }
-        // The Debug box shows the command line the program is started with.
-        EXPECT_EQ(row.started + " \"MessageID\" \"001FA0\"", boxes.boxes[0].text);
-        EXPECT_EQ((row.recorded.empty() ? row.started : row.recorded) + " \"MessageID\" \"001FA0\"", Recorded());
+        EXPECT_EQ(row.file.empty() ? "<nothing started>" : (row.recorded.empty() ? line : row.recorded) + args,
+                  Recorded(row.file.empty() ? 1000 : 15000));
     }
 }
 

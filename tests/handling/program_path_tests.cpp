@@ -1,5 +1,5 @@
-// Which program an unquoted program text with a blank means: the rule, as a
-// table of texts and of the files that exist.
+// Which program a program text means, and whether it can be started as
+// meant: the rule, as a table of texts and of the files that exist.
 #include <gtest/gtest.h>
 #include "planted_files.h"
 #include "program_path.h"
@@ -8,13 +8,16 @@
 
 namespace {
 
-// A folder of the test's own; "@" in a text or a file stands for it.
+// A folder of the test's own; "@" in a text or a file stands for it, "#"
+// for the system folder. The current folder is "@\\cwd", PATH "@\\path".
 const std::string kFolder = "C:\\quorbit-path-tests";
 
 std::string InFolder(std::string s)
 {
-    for (size_t i; (i = s.find('@')) != std::string::npos;)
-        s.replace(i, 1, kFolder);
+    char szSystem[MAX_PATH];
+    GetSystemDirectoryA(szSystem, MAX_PATH);
+    for (size_t i; (i = s.find_first_of("@#")) != std::string::npos;)
+        s.replace(i, 1, s[i] == '@' ? kFolder : szSystem);
     return s;
 }
 
@@ -28,9 +31,42 @@ struct Case
 };
 
 const Case cases[] = {
-    // Quoted, or without a blank: the system's own reading, as ever.
-    {"\"@\\Tool Box\\imp.exe\" /q", {"@\\Tool Box\\imp.exe", "@\\Tool.exe"}, PROGRAM_AS_WRITTEN, "", ""},
-    {"@\\imp.exe", {}, PROGRAM_AS_WRITTEN, "", ""},
+    // Quoted, or without a blank: the program it names, as written.
+    {"\"@\\Tool Box\\imp.exe\" /q", {"@\\Tool Box\\imp.exe", "@\\Tool.exe"}, PROGRAM_AS_WRITTEN,
+     "@\\Tool Box\\imp.exe", " /q"},
+    {"@\\imp.exe", {"@\\imp.exe"}, PROGRAM_AS_WRITTEN, "@\\imp.exe", ""},
+    {"@\\imp.exe", {}, PROGRAM_NOT_FOUND, "", ""},
+    // Quotes that do not pair, or a quoted part that goes on.
+    {"\"@\\Tool Box\\imp.exe", {"@\\Tool Box\\imp.exe"}, PROGRAM_UNPAIRED_QUOTES, "", ""},
+    {"@\\imp.exe \"a", {"@\\imp.exe"}, PROGRAM_UNPAIRED_QUOTES, "", ""},
+    {"\"@\\Tool Box\"\\imp.exe /q", {"@\\Tool Box.exe", "@\\Tool Box\\imp.exe"}, PROGRAM_QUOTE_GOES_ON, "", ""},
+    // A bare name is looked for where the system looks, but never in the
+    // current folder; any other relative text is refused.
+    {"qtool", {"@\\cwd\\qtool.exe"}, PROGRAM_AS_WRITTEN, "@\\path\\qtool.exe", ""},
+    {"qtool /x", {"@\\cwd\\qtool.exe"}, PROGRAM_SETTLED, "@\\path\\qtool.exe", " /x"},
+    {"cmd /c", {}, PROGRAM_SETTLED, "#\\cmd.exe", " /c"},
+    {"C:Tools\\imp.exe /q", {"@\\cwd\\Tools\\imp.exe"}, PROGRAM_RELATIVE, "", ""},
+    {"%ProgramFiles%\\T\\imp.exe /q", {"@\\cwd\\%ProgramFiles%\\T\\imp.exe"}, PROGRAM_RELATIVE, "", ""},
+    {"%QTOOL% /q", {"@\\cwd\\%QTOOL%.exe"}, PROGRAM_RELATIVE, "", ""},
+    {"Scripts\\run.bat a", {"@\\cwd\\Scripts\\run.bat"}, PROGRAM_RELATIVE, "", ""},
+    {"\\quorbit-path-tests\\imp.exe", {"@\\imp.exe"}, PROGRAM_RELATIVE, "", ""},
+    // cmd.exe reads a batch file's line: its path goes in quotes, where
+    // only "%" means more; its arguments must be text. An .exe program's
+    // are its own.
+    {"@\\R&D\\run.bat", {"@\\R&D\\run.bat"}, PROGRAM_AS_WRITTEN, "@\\R&D\\run.bat", ""},
+    {"@\\run.bat @\\R&D\\in.txt", {"@\\run.bat"}, PROGRAM_BATCH_ARGUMENTS, "@\\run.bat", "&D\\in.txt"},
+    {"@\\run.bat 50%OS%^x a^^b", {"@\\run.bat"}, PROGRAM_BATCH_ARGUMENTS, "@\\run.bat", "%OS%^x a^^b"},
+    {"\"@\\run.bat\" \"a&b|c<d>e^f\" (x)", {"@\\run.bat"}, PROGRAM_BATCH_ARGUMENTS, "@\\run.bat", "(x)"},
+    {"@\\run.bat \"50%\"", {"@\\run.bat"}, PROGRAM_BATCH_ARGUMENTS, "@\\run.bat", "%\""},
+    {"@\\run.bat a\nb", {"@\\run.bat"}, PROGRAM_BATCH_ARGUMENTS, "@\\run.bat", "\nb"},
+    {"@\\run.bat a\rb", {"@\\run.bat"}, PROGRAM_BATCH_ARGUMENTS, "@\\run.bat", "\rb"},
+    {"@\\RUN.CMD. x|y", {"@\\run.cmd"}, PROGRAM_BATCH_ARGUMENTS, "@\\run.cmd", "|y"},
+    {"@\\run.bat a>b", {"@\\run.bat"}, PROGRAM_BATCH_ARGUMENTS, "@\\run.bat", ">b"},
+    {"@\\run.bat a<b", {"@\\run.bat"}, PROGRAM_BATCH_ARGUMENTS, "@\\run.bat", "<b"},
+    {"@\\run.bat a)b", {"@\\run.bat"}, PROGRAM_BATCH_ARGUMENTS, "@\\run.bat", ")b"},
+    {"@\\run.bat a^b", {"@\\run.bat"}, PROGRAM_BATCH_ARGUMENTS, "@\\run.bat", "^b"},
+    {"@\\50%\\run.bat", {"@\\50%\\run.bat"}, PROGRAM_BATCH_PATH, "@\\50%\\run.bat", ""},
+    {"@\\imp.exe C:\\R&D 50%OS%", {"@\\imp.exe"}, PROGRAM_SETTLED, "@\\imp.exe", " C:\\R&D 50%OS%"},
     // The only reading is the program the text names; a tab is a blank.
     {"@\\Tool Box\\imp.exe /q", {"@\\Tool Box\\imp.exe"}, PROGRAM_SETTLED, "@\\Tool Box\\imp.exe", " /q"},
     {"@\\Tool Box\\imp.exe\t/q", {"@\\Tool Box\\imp.exe"}, PROGRAM_SETTLED, "@\\Tool Box\\imp.exe", "\t/q"},
@@ -54,6 +90,9 @@ const Case cases[] = {
     {"@/Tool Box/imp.exe /q", {"@\\Tool.exe", "@\\Tool Box\\readme.txt"}, PROGRAM_NOT_FOUND, "", ""},
     {"@\\Tool Box/imp.exe /q", {"@\\Tool.exe", "@\\Tool Box\\readme.txt"}, PROGRAM_NOT_FOUND, "", ""},
     {"@\\Tool Box\\imp /q", {"@\\Tool.exe", "@\\Tool Box\\readme.txt"}, PROGRAM_NOT_FOUND, "", ""},
+    // A longer part up to a blank, or the whole text, that names a folder.
+    {"@\\My Tools -q", {"@\\My.exe", "@\\My Tools\\readme.txt"}, PROGRAM_NOT_FOUND, "", ""},
+    {"@\\My Tools", {"@\\My.exe", "@\\My Tools\\readme.txt"}, PROGRAM_NOT_FOUND, "", ""},
     // A longer name made of the program and its first argument.
     {"@\\tool.exe orders\\new batch", {"@\\tool.exe", "@\\tool.exe orders\\new.exe"}, PROGRAM_AMBIGUOUS, "", ""},
     {"@\\Tool Box\\imp.exe /q", {}, PROGRAM_NOT_FOUND, "", ""},
@@ -61,6 +100,9 @@ const Case cases[] = {
 
 TEST(ProgramText, IsSettledOnlyWhenItMeansOneProgram)
 {
+    PlantedFiles folders({InFolder("@\\cwd\\qtool.exe"), InFolder("@\\path\\qtool.exe")});
+    ClientFolders client(InFolder("@\\cwd"), InFolder("@\\none;@\\path\\"));
+
     for (const Case& c : cases)
     {
         std::string text = InFolder(c.text);

@@ -188,15 +188,19 @@ TEST_F(MessageHandlersPage, PropertiesOrRemoveOnAHandlerRemovedMeanwhileListAfre
     EXPECT_EQ(Names(), SubKeys(TEST_ROOT_KEY));
 
     // One that is listed but not found by its name is still there: it has
-    // no spelling in the code page, and stays listed.
+    // no spelling in the code page (no best-fit "L" either), stays listed,
+    // and cannot be read.
     HKEY hk = NULL;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorbit\\Message Handlers\\\u0416\u0429", 0, NULL, 0,
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorbit\\Message Handlers\\\u0141\u0429", 0, NULL, 0,
                     KEY_ALL_ACCESS, NULL, &hk, NULL);
     RegCloseKey(hk);
     s.ShowOtherPage();
     s.ShowHandlersPage();
     s.ClickPage(IDC_REMOVE_HANDLER);
     ExpectBox(1, "The message handler \"??\" could not be removed.\n\n" + SystemText(ERROR_NO_UNICODE_TRANSLATION),
+              "exclamation", s.hSheet);
+    s.ClickPage(IDC_HANDLER_PROPERTIES);
+    ExpectBox(2, "The message handler \"??\" could not be read.\n\n" + SystemText(ERROR_NO_UNICODE_TRANSLATION),
               "exclamation", s.hSheet);
     EXPECT_EQ(Names{"??"}, s.Listed());
     EXPECT_EQ(0, s.Selected());
