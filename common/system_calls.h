@@ -12,7 +12,7 @@
 
 typedef LONG(WINAPI* REGCREATEKEYEXA)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
                                       LPDWORD);
-typedef LONG(WINAPI* REGSETVALUEEXA)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
+typedef LONG(WINAPI* REGSETVALUEEXW)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
 typedef LONG(WINAPI* REGDELETEKEYW)(HKEY, LPCWSTR);
 typedef BOOL(WINAPI* GETTOKENINFORMATION)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
 typedef BOOL(WINAPI* SHELLEXECUTEEXA)(LPSHELLEXECUTEINFOA);
@@ -20,7 +20,7 @@ typedef BOOL(WINAPI* SHELLEXECUTEEXA)(LPSHELLEXECUTEINFOA);
 typedef struct tagSYSTEMCALLS
 {
     REGCREATEKEYEXA pfnRegCreateKeyExA;   // the store's create-or-open
-    REGSETVALUEEXA pfnRegSetValueExA;     // the store's writes
+    REGSETVALUEEXW pfnRegSetValueExW;     // the store's writes
     REGDELETEKEYW pfnRegDeleteKeyW;       // the store's deletes
     GETTOKENINFORMATION pfnGetTokenInformation;  // what the token allows
     // The handler editor's start. NULL: shell32's, bound at the first

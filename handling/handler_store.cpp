@@ -9,16 +9,16 @@ char szRootKey[CCH_ROOT_KEY] = QUORBIT_HANDLERS_KEY;
 
 static char szEmptyClass[] = "";
 
+// The values' names, for the UTF-16 reads and writes.
+#define WIDE(szText) L"" szText
+
 // The five values, in the order they are read and written.
-static const char* const aszValueNames[] = {REGVAL_CONFIRM_DIALOG, REGVAL_PREVENT_OPEN, REGVAL_SENDER_EMAIL,
-                                            REGVAL_FILE_PATH, REGVAL_DEBUG};
-#define CVALUES (sizeof(aszValueNames) / sizeof(aszValueNames[0]))
+static const WCHAR* const awszValueNames[] = {WIDE(REGVAL_CONFIRM_DIALOG), WIDE(REGVAL_PREVENT_OPEN),
+                                              WIDE(REGVAL_SENDER_EMAIL), WIDE(REGVAL_FILE_PATH), WIDE(REGVAL_DEBUG)};
+#define CVALUES (sizeof(awszValueNames) / sizeof(awszValueNames[0]))
 
 // Key names have at most 255 characters.
 #define CCH_KEY_NAME_MAX 256
-
-// The text values' names, for the UTF-16 reads.
-#define WIDE(szText) L"" szText
 
 // Reads a REG_DWORD (or up to 4 bytes of anything) into *pdwField.
 static void RegistryReadDword(HKEY hk, const char* szValue, DWORD* pdwField)
@@ -96,14 +96,23 @@ static BOOL SubKeyIsListed(HKEY hk, const char* szName)
     return FALSE;
 }
 
-static LONG RegistryWriteDword(HKEY hk, const char* szValue, DWORD dwValue)
+// Values are written, as they are kept for an undo, in UTF-16, as the
+// registry holds them: the A functions would put back a text without a
+// spelling in the code page by best fit.
+static LONG RegistryWriteDword(HKEY hk, const WCHAR* wszValue, DWORD dwValue)
 {
-    return gSystemCalls.pfnRegSetValueExA(hk, szValue, 0, REG_DWORD, (const BYTE*)&dwValue, sizeof(dwValue));
+    return gSystemCalls.pfnRegSetValueExW(hk, wszValue, 0, REG_DWORD, (const BYTE*)&dwValue, sizeof(dwValue));
 }
 
-static LONG RegistryWriteString(HKEY hk, const char* szValue, const char* szText)
+// szText holds fewer than CCH_FILE_PATH bytes, the largest text field.
+static LONG RegistryWriteString(HKEY hk, const WCHAR* wszValue, const char* szText)
 {
-    return gSystemCalls.pfnRegSetValueExA(hk, szValue, 0, REG_SZ, (const BYTE*)szText, lstrlenA(szText) + 1);
+    WCHAR wszText[CCH_FILE_PATH];
+    int cch = MultiByteToWideChar(CP_ACP, 0, szText, -1, wszText, CCH_FILE_PATH);
+
+    if (cch == 0)
+        return ERROR_INVALID_PARAMETER;
+    return gSystemCalls.pfnRegSetValueExW(hk, wszValue, 0, REG_SZ, (const BYTE*)wszText, cch * sizeof(WCHAR));
 }
 
 // Keeps the first failure of a sequence of registry calls in *plResult.
@@ -213,11 +222,12 @@ static LONG RegistryWriteHandler(HKEY hkHandle, const HANDLER* lpHandler)
 {
     LONG lResult;
 
-    lResult = RegistryWriteDword(hkHandle, REGVAL_CONFIRM_DIALOG, lpHandler->dwConfirmDialog);
-    FirstFailure(&lResult, RegistryWriteDword(hkHandle, REGVAL_PREVENT_OPEN, lpHandler->dwPreventOpen));
-    FirstFailure(&lResult, RegistryWriteString(hkHandle, REGVAL_SENDER_EMAIL, lpHandler->szSenderEmailAddress));
-    FirstFailure(&lResult, RegistryWriteString(hkHandle, REGVAL_FILE_PATH, lpHandler->szFilePath));
-    FirstFailure(&lResult, RegistryWriteDword(hkHandle, REGVAL_DEBUG, lpHandler->dwDebug));
+    lResult = RegistryWriteDword(hkHandle, WIDE(REGVAL_CONFIRM_DIALOG), lpHandler->dwConfirmDialog);
+    FirstFailure(&lResult, RegistryWriteDword(hkHandle, WIDE(REGVAL_PREVENT_OPEN), lpHandler->dwPreventOpen));
+    FirstFailure(&lResult,
+                 RegistryWriteString(hkHandle, WIDE(REGVAL_SENDER_EMAIL), lpHandler->szSenderEmailAddress));
+    FirstFailure(&lResult, RegistryWriteString(hkHandle, WIDE(REGVAL_FILE_PATH), lpHandler->szFilePath));
+    FirstFailure(&lResult, RegistryWriteDword(hkHandle, WIDE(REGVAL_DEBUG), lpHandler->dwDebug));
     return lResult;
 }
 
@@ -242,7 +252,7 @@ static LONG SaveValues(HKEY hk, SAVEDVALUE* aSaved)
     for (DWORD i = 0; i < CVALUES; i++)
     {
         DWORD cb = 0;
-        LONG lResult = RegQueryValueExA(hk, aszValueNames[i], NULL, NULL, NULL, &cb);
+        LONG lResult = RegQueryValueExW(hk, awszValueNames[i], NULL, NULL, NULL, &cb);
 
         if (lResult == ERROR_FILE_NOT_FOUND)
             continue;
@@ -252,7 +262,7 @@ static LONG SaveValues(HKEY hk, SAVEDVALUE* aSaved)
             aSaved[i].lpb = (BYTE*)LocalAlloc(LMEM_FIXED, cb + 1);
             aSaved[i].cb = cb;
             lResult = aSaved[i].lpb == NULL ? ERROR_NOT_ENOUGH_MEMORY
-                                            : RegQueryValueExA(hk, aszValueNames[i], NULL, &aSaved[i].dwType,
+                                            : RegQueryValueExW(hk, awszValueNames[i], NULL, &aSaved[i].dwType,
                                                                aSaved[i].lpb, &aSaved[i].cb);
         }
         if (lResult != ERROR_SUCCESS)
@@ -273,10 +283,11 @@ static BOOL RestoreValues(HKEY hk, const SAVEDVALUE* aSaved)
         LONG lResult;
 
         if (aSaved[i].fPresent)
-            lResult = gSystemCalls.pfnRegSetValueExA(hk, aszValueNames[i], 0, aSaved[i].dwType, aSaved[i].lpb, aSaved[i].cb);
+            lResult = gSystemCalls.pfnRegSetValueExW(hk, awszValueNames[i], 0, aSaved[i].dwType, aSaved[i].lpb,
+                                                     aSaved[i].cb);
         else
         {
-            lResult = RegDeleteValueA(hk, aszValueNames[i]);
+            lResult = RegDeleteValueW(hk, awszValueNames[i]);
             if (lResult == ERROR_FILE_NOT_FOUND)
                 lResult = ERROR_SUCCESS;
         }

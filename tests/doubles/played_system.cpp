@@ -2,7 +2,7 @@
 
 std::vector<std::string> PlayedSystem::editorStarts;
 
-static std::string strRefusedValue;
+static std::wstring strRefusedValue;
 static int cRefusals = 0;
 static bool fTokenVirtualized = false;
 static DWORD dwTokenElevationType = 0;
@@ -18,7 +18,7 @@ static LONG WINAPI RefuseDelete(HKEY, LPCWSTR)
     return ERROR_ACCESS_DENIED;
 }
 
-static LONG WINAPI SetValueUnlessRefused(HKEY hk, LPCSTR szValue, DWORD dwReserved, DWORD dwType, const BYTE* lpb,
+static LONG WINAPI SetValueUnlessRefused(HKEY hk, LPCWSTR szValue, DWORD dwReserved, DWORD dwType, const BYTE* lpb,
                                          DWORD cb)
 {
     if (cRefusals != 0 && szValue != NULL && strRefusedValue == szValue)
@@ -27,7 +27,7 @@ static LONG WINAPI SetValueUnlessRefused(HKEY hk, LPCSTR szValue, DWORD dwReserv
             cRefusals--;
         return ERROR_ACCESS_DENIED;
     }
-    return RegSetValueExA(hk, szValue, dwReserved, dwType, lpb, cb);
+    return RegSetValueExW(hk, szValue, dwReserved, dwType, lpb, cb);
 }
 
 static BOOL WINAPI PlayedTokenInformation(HANDLE, TOKEN_INFORMATION_CLASS tic, LPVOID pv, DWORD cb, PDWORD pcb)
@@ -54,7 +54,7 @@ static BOOL WINAPI RecordEditorStart(LPSHELLEXECUTEINFOA lpsei)
 PlayedSystem::PlayedSystem() : m_saved(gSystemCalls)
 {
     gSystemCalls.pfnRegCreateKeyExA = RegCreateKeyExA;
-    gSystemCalls.pfnRegSetValueExA = RegSetValueExA;
+    gSystemCalls.pfnRegSetValueExW = RegSetValueExW;
     gSystemCalls.pfnRegDeleteKeyW = RegDeleteKeyW;
     gSystemCalls.pfnGetTokenInformation = GetTokenInformation;
     gSystemCalls.pfnShellExecuteExA = RecordEditorStart;
@@ -78,9 +78,9 @@ void PlayedSystem::RefuseDeletes(bool fRefuse)
 
 void PlayedSystem::RefuseValueWrites(const char* szValue, int cTimes)
 {
-    strRefusedValue = szValue != NULL ? szValue : "";
+    strRefusedValue = szValue != NULL ? std::wstring(szValue, szValue + lstrlenA(szValue)) : L"";
     cRefusals = szValue != NULL ? cTimes : 0;
-    gSystemCalls.pfnRegSetValueExA = szValue != NULL ? SetValueUnlessRefused : RegSetValueExA;
+    gSystemCalls.pfnRegSetValueExW = szValue != NULL ? SetValueUnlessRefused : RegSetValueExW;
 }
 
 void PlayedSystem::PlayToken(bool fVirtualized, DWORD dwElevationType)

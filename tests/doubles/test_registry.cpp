@@ -170,3 +170,32 @@ void WriteRegFile(const std::string& path, const std::string& text, bool fUtf16)
     WriteFile(hFile, bytes.data(), (DWORD)bytes.size(), &cb, NULL);
     CloseHandle(hFile);
 }
+
+void WriteUnicode(const std::string& path, const char* szValue, const std::string& utf8)
+{
+    std::wstring text(utf8.size() + 1, L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &text[0], (int)text.size()));
+    HKEY hk = NULL;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hk, NULL);
+    std::wstring name(szValue, szValue + lstrlenA(szValue));
+    RegSetValueExW(hk, name.c_str(), 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)(text.size() * sizeof(WCHAR)));
+    RegCloseKey(hk);
+}
+
+std::string ReadUnicode(const std::string& path, const char* szValue)
+{
+    WCHAR wsz[1024];
+    char sz[4096] = "<missing>";
+    DWORD cb = sizeof(wsz) - sizeof(WCHAR);
+    HKEY hk;
+    std::wstring name(szValue, szValue + lstrlenA(szValue));
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &hk) != ERROR_SUCCESS)
+        return sz;
+    if (RegQueryValueExW(hk, name.c_str(), NULL, NULL, (BYTE*)wsz, &cb) == ERROR_SUCCESS)
+    {
+        wsz[cb / sizeof(WCHAR)] = L'\0';
+        WideCharToMultiByte(CP_UTF8, 0, wsz, -1, sz, sizeof(sz), NULL, NULL);
+    }
+    RegCloseKey(hk);
+    return sz;
+}

@@ -268,19 +268,6 @@ TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
     EXPECT_EQ(RecorderPath() + " /import \"MessageID\" \"\"", Recorded());
 }
 
-// Stores text given in UTF-8 as regedit and the import program store a
-// REG_SZ: in UTF-16.
-void WriteUnicode(const std::string& path, const char* szValue, const std::string& utf8)
-{
-    std::wstring text(utf8.size() + 1, L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &text[0], (int)text.size()));
-    HKEY hk = NULL;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hk, NULL);
-    std::wstring name(szValue, szValue + lstrlenA(szValue));
-    RegSetValueExW(hk, name.c_str(), 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)(text.size() * sizeof(WCHAR)));
-    RegCloseKey(hk);
-}
-
 // A program text starts the one file it means, by its full path, with its
 // arguments as stored, or nothing, and a box says why. Unquoted with a
 // blank, it may mean two (C:\Program.exe planted) or none; a bare name is
