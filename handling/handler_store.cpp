@@ -1,5 +1,6 @@
 // Handler store over the Windows registry.
 #include "handler_store.h"
+#include "registry_tree.h"
 #include "store_access.h"
 
 char szRootKey[CCH_ROOT_KEY] = "SOFTWARE\\Quorbit\\Message Handlers";
@@ -14,12 +15,9 @@ static const char* const aszValueNames[] = {REGVAL_CONFIRM_DIALOG, REGVAL_PREVEN
                                             REGVAL_FILE_PATH, REGVAL_DEBUG};
 #define CVALUES (sizeof(aszValueNames) / sizeof(aszValueNames[0]))
 
-// Key names have at most 255 characters.
-#define CCH_KEY_NAME_MAX 256
-
 REGCREATEKEYEXA pfnRegCreateKeyExA = RegCreateKeyExA;
 REGSETVALUEEXA pfnRegSetValueExA = RegSetValueExA;
-REGDELETEKEYW pfnRegDeleteKeyW = RegDeleteKeyW;
+REGDELETEKEYW pfnRegDeleteKeyW = DeleteOneKey;
 
 // Reads a REG_DWORD (or up to 4 bytes of anything) into *pdwField.
 static void RegistryReadDword(HKEY hk, const char* szValue, DWORD* pdwField)
@@ -300,32 +298,14 @@ Cleanup:
     return lResult;
 }
 
-// Deletes szSubKey of hkParent and everything below it, deepest first.
-// RegDeleteTreeA would do this, but Windows XP has none. Names are wide:
-// a name without a spelling in the code page comes back from the ANSI
-// enumeration as "?", which names another key or none. Each key is opened
-// with the right to delete it, so a key the user may not delete is refused
-// here, before anything below it is touched. The registry nests at most 512
-// levels deep, which bounds the recursion.
+// Deletes szSubKey of hkParent and everything below it, each key with the
+// store's delete call. Names are wide: a name without a spelling in the
+// code page comes back from the ANSI enumeration as "?", which names
+// another key or none. A key the user may not delete is refused before
+// anything below it is touched.
 static LONG RegistryDeleteTree(HKEY hkParent, const WCHAR* szSubKey)
 {
-    WCHAR szChild[CCH_KEY_NAME_MAX];
-    HKEY hk = NULL;
-    LONG lResult = RegOpenKeyExW(hkParent, szSubKey, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE, &hk);
-
-    if (lResult != ERROR_SUCCESS)
-        return lResult;
-    // Index 0 every time: each pass removes the child it found.
-    while ((lResult = RegEnumKeyW(hk, 0, szChild, CCH_KEY_NAME_MAX)) == ERROR_SUCCESS)
-    {
-        lResult = RegistryDeleteTree(hk, szChild);
-        if (lResult != ERROR_SUCCESS)
-            break;
-    }
-    RegCloseKey(hk);
-    if (lResult != ERROR_NO_MORE_ITEMS)
-        return lResult;
-    return pfnRegDeleteKeyW(hkParent, szSubKey);
+    return DeleteKeyTree(hkParent, szSubKey, pfnRegDeleteKeyW);
 }
 
 // Whether hk has a sub-key that the ANSI enumeration names szName.
