@@ -267,7 +267,8 @@ TEST_F(HandlerImport, WritesWhatItReadOrRefusesTheLine)
                 continue;
             std::string text = f.text;
             std::replace(text.begin(), text.end(), '\x01', '\0');
-            SCOPED_TRACE(std::string(fUtf16 ? "UTF-16: " : "ANSI: ") + f.text.substr(0, 200));
+            SCOPED_TRACE(std::string(fUtf16 ? "UTF-16, row " : "ANSI, row ") + std::to_string(&f - c_files) + ": " +
+                         f.text.substr(0, 200));
             Prepare(f.setup);
             const std::string rights = Rights(TEST_ROOT_KEY);
             std::string said;
