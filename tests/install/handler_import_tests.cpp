@@ -15,8 +15,7 @@ namespace {
 #define SNEAKY "[" ROOT "\\Sneaky]"
 #define KEPT "Kept{ConfirmDialog=0,Debug=0,FilePath=kept.exe,PreventOpen=0,SenderEmailAddress=kept@example.com}"
 #define NOTHING "; nothing was imported\n"
-#define KEPT_RO "Kept{ConfirmDialog=0,Debug=0,FilePath=kept.exe,PreventOpen=0,SenderEmailAddress=kept@example.comRO{}}"
-#define LOCKED "Locked{ConfirmDialog=0,Debug=0,FilePath=locked.exe,PreventOpen=0,SenderEmailAddress=locked@example.com}"
+#define LOCKED "Locked{ConfirmDialog=0,Debug=0,FilePath=locked.exe,PreventOpen=0,SenderEmailAddress=locked@example.comRO{}}"
 #define DENIED " could not be written: Access denied. Nothing was imported.\n"
 #define LINKED "Linked{v=victim}"
 #define LINK_AT(line) " line " #line " reaches the registry link " ROOT "\\Linked, which the import does not follow" NOTHING
@@ -118,7 +117,7 @@ enum SETUP
 {
     KEPT_ONLY,
     LINK,    // the link Linked, to the key Victim outside the root
-    RIGHTS,  // Kept with rights of its own, Kept\RO and Locked, which nobody may change
+    RIGHTS,  // Kept with rights of its own; Locked, which nobody may change, and Locked\RO, nor delete
     EMPTY    // not even the root, and not Kept
 };
 
@@ -195,15 +194,13 @@ const struct
     {V5 "[" ROOT "\\A]\r\n\"x\"=dword:123456789\r\n", " line 4 holds a value that cannot be read" NOTHING, KEPT},
     // An undo puts back what was there, rights too, and opens for writing
     // only what the import changed: a value added, a key removed.
-    {V5 "[-" ROOT "\\Kept]\r\n[" ROOT "\\Locked]\r\n", " line 4" DENIED, KEPT_RO LOCKED, RIGHTS},
-    {V5 "[-" ROOT "]\r\n[" ROOT "\\New]\r\n\"" + std::string(17000, 'x') + "\"=\"y\"\r\n",
-     " line 5 could not be written: Invalid parameter. Nothing was imported.\n", KEPT_RO LOCKED, RIGHTS},
-    {V5 "[" ROOT "\\Kept]\r\n\"Added\"=\"x\"\r\n[" ROOT "\\Locked]\r\n", " line 5" DENIED, KEPT_RO LOCKED,
-     RIGHTS},
+    {V5 "[-" ROOT "\\Kept]\r\n[" ROOT "\\Locked]\r\n", " line 4" DENIED, KEPT LOCKED, RIGHTS},
+    {V5 "[-" ROOT "]\r\n", " line 3" DENIED, KEPT LOCKED, RIGHTS},
+    {V5 "[" ROOT "\\Kept]\r\n\"Added\"=\"x\"\r\n[" ROOT "\\Locked]\r\n", " line 5" DENIED, KEPT LOCKED, RIGHTS},
     // Line breaks as reg export writes them.
     {V5 "[" ROOT "\\A]\r\n\"NL\"=\"line1\\r\\nline2\"\r\n", NULL, "A{NL=line1\r\nline2}" KEPT},
     // Encodings other than UTF-16 and the ANSI code page.
-    {"\xEF\xBB\xBF" V5 "[" ROOT "\\A]\r\n", ENCODING("UTF-8"), KEPT, KEPT_ONLY, true},
+    {"\xEF\xBB\xBF" V5 "[" ROOT "\\A]\r\n\"S\"=\"m\xFCller\"\r\n", ENCODING("UTF-8"), KEPT, KEPT_ONLY, true},
     {"REGEDIT4\r\n[" ROOT "\\A]\r\n\"S\"=\"m\xC3\xBCller\"\r\n", ENCODING("UTF-8"), KEPT, KEPT_ONLY, true},
     {"\xFE\xFF\x01W\x01i\x01n", ENCODING("big-endian UTF-16"), KEPT, KEPT_ONLY, true},
     {"\x01W\x01i\x01n", ENCODING("big-endian UTF-16"), KEPT, KEPT_ONLY, true},
@@ -232,6 +229,17 @@ void MakeLink()
     RegCloseKey(hk);
 }
 
+void SetRights(const char* szKey, const char* szSddl)
+{
+    PSECURITY_DESCRIPTOR psd = NULL;
+    HKEY hk = NULL;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(szSddl, SDDL_REVISION_1, &psd, NULL);
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, szKey, 0, WRITE_DAC, &hk);
+    EXPECT_EQ(RegSetKeySecurity(hk, DACL_SECURITY_INFORMATION, psd), ERROR_SUCCESS);
+    RegCloseKey(hk);
+    LocalFree(psd);
+}
+
 void Prepare(SETUP setup)
 {
     ResetStore();
@@ -242,19 +250,13 @@ void Prepare(SETUP setup)
         MakeLink();
     if (setup != RIGHTS)
         return;
-    PSECURITY_DESCRIPTOR psd = NULL;
     HKEY hk = NULL;
-    ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;KA;;;BA)(A;OICI;KA;;;SY)", SDDL_REVISION_1, &psd,
-                                                         NULL);
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, TEST_ROOT_KEY "\\Kept", 0, WRITE_DAC, &hk);
-    EXPECT_EQ(RegSetKeySecurity(hk, DACL_SECURITY_INFORMATION, psd), ERROR_SUCCESS);
-    RegCloseKey(hk);
-    LocalFree(psd);
+    SetRights(TEST_ROOT_KEY "\\Kept", "D:P(A;OICI;KA;;;BA)(A;OICI;KA;;;SY)");
     StoreHandler("Locked", "locked@example.com", "locked.exe");
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, TEST_ROOT_KEY "\\Kept\\RO", 0, NULL, 0, KEY_READ, NULL, &hk, NULL);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, TEST_ROOT_KEY "\\Locked\\RO", 0, NULL, 0, KEY_READ, NULL, &hk, NULL);
     RegCloseKey(hk);
     SetStoreReadOnly(true, TEST_ROOT_KEY "\\Locked");
-    SetStoreReadOnly(true, TEST_ROOT_KEY "\\Kept\\RO");
+    SetRights(TEST_ROOT_KEY "\\Locked\\RO", "D:P(D;;SD;;;WD)(A;OICI;KR;;;WD)");
 }
 
 TEST_F(HandlerImport, WritesWhatItReadOrRefusesTheLine)
