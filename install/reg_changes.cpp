@@ -308,8 +308,8 @@ LONG CopyOneKey(CHANGES* c, KEYSNAP* pSnap)
 }
 
 // Copies the tree below pTop->hKey into pTop: only the keys' names, or with
-// fWhole their values and rights too. A link stops it with c_lLinkFound and
-// *ppLink at the link's copy. pTop->hKey stays open.
+// fWhole their values and rights too. A link below pTop stops it with
+// c_lLinkFound and *ppLink at the link's copy. pTop->hKey stays open.
 LONG CopyTree(CHANGES* c, KEYSNAP* pTop, BOOL fWhole, KEYSNAP** ppLink)
 {
     WCHAR wszName[REG_MAX_NAME + 1];
@@ -703,9 +703,7 @@ LONG FindRegLink(HANDLE hHeap, HKEY hRoot, const REGOP* pFirst, REGPROGRESSPROC 
             *ppwszLink = CopyRegText(hHeap, pOp->pwszKey, c.pLevels[c.cLevels - 1].cchEnd);
             break;
         }
-        if (lError == ERROR_FILE_NOT_FOUND)
-            lError = ERROR_SUCCESS;
-        else if (lError == ERROR_SUCCESS && pOp->kind == REGOP_DELETE_KEY)
+        if (lError == ERROR_SUCCESS && pOp->kind == REGOP_DELETE_KEY)
         {
             // Every key the removal would delete.
             ZeroMemory(&top, sizeof(top));
@@ -716,6 +714,13 @@ LONG FindRegLink(HANDLE hHeap, HKEY hRoot, const REGOP* pFirst, REGPROGRESSPROC 
                 *ppOp = pOp;
                 *ppwszLink = LinkPath(hHeap, pOp->pwszKey, cchKey, &top, pLink);
             }
+        }
+        // A key missing, or one this user may not read, hides no link: the
+        // change itself finds what stops it, and names its line.
+        if (lError != c_lLinkFound && lError != ERROR_NOT_ENOUGH_MEMORY)
+        {
+            ClosePath(&c, 1);
+            lError = ERROR_SUCCESS;
         }
     }
     FreeChanges(&c);
