@@ -7,13 +7,12 @@
 #ifndef QUORBIT_SYSTEM_CALLS_H
 #define QUORBIT_SYSTEM_CALLS_H
 
-#include <windows.h>
+#include "registry_tree.h"
 #include <shellapi.h>
 
 typedef LONG(WINAPI* REGCREATEKEYEXA)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
                                       LPDWORD);
 typedef LONG(WINAPI* REGSETVALUEEXW)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
-typedef LONG(WINAPI* REGDELETEKEYW)(HKEY, LPCWSTR);
 typedef BOOL(WINAPI* GETTOKENINFORMATION)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
 typedef BOOL(WINAPI* SHELLEXECUTEEXA)(LPSHELLEXECUTEINFOA);
 
@@ -21,7 +20,7 @@ typedef struct tagSYSTEMCALLS
 {
     REGCREATEKEYEXA pfnRegCreateKeyExA;   // the store's create-or-open
     REGSETVALUEEXW pfnRegSetValueExW;     // the store's writes
-    REGDELETEKEYW pfnRegDeleteKeyW;       // the store's deletes
+    REGDELETEKEYPROC pfnDeleteKey;        // the store's delete of one key
     GETTOKENINFORMATION pfnGetTokenInformation;  // what the token allows
     // The handler editor's start. NULL: shell32's, bound at the first
     // start, since loading shell32 with the extension would slow every

@@ -1,6 +1,7 @@
 // Handler store over the Windows registry.
 #include "handler_store.h"
 #include "ansi_text.h"
+#include "registry_tree.h"
 #include "store_access.h"
 #include "quorbit_facts.h"
 #include "system_calls.h"
@@ -343,32 +344,14 @@ Cleanup:
     return lResult;
 }
 
-// Deletes szSubKey of hkParent and everything below it, deepest first.
-// RegDeleteTreeA would do this, but Windows XP has none. Names are wide:
-// a name without a spelling in the code page comes back from the ANSI
-// enumeration as "?", which names another key or none. Each key is opened
-// with the right to delete it, so a key the user may not delete is refused
-// here, before anything below it is touched. The registry nests at most 512
-// levels deep, which bounds the recursion.
+// Deletes szSubKey of hkParent and everything below it, each key with the
+// store's delete call. Names are wide: a name without a spelling in the
+// code page comes back from the ANSI enumeration as "?", which names
+// another key or none. A key the user may not delete is refused before
+// anything below it is touched.
 static LONG RegistryDeleteTree(HKEY hkParent, const WCHAR* szSubKey)
 {
-    WCHAR szChild[CCH_KEY_NAME_MAX];
-    HKEY hk = NULL;
-    LONG lResult = RegOpenKeyExW(hkParent, szSubKey, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE, &hk);
-
-    if (lResult != ERROR_SUCCESS)
-        return lResult;
-    // Index 0 every time: each pass removes the child it found.
-    while ((lResult = RegEnumKeyW(hk, 0, szChild, CCH_KEY_NAME_MAX)) == ERROR_SUCCESS)
-    {
-        lResult = RegistryDeleteTree(hk, szChild);
-        if (lResult != ERROR_SUCCESS)
-            break;
-    }
-    RegCloseKey(hk);
-    if (lResult != ERROR_NO_MORE_ITEMS)
-        return lResult;
-    return gSystemCalls.pfnRegDeleteKeyW(hkParent, szSubKey);
+    return DeleteKeyTree(hkParent, szSubKey, gSystemCalls.pfnDeleteKey);
 }
 
 LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey)

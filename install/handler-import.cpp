@@ -10,16 +10,28 @@
 // Exit code 0: imported; 1: nothing was imported, and it says why; 2: usage.
 #include "reg_changes.h"
 #include "reg_file.h"
+#include "registry_tree.h"
 #include "system_text.h"
 #include "quorbit_facts.h"
 #include <shellapi.h>
 
 namespace {
 
-const WCHAR c_wszRootKey[] = L"" QUORBIT_HANDLERS_KEY;
-const WCHAR c_wszParentKey[] = L"" QUORBIT_HANDLERS_PARENT_KEY;
 const WCHAR c_wszSays[] = L"import-handlers: ";
+const WCHAR c_wszNothing[] = L"; nothing was imported";
+const WCHAR c_wszRootName[] = L"HKEY_LOCAL_MACHINE\\";
 const DWORD c_cbMaxFile = 64 * 1024 * 1024;
+const WCHAR c_wszMaxFile[] = L"64 MB";
+// Progress on files of this many lines, every few seconds.
+const int c_cLinesForProgress = 1000;
+const DWORD c_msProgress = 3000;
+
+struct PROGRESS
+{
+    int cLines;
+    DWORD dwLast;
+    const WCHAR* pwszDoing;
+};
 
 // Writes the pieces, up to a NULL, and a line end: to the console in
 // Unicode, or in the console's code page when the output goes to a file or
@@ -70,7 +82,20 @@ const WCHAR* ErrorText(DWORD dwError, WCHAR* pwszText, int cchText)
     return pwszText;
 }
 
-// Reads the whole file, at most c_cbMaxFile bytes, into *ppb.
+// Tells the line every few seconds on a large file.
+void SayProgress(void* pv, int iLine)
+{
+    PROGRESS* pProgress = (PROGRESS*)pv;
+    WCHAR wszLine[64];
+    if (pProgress->cLines < c_cLinesForProgress || GetTickCount() - pProgress->dwLast < c_msProgress)
+        return;
+    pProgress->dwLast = GetTickCount();
+    wsprintfW(wszLine, L"line %d of %d", iLine, pProgress->cLines);
+    Say(c_wszSays, pProgress->pwszDoing, wszLine, NULL);
+}
+
+// Reads the whole file, at most c_cbMaxFile bytes, into *ppb. A folder
+// answers ERROR_DIRECTORY.
 DWORD ReadWholeFile(HANDLE hHeap, const WCHAR* pwszFile, BYTE** ppb, DWORD* pcb)
 {
     HANDLE hFile = CreateFileW(pwszFile, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
@@ -80,7 +105,14 @@ DWORD ReadWholeFile(HANDLE hHeap, const WCHAR* pwszFile, BYTE** ppb, DWORD* pcb)
     BYTE* pb = NULL;
 
     if (hFile == INVALID_HANDLE_VALUE)
-        return GetLastError();
+    {
+        // A folder cannot be opened so: Windows says access is denied.
+        dwError = GetLastError();
+        DWORD dwAttributes = GetFileAttributesW(pwszFile);
+        if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return ERROR_DIRECTORY;
+        return dwError;
+    }
     cb = GetFileSize(hFile, NULL);
     if (cb == INVALID_FILE_SIZE || cb > c_cbMaxFile)
         dwError = ERROR_FILE_TOO_LARGE;
@@ -99,17 +131,27 @@ DWORD ReadWholeFile(HANDLE hHeap, const WCHAR* pwszFile, BYTE** ppb, DWORD* pcb)
 void SayRefused(const WCHAR* pwszFile, const REGFILEREAD* pRead)
 {
     WCHAR wszLine[80];
+    WCHAR wszLimit[80];
     const WCHAR* pwszWhy = L" is not a key, a value or a comment";
+    const WCHAR* pwszEncoding = L"UTF-8";
 
     wsprintfW(wszLine, L" line %d", pRead->iLine);
     switch (pRead->refusal)
     {
     case REGFILE_NOT_AN_EXPORT:
-        Say(c_wszSays, L"\"", pwszFile, L"\" is not a registry export; nothing was imported", NULL);
+        Say(c_wszSays, L"\"", pwszFile, L"\" is not a registry export", c_wszNothing, NULL);
+        return;
+    case REGFILE_ENCODING:
+        if (pRead->encoding == REGENC_UTF16_NO_BOM)
+            pwszEncoding = L"UTF-16 without a byte order mark";
+        else if (pRead->encoding == REGENC_UTF16_BIG_ENDIAN)
+            pwszEncoding = L"big-endian UTF-16";
+        Say(c_wszSays, L"\"", pwszFile, L"\" is saved as ", pwszEncoding,
+            L"; save it as Unicode (UTF-16) or ANSI", c_wszNothing, NULL);
         return;
     case REGFILE_OUTSIDE_ROOT:
-        Say(c_wszSays, L"\"", pwszFile, L"\" holds keys outside HKLM\\SOFTWARE\\Quorbit\\Message Handlers (",
-            wszLine + 1, L"); nothing was imported", NULL);
+        Say(c_wszSays, L"\"", pwszFile, L"\" holds keys outside HKLM\\", c_wszHandlersKey, L" (", wszLine + 1, L")",
+            c_wszNothing, NULL);
         return;
     case REGFILE_CONTROL_CHARACTER:
         wsprintfW(wszLine, L" line %d holds a control character (0x%02X)", pRead->iLine, pRead->chControl);
@@ -124,40 +166,101 @@ void SayRefused(const WCHAR* pwszFile, const REGFILEREAD* pRead)
     case REGFILE_BAD_VALUE:
         pwszWhy = L" holds a value that cannot be read";
         break;
+    case REGFILE_WOW6432NODE:
+        pwszWhy = L" names a key Wow6432Node, which would hide the handlers from the mail client";
+        break;
+    case REGFILE_TOO_DEEP:
+        wsprintfW(wszLimit, L" names a key more than %d levels deep", REG_MAX_LEVELS);
+        pwszWhy = wszLimit;
+        break;
+    case REGFILE_NAME_TOO_LONG:
+        wsprintfW(wszLimit, L" names a key longer than %d characters", REG_MAX_NAME);
+        pwszWhy = wszLimit;
+        break;
+    case REGFILE_PATH_TOO_LONG:
+        wsprintfW(wszLimit, L" names a key whose whole name is longer than %d characters", REG_MAX_PATH);
+        pwszWhy = wszLimit;
+        break;
     case REGFILE_NO_MEMORY:
         pwszWhy = L": there is not enough memory to read it";
         break;
     default:
         break;
     }
-    Say(c_wszSays, L"\"", pwszFile, L"\"", wszLine, pwszWhy, L"; nothing was imported", NULL);
+    Say(c_wszSays, L"\"", pwszFile, L"\"", wszLine, pwszWhy, c_wszNothing, NULL);
 }
 
-// Opens the handlers' root for writing, creating it when missing;
-// *ppwszMade names the first key that had to be created, or is NULL.
-LONG OpenRoot(HKEY* phRoot, const WCHAR** ppwszMade)
+// Whether the changes name a key, which makes the root when it is missing.
+BOOL NamesKey(const REGOP* pFirst)
 {
+    for (const REGOP* pOp = pFirst; pOp != NULL; pOp = pOp->pNext)
+    {
+        if (pOp->kind == REGOP_KEY)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+// Makes the handlers' root; *ppwszMade names the first key below
+// HKEY_LOCAL_MACHINE that had to be made, on hHeap, or is NULL.
+LONG MakeRoot(HANDLE hHeap, HKEY* phRoot, WCHAR** ppwszMade)
+{
+    WCHAR* pwszKey = CopyRegText(hHeap, c_wszHandlersKey, lstrlenW(c_wszHandlersKey));
     HKEY hKey = NULL;
 
     *ppwszMade = NULL;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, c_wszParentKey, 0, KEY_READ, &hKey) == ERROR_FILE_NOT_FOUND)
-        *ppwszMade = c_wszParentKey;
-    else if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, c_wszRootKey, 0, KEY_READ, &hKey) == ERROR_FILE_NOT_FOUND)
-        *ppwszMade = c_wszRootKey;
+    if (pwszKey == NULL)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    // The shortest path that is missing, one level up at a time.
+    for (WCHAR* p = pwszKey + lstrlenW(pwszKey); p > pwszKey; p--)
+    {
+        if (*p != L'\\' && *p != L'\0')
+            continue;
+        WCHAR ch = *p;
+        *p = L'\0';
+        LONG lError = RegOpenKeyExW(HKEY_LOCAL_MACHINE, pwszKey, 0, KEY_READ, &hKey);
+        *p = ch;
+        if (lError != ERROR_FILE_NOT_FOUND)
+            break;
+        *ppwszMade = CopyRegText(hHeap, pwszKey, (int)(p - pwszKey));
+    }
     if (hKey != NULL)
         RegCloseKey(hKey);
-    return RegCreateKeyExW(HKEY_LOCAL_MACHINE, c_wszRootKey, 0, NULL, 0, KEY_READ | KEY_WRITE, NULL, phRoot, NULL);
+    return RegCreateKeyExW(HKEY_LOCAL_MACHINE, c_wszHandlersKey, 0, NULL, 0, KEY_READ | KEY_WRITE, NULL, phRoot,
+                           NULL);
+}
+
+// Says what stopped the import at pOp, or before any change with pOp NULL.
+void SayNotWritten(const WCHAR* pwszFile, const REGOP* pOp, LONG lError, BOOL fUndone)
+{
+    WCHAR wszError[512];
+    WCHAR wszLine[40];
+
+    if (lError == ERROR_ACCESS_DENIED && pOp == NULL)
+    {
+        Say(c_wszSays, L"only an administrator can change message handlers; run this as an administrator", NULL);
+        return;
+    }
+    wszLine[0] = L'\0';
+    if (pOp != NULL)
+        wsprintfW(wszLine, L" line %d", pOp->iLine);
+    Say(c_wszSays, L"\"", pwszFile, L"\"", wszLine, pOp != NULL ? L" could not be written: " : L" was not imported: ",
+        ErrorText(lError, wszError, 512),
+        !fUndone ? L" What was there before could not all be put back." : pOp != NULL ? L" Nothing was imported." : L"",
+        NULL);
 }
 
 int ImportFile(HANDLE hHeap, const WCHAR* pwszFile)
 {
     REGFILEREAD read;
+    PROGRESS progress = {0, GetTickCount(), L""};
     WCHAR wszError[512];
     WCHAR wszLine[40];
     BYTE* pb = NULL;
     DWORD cb = 0;
     HKEY hRoot = NULL;
-    const WCHAR* pwszMade = NULL;
+    WCHAR* pwszMade = NULL;
+    WCHAR* pwszLink = NULL;
     const REGOP* pFailed = NULL;
     BOOL fUndone = TRUE;
     LONG lError;
@@ -166,6 +269,17 @@ int ImportFile(HANDLE hHeap, const WCHAR* pwszFile)
     if (lError == ERROR_FILE_NOT_FOUND || lError == ERROR_PATH_NOT_FOUND)
     {
         Say(c_wszSays, L"there is no file \"", pwszFile, L"\"", NULL);
+        return 1;
+    }
+    if (lError == ERROR_DIRECTORY)
+    {
+        Say(c_wszSays, L"\"", pwszFile, L"\" is a folder; give the name of a registry file", c_wszNothing, NULL);
+        return 1;
+    }
+    if (lError == ERROR_FILE_TOO_LARGE)
+    {
+        Say(c_wszSays, L"\"", pwszFile, L"\" is larger than ", c_wszMaxFile, L", the most this program reads",
+            c_wszNothing, NULL);
         return 1;
     }
     if (lError != ERROR_SUCCESS)
@@ -181,19 +295,41 @@ int ImportFile(HANDLE hHeap, const WCHAR* pwszFile)
         SayRefused(pwszFile, &read);
         return 1;
     }
+    progress.cLines = read.iLine;
 
-    lError = OpenRoot(&hRoot, &pwszMade);
-    if (lError == ERROR_ACCESS_DENIED)
+    // A root that is missing is made only for a file that names a key;
+    // there is nothing to remove below it, nor any link.
+    lError = RegOpenKeyExW(HKEY_LOCAL_MACHINE, c_wszHandlersKey, 0, KEY_READ | KEY_WRITE, &hRoot);
+    if (lError == ERROR_SUCCESS)
     {
-        Say(c_wszSays, L"only an administrator can change message handlers; run this as an administrator", NULL);
-        return 1;
+        progress.pwszDoing = L"looking for registry links, ";
+        lError = FindRegLink(hHeap, hRoot, read.pFirst, SayProgress, &progress, &pFailed, &pwszLink);
+        if (lError == ERROR_SUCCESS && pFailed != NULL)
+        {
+            RegCloseKey(hRoot);
+            wsprintfW(wszLine, L" line %d", pFailed->iLine);
+            Say(c_wszSays, L"\"", pwszFile, L"\"", wszLine, L" reaches the registry link ", c_wszRootName,
+                c_wszHandlersKey, pwszLink[0] != L'\0' ? L"\\" : L"", pwszLink, L", which the import does not follow",
+                c_wszNothing, NULL);
+            return 1;
+        }
     }
+    else if (lError == ERROR_FILE_NOT_FOUND && !NamesKey(read.pFirst))
+    {
+        Say(c_wszSays, L"imported \"", pwszFile, L"\"", NULL);
+        return 0;
+    }
+    else if (lError == ERROR_FILE_NOT_FOUND)
+        lError = MakeRoot(hHeap, &hRoot, &pwszMade);
     if (lError != ERROR_SUCCESS)
     {
-        Say(c_wszSays, L"\"", pwszFile, L"\" was not imported: ", ErrorText(lError, wszError, 512), NULL);
+        if (hRoot != NULL)
+            RegCloseKey(hRoot);
+        SayNotWritten(pwszFile, NULL, lError, TRUE);
         return 1;
     }
-    lError = MakeRegChanges(hHeap, hRoot, read.pFirst, &pFailed, &fUndone);
+    progress.pwszDoing = L"";
+    lError = MakeRegChanges(hHeap, hRoot, read.pFirst, SayProgress, &progress, &pFailed, &fUndone);
     RegCloseKey(hRoot);
     if (lError == ERROR_SUCCESS)
     {
@@ -202,10 +338,11 @@ int ImportFile(HANDLE hHeap, const WCHAR* pwszFile)
     }
     // What this import created goes too: nothing of it is left.
     if (fUndone && pwszMade != NULL)
-        fUndone = DeleteKeyTree(HKEY_LOCAL_MACHINE, pwszMade) == ERROR_SUCCESS;
-    wsprintfW(wszLine, L" line %d", pFailed->iLine);
-    Say(c_wszSays, L"\"", pwszFile, L"\"", wszLine, L" could not be written: ", ErrorText(lError, wszError, 512),
-        fUndone ? L" Nothing was imported." : L" What was there before could not all be put back.", NULL);
+    {
+        LONG lDeleted = DeleteKeyTree(HKEY_LOCAL_MACHINE, pwszMade, NULL);
+        fUndone = lDeleted == ERROR_SUCCESS || lDeleted == ERROR_FILE_NOT_FOUND;
+    }
+    SayNotWritten(pwszFile, pFailed, lError, fUndone);
     return 1;
 }
 

@@ -5,11 +5,15 @@
 #include "reg_file.h"
 #include "quorbit_facts.h"
 
-const WCHAR c_wszHandlersRoot[] = L"HKEY_LOCAL_MACHINE\\" QUORBIT_HANDLERS_KEY;
+const WCHAR c_wszHandlersKey[] = L"" QUORBIT_HANDLERS_KEY;
 
 namespace {
 
-const int c_cchRoot = ARRAYSIZE(c_wszHandlersRoot) - 1;
+const WCHAR c_wszMachine[] = L"HKEY_LOCAL_MACHINE\\";
+const WCHAR c_wszWow6432Node[] = L"Wow6432Node";
+const int c_cchMachine = ARRAYSIZE(c_wszMachine) - 1;
+const int c_cchWow6432Node = ARRAYSIZE(c_wszWow6432Node) - 1;
+const int c_cchHandlersKey = ARRAYSIZE(c_wszHandlersKey) - 1;
 
 // Bytes gathered on the reader's heap.
 struct BYTES
@@ -77,15 +81,33 @@ WCHAR UpperAscii(WCHAR ch)
     return ch >= L'a' && ch <= L'z' ? (WCHAR)(ch - L'a' + L'A') : ch;
 }
 
-// Whether the text at p starts with pwszWord, ASCII letters in any case.
-BOOL StartsWith(const WCHAR* p, const WCHAR* pEnd, const WCHAR* pwszWord)
+// Whether the text at p starts with the cch characters at pwszWord (all of
+// it when cch is -1), ASCII letters in any case.
+BOOL StartsWith(const WCHAR* p, const WCHAR* pEnd, const WCHAR* pwszWord, int cch = -1)
 {
-    for (; *pwszWord != L'\0'; p++, pwszWord++)
+    for (; cch != 0 && *pwszWord != L'\0'; p++, pwszWord++, cch--)
     {
         if (p >= pEnd || UpperAscii(*p) != UpperAscii(*pwszWord))
             return FALSE;
     }
     return TRUE;
+}
+
+// The length of the handlers' root at p, as a file may name it, followed by
+// pEnd or a backslash; 0 when p names another key.
+int RootLength(const WCHAR* p, const WCHAR* pEnd)
+{
+    // SOFTWARE\, where the 64-bit view shows Wow6432Node\ next.
+    const int cchFirst = (int)(wcschr(c_wszHandlersKey, L'\\') + 1 - c_wszHandlersKey);
+    const WCHAR* q = p + c_cchMachine + cchFirst;
+    if (!StartsWith(p, pEnd, c_wszMachine) || !StartsWith(p + c_cchMachine, pEnd, c_wszHandlersKey, cchFirst))
+        return 0;
+    if (StartsWith(q, pEnd, c_wszWow6432Node) && q + c_cchWow6432Node < pEnd && q[c_cchWow6432Node] == L'\\')
+        q += c_cchWow6432Node + 1;
+    if (!StartsWith(q, pEnd, c_wszHandlersKey + cchFirst))
+        return 0;
+    q += c_cchHandlersKey - cchFirst;
+    return q == pEnd || *q == L'\\' ? (int)(q - p) : 0;
 }
 
 int HexDigit(WCHAR ch)
@@ -133,7 +155,8 @@ REGREFUSAL AddOp(READER* r, REGOPKIND kind, int iLine, const WCHAR* pwszKey, con
 }
 
 // A quoted text at *pp, whose only escapes are \\ and \", as the registry
-// editors write them; *pp is left after the closing quote.
+// editors write them, and \r and \n for the carriage return and line feed
+// that reg export writes so; *pp is left after the closing quote.
 BOOL ReadQuoted(READER* r, const WCHAR** pp, const WCHAR* pEnd, WCHAR** ppwsz)
 {
     const WCHAR* p = *pp + 1;
@@ -143,12 +166,14 @@ BOOL ReadQuoted(READER* r, const WCHAR** pp, const WCHAR* pEnd, WCHAR** ppwsz)
         return FALSE;
     for (; p < pEnd && *p != L'"'; p++)
     {
-        if (*p == L'\\')
+        WCHAR ch = *p;
+        if (ch == L'\\')
         {
-            if (++p == pEnd || (*p != L'\\' && *p != L'"'))
+            if (++p == pEnd || (*p != L'\\' && *p != L'"' && *p != L'r' && *p != L'n'))
                 return FALSE;
+            ch = *p == L'r' ? L'\r' : *p == L'n' ? L'\n' : *p;
         }
-        pwsz[cch++] = *p;
+        pwsz[cch++] = ch;
     }
     if (p == pEnd)
         return FALSE;
@@ -214,12 +239,14 @@ REGREFUSAL ReadHexBytes(READER* r, const WCHAR* p, const WCHAR* pEnd)
 }
 
 // [key] or [-key]: the handlers' root or a key below it, the name ending at
-// the line's last ']'.
+// the line's last ']', within the registry's limits.
 REGREFUSAL ReadKeyLine(READER* r, const WCHAR* p, const WCHAR* pEnd, int iLine)
 {
     BOOL fRemove = FALSE;
     const WCHAR* pClose = NULL;
     const WCHAR* pSub;
+    int cLevels = 1;  // the root's, one more for each backslash in it
+    int cchRoot;
     WCHAR* pwszKey;
 
     if (++p < pEnd && *p == L'-')
@@ -234,19 +261,35 @@ REGREFUSAL ReadKeyLine(READER* r, const WCHAR* p, const WCHAR* pEnd, int iLine)
     }
     if (pClose == NULL || SkipBlanks(pClose + 1, pEnd) != pEnd)
         return REGFILE_NOT_A_LINE;
-    if (pClose - p < c_cchRoot || !StartsWith(p, pClose, c_wszHandlersRoot) ||
-        (pClose - p > c_cchRoot && p[c_cchRoot] != L'\\'))
+    cchRoot = RootLength(p, pClose);
+    if (cchRoot == 0)
         return REGFILE_OUTSIDE_ROOT;
-    pSub = p + c_cchRoot;
+    for (const WCHAR* q = c_wszHandlersKey; *q != L'\0'; q++)
+        cLevels += *q == L'\\';
+    pSub = p + cchRoot;
     if (pSub < pClose)
     {
-        // A key below the root: no empty names on the way.
+        // Parts below the root: none empty, none the 64-bit view's own.
         pSub++;
-        for (const WCHAR* q = pSub; q <= pClose; q++)
+        for (const WCHAR* pPart = pSub;; pPart++)
         {
-            if ((q == pClose || *q == L'\\') && (q == pSub || q[-1] == L'\\'))
+            const WCHAR* q = pPart;
+            while (q < pClose && *q != L'\\')
+                q++;
+            if (q == pPart)
                 return REGFILE_NOT_A_LINE;
+            if (q - pPart == c_cchWow6432Node && StartsWith(pPart, q, c_wszWow6432Node))
+                return REGFILE_WOW6432NODE;
+            if (q - pPart > REG_MAX_NAME)
+                return REGFILE_NAME_TOO_LONG;
+            if (++cLevels > REG_MAX_LEVELS)
+                return REGFILE_TOO_DEEP;
+            if (q == pClose)
+                break;
+            pPart = q;
         }
+        if (c_cchMachine + c_cchHandlersKey + 1 + (pClose - pSub) > REG_MAX_PATH)
+            return REGFILE_PATH_TOO_LONG;
     }
     pwszKey = CopyRegText(r->hHeap, pSub, (int)(pClose - pSub));
     if (pwszKey == NULL)
@@ -393,6 +436,72 @@ REGREFUSAL LineText(HANDLE hHeap, const BYTE* pb, DWORD cb, BOOL fUtf16, BYTES* 
     return REGFILE_READ;
 }
 
+// Whether the bytes read as UTF-8 with characters beyond ASCII. Text in a
+// code page rarely does: in 1252 it takes pairs like C3 BC. In a
+// double-byte code page a file may read both ways, and is refused all the
+// same: saved as UTF-16 it reads one way only.
+BOOL IsUtf8(const BYTE* pb, DWORD cb)
+{
+    BOOL fBeyondAscii = FALSE;
+    for (DWORD i = 0; i < cb;)
+    {
+        const BYTE b = pb[i];
+        DWORD cTrail;
+        BYTE bMin = 0x80;
+        BYTE bMax = 0xBF;
+        if (b < 0x80)
+        {
+            i++;
+            continue;
+        }
+        if (b >= 0xC2 && b <= 0xDF)
+            cTrail = 1;
+        else if (b >= 0xE0 && b <= 0xEF)
+        {
+            // No overlong forms, no surrogates.
+            cTrail = 2;
+            bMin = b == 0xE0 ? 0xA0 : 0x80;
+            bMax = b == 0xED ? 0x9F : 0xBF;
+        }
+        else if (b >= 0xF0 && b <= 0xF4)
+        {
+            cTrail = 3;
+            bMin = b == 0xF0 ? 0x90 : 0x80;
+            bMax = b == 0xF4 ? 0x8F : 0xBF;
+        }
+        else
+            return FALSE;
+        if (cb - i <= cTrail || pb[i + 1] < bMin || pb[i + 1] > bMax)
+            return FALSE;
+        for (DWORD j = 2; j <= cTrail; j++)
+        {
+            if (pb[i + j] < 0x80 || pb[i + j] > 0xBF)
+                return FALSE;
+        }
+        i += cTrail + 1;
+        fBeyondAscii = TRUE;
+    }
+    return fBeyondAscii;
+}
+
+// Whether the file is saved in an encoding this reader refuses, and which.
+BOOL IsRefusedEncoding(const BYTE* pb, DWORD cb, REGENCODING* pEncoding)
+{
+    if (cb >= 2 && pb[0] == 0xFF && pb[1] == 0xFE)
+        return FALSE;
+    if (cb >= 3 && pb[0] == 0xEF && pb[1] == 0xBB && pb[2] == 0xBF)
+        *pEncoding = REGENC_UTF8;
+    else if (cb >= 2 && ((pb[0] == 0xFE && pb[1] == 0xFF) || (pb[0] == 0 && pb[1] != 0)))
+        *pEncoding = REGENC_UTF16_BIG_ENDIAN;
+    else if (cb >= 2 && pb[0] != 0 && pb[1] == 0)
+        *pEncoding = REGENC_UTF16_NO_BOM;
+    else if (IsUtf8(pb, cb))
+        *pEncoding = REGENC_UTF8;
+    else
+        return FALSE;
+    return TRUE;
+}
+
 }  // namespace
 
 WCHAR* CopyRegText(HANDLE hHeap, const WCHAR* p, int cch)
@@ -420,6 +529,11 @@ void ReadRegFile(HANDLE hHeap, const BYTE* pb, DWORD cb, REGFILEREAD* pRead)
     ZeroMemory(&r, sizeof(r));
     r.hHeap = hHeap;
     r.pRead = pRead;
+    if (IsRefusedEncoding(pb, cb, &pRead->encoding))
+    {
+        pRead->refusal = REGFILE_ENCODING;
+        return;
+    }
     while (ib < cbEnd && refusal == REGFILE_READ)
     {
         DWORD ibLine = ib;

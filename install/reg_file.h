@@ -33,33 +33,59 @@ typedef enum tagREGREFUSAL
 {
     REGFILE_READ,               // all of it was read
     REGFILE_NOT_AN_EXPORT,      // no header of version 4 or 5
+    REGFILE_ENCODING,           // text in an encoding the reader refuses, see REGFILEREAD
     REGFILE_OUTSIDE_ROOT,       // a key, or a removal, of another key
     REGFILE_CONTROL_CHARACTER,  // a NUL or another control character
     REGFILE_NOT_TEXT,           // bytes the ANSI code page has no characters for
     REGFILE_NOT_A_LINE,         // not a key, a value, a comment or a blank line
     REGFILE_VALUE_WITHOUT_KEY,  // a value before any key, or after a removal
     REGFILE_BAD_VALUE,          // a value whose name or data cannot be read
+    REGFILE_WOW6432NODE,        // a key named Wow6432Node below the root
+    REGFILE_TOO_DEEP,           // a key more than REG_MAX_LEVELS levels deep
+    REGFILE_NAME_TOO_LONG,      // a key name of more than REG_MAX_NAME characters
+    REGFILE_PATH_TOO_LONG,      // a key's whole name of more than REG_MAX_PATH characters
     REGFILE_NO_MEMORY
 } REGREFUSAL;
+
+// What the registry takes: levels of keys below HKEY_LOCAL_MACHINE, the
+// characters of one key's name, and of its whole name from
+// HKEY_LOCAL_MACHINE on, with room for the Wow6432Node that 64-bit Windows
+// puts in it and the registry's own longer spelling of the hive.
+#define REG_MAX_LEVELS 512
+#define REG_MAX_NAME 255
+#define REG_MAX_PATH 32700
+
+typedef enum tagREGENCODING
+{
+    REGENC_UTF8,            // with or without its byte order mark
+    REGENC_UTF16_NO_BOM,    // little-endian, without a byte order mark
+    REGENC_UTF16_BIG_ENDIAN
+} REGENCODING;
 
 // Where reading stopped, and why.
 typedef struct tagREGFILEREAD
 {
     REGREFUSAL refusal;
-    int iLine;         // the line refused, from 1
+    int iLine;         // the line refused, from 1; REGFILE_READ: the lines read
     WCHAR chControl;   // REGFILE_CONTROL_CHARACTER: which
+    REGENCODING encoding;  // REGFILE_ENCODING: which
     REGOP* pFirst;     // REGFILE_READ: the changes, allocated on hHeap
 } REGFILEREAD;
 
 // Reads the file's bytes: UTF-16 after its byte order mark, otherwise text
 // in the ANSI code page. Lines end at CR LF, CR or LF, found on the bytes
-// before any conversion. Fills *pRead, which the caller has zeroed.
+// before any conversion. UTF-8 (text that reads as UTF-8, with characters
+// beyond ASCII), big-endian UTF-16 and UTF-16 without its byte order mark
+// are refused before any line is read. Fills *pRead, which the caller has
+// zeroed.
 void ReadRegFile(HANDLE hHeap, const BYTE* pb, DWORD cb, REGFILEREAD* pRead);
 
 // A terminated copy of cch characters at p, on hHeap; NULL without memory.
 WCHAR* CopyRegText(HANDLE hHeap, const WCHAR* p, int cch);
 
-// The root as a file names it.
-extern const WCHAR c_wszHandlersRoot[];
+// The handlers' root below HKEY_LOCAL_MACHINE. A file names it with
+// HKEY_LOCAL_MACHINE in front, or, as the 64-bit regedit shows it, with
+// Wow6432Node after its first part.
+extern const WCHAR c_wszHandlersKey[];
 
 #endif

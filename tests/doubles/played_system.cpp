@@ -55,7 +55,7 @@ PlayedSystem::PlayedSystem() : m_saved(gSystemCalls)
 {
     gSystemCalls.pfnRegCreateKeyExA = RegCreateKeyExA;
     gSystemCalls.pfnRegSetValueExW = RegSetValueExW;
-    gSystemCalls.pfnRegDeleteKeyW = RegDeleteKeyW;
+    gSystemCalls.pfnDeleteKey = DeleteOneKey;
     gSystemCalls.pfnGetTokenInformation = GetTokenInformation;
     gSystemCalls.pfnShellExecuteExA = RecordEditorStart;
     editorStarts.clear();
@@ -73,7 +73,7 @@ void PlayedSystem::RefuseCreates(bool fRefuse)
 
 void PlayedSystem::RefuseDeletes(bool fRefuse)
 {
-    gSystemCalls.pfnRegDeleteKeyW = fRefuse ? RefuseDelete : RegDeleteKeyW;
+    gSystemCalls.pfnDeleteKey = fRefuse ? RefuseDelete : DeleteOneKey;
 }
 
 void PlayedSystem::RefuseValueWrites(const char* szValue, int cTimes)

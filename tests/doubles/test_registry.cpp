@@ -1,21 +1,6 @@
 #include "test_registry.h"
 #include <sddl.h>
-
-// Wide names, so that keys named outside the code page go too.
-static void DeleteTree(HKEY hkParent, const wchar_t* szName)
-{
-    HKEY hk;
-    if (RegOpenKeyExW(hkParent, szName, 0, KEY_ALL_ACCESS, &hk) != ERROR_SUCCESS)
-        return;
-    wchar_t sz[260];
-    while (RegEnumKeyW(hk, 0, sz, 260) == ERROR_SUCCESS)
-    {
-        DeleteTree(hk, sz);
-        if (RegDeleteKeyW(hk, sz) != ERROR_SUCCESS)
-            break;
-    }
-    RegCloseKey(hk);
-}
+#include "registry_tree.h"
 
 // Sets the DACL first, then reads the key to go below it: a DACL that
 // grants nothing leaves the keys below as they are.
@@ -57,8 +42,7 @@ void SetStoreUnreadable(const char* szHandler)
 void ResetStore()
 {
     SetStoreReadOnly(false);
-    DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorbit");
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quorbit");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorbit", NULL);
 }
 
 bool KeyExists(const std::string& path)

@@ -6,6 +6,7 @@
 #include "recorder_client.h"
 #include "run_command.h"
 #include "test_registry.h"
+#include <sddl.h>
 
 namespace {
 
@@ -14,6 +15,44 @@ namespace {
 #define SNEAKY "[" ROOT "\\Sneaky]"
 #define KEPT "Kept{ConfirmDialog=0,Debug=0,FilePath=kept.exe,PreventOpen=0,SenderEmailAddress=kept@example.com}"
 #define NOTHING "; nothing was imported\n"
+#define LOCKED "Locked{ConfirmDialog=0,Debug=0,FilePath=locked.exe,PreventOpen=0,SenderEmailAddress=locked@example.comRO{}}"
+#define DENIED " could not be written: Access denied. Nothing was imported.\n"
+#define LINKED "Linked{v=victim}"
+#define LINK_AT(line) " line " #line " reaches the registry link " ROOT "\\Linked, which the import does not follow" NOTHING
+#define ENCODING(what) " is saved as " what "; save it as Unicode (UTF-16) or ANSI" NOTHING
+#define WOW " names a key Wow6432Node, which would hide the handlers from the mail client" NOTHING
+#define VICTIM_KEY "SOFTWARE\\Quorbit\\Victim"
+
+std::string Times(int n, const std::string& s)
+{
+    std::string text;
+    while (n-- > 0)
+        text += s;
+    return text;
+}
+
+// The rights of every key below path, as SDDL: owner, group and DACL.
+std::string Rights(const std::string& path)
+{
+    std::string s;
+    for (const std::string& name : SubKeys(path))
+    {
+        HKEY hk;
+        BYTE sd[4096];
+        DWORD cb = sizeof(sd);
+        char* psz = NULL;
+        const SECURITY_INFORMATION si = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                        DACL_SECURITY_INFORMATION;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (path + "\\" + name).c_str(), 0, KEY_READ, &hk) == ERROR_SUCCESS &&
+            RegGetKeySecurity(hk, si, sd, &cb) == ERROR_SUCCESS &&
+            ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, si, &psz, NULL))
+            s += name + "=" + psz + ";";
+        RegCloseKey(hk);
+        LocalFree(psz);
+        s += Rights(path + "\\" + name);
+    }
+    return s;
+}
 
 // The keys below path with their values, as an ANSI program reads them:
 // texts as text, DWORDs as numbers and other types in hex.
@@ -73,14 +112,25 @@ protected:
     std::string m_dir;
 };
 
-// What each file leaves below the root, Kept being there before; "" after
-// the text: refused with that message, and nothing changes. "\x01" in a text
-// stands for a NUL.
+// What is there before a file is imported, beside the handler Kept.
+enum SETUP
+{
+    KEPT_ONLY,
+    LINK,    // the link Linked, to the key Victim outside the root
+    RIGHTS,  // Kept with rights of its own; Locked, which nobody may change, and Locked\RO, nor delete
+    EMPTY    // not even the root, and not Kept
+};
+
+// What each file leaves below the root; "" after the text: refused with
+// that message, and nothing changes, the keys' rights included. "\x01" in a
+// text stands for a NUL.
 const struct
 {
-    const char* szText;
+    std::string text;
     const char* szSays;  // after "import-handlers: \"test.reg\""; NULL: imported
-    const char* szAfter;
+    std::string after;
+    SETUP setup = KEPT_ONLY;
+    bool fBytes = false;  // the text is the file's bytes, as they stand: no UTF-16 of it
 } c_files[] = {
     {V5 "[" ROOT "\\A]\r\n\"FilePath\"=\"\\\"C:\\\\Program Files\\\\imp.exe\\\" /q\"\r\n\"Debug\"=dword:0000001f\r\n"
         "@=\"default\"\r\n\"Bin\"=hex:01,02,\\\r\n  03,04\r\n\"Exp\"=hex(2):41,00,00,00\r\n; a comment\r\n# another\r\n",
@@ -121,7 +171,93 @@ const struct
     {V5 "[" ROOT "]Run]\r\n", " holds keys outside HKLM\\SOFTWARE\\Quorbit\\Message Handlers (line 3)" NOTHING, KEPT},
     {"REGEDIT\r\nHKEY_CLASSES_ROOT\\Quorbit test = x\r\n", " is not a registry export" NOTHING, KEPT},
     {"", " is not a registry export" NOTHING, KEPT},
+
+    // Never through a link below the root, nor into one a removal would reach.
+    {V5 "[" ROOT "\\Linked\\Evil]\r\n", LINK_AT(3), KEPT LINKED, LINK},
+    {V5 "[" ROOT "\\Linked]\r\n\"v\"=-\r\n\"w\"=\"x\"\r\n", LINK_AT(3), KEPT LINKED, LINK},
+    {V5 "[-" ROOT "\\Linked]\r\n", LINK_AT(3), KEPT LINKED, LINK},
+    {V5 "[" ROOT "\\A]\r\n[-" ROOT "]\r\n", LINK_AT(4), KEPT LINKED, LINK},
+    // Wow6432Node: the 64-bit regedit's name of the root, and no key below it.
+    {V5 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Quorbit\\Message Handlers\\A]\r\n\"Debug\"=dword:1\r\n", NULL,
+     "A{Debug=1}" KEPT},
+    {V5 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Wow6432Node\\Quorbit\\Message Handlers]\r\n",
+     " holds keys outside HKLM\\SOFTWARE\\Quorbit\\Message Handlers (line 3)" NOTHING, KEPT},
+    {V5 "[" ROOT "\\Wow6432Node]\r\n", " line 3" WOW, KEPT},
+    {V5 "[-" ROOT "\\A\\wow6432node\\B]\r\n", " line 3" WOW, KEPT},
+    // The registry's limits: 512 levels below HKEY_LOCAL_MACHINE, 255
+    // characters a name; a DWORD has eight hex digits.
+    {V5 "[" ROOT + Times(510, "\\a") + "]\r\n", " line 3 names a key more than 512 levels deep" NOTHING, KEPT},
+    {V5 "[" ROOT "\\Ghost\\Sub\\" + std::string(256, 'x') + "]\r\n",
+     " line 3 names a key longer than 255 characters" NOTHING, KEPT},
+    {V5 "[" ROOT + Times(170, "\\" + std::string(200, 'y')) + "]\r\n",
+     " line 3 names a key whose whole name is longer than 32700 characters" NOTHING, KEPT},
+    {V5 "[" ROOT "\\A]\r\n\"x\"=dword:123456789\r\n", " line 4 holds a value that cannot be read" NOTHING, KEPT},
+    // An undo puts back what was there, rights too, and opens for writing
+    // only what the import changed: a value added, a key removed.
+    {V5 "[-" ROOT "\\Kept]\r\n[" ROOT "\\Locked]\r\n", " line 4" DENIED, KEPT LOCKED, RIGHTS},
+    {V5 "[-" ROOT "]\r\n", " line 3" DENIED, KEPT LOCKED, RIGHTS},
+    {V5 "[" ROOT "\\Kept]\r\n\"Added\"=\"x\"\r\n[" ROOT "\\Locked]\r\n", " line 5" DENIED, KEPT LOCKED, RIGHTS},
+    // Line breaks as reg export writes them.
+    {V5 "[" ROOT "\\A]\r\n\"NL\"=\"line1\\r\\nline2\"\r\n", NULL, "A{NL=line1\r\nline2}" KEPT},
+    // Encodings other than UTF-16 and the ANSI code page.
+    {"\xEF\xBB\xBF" V5 "[" ROOT "\\A]\r\n\"S\"=\"m\xFCller\"\r\n", ENCODING("UTF-8"), KEPT, KEPT_ONLY, true},
+    {"REGEDIT4\r\n[" ROOT "\\A]\r\n\"S\"=\"m\xC3\xBCller\"\r\n", ENCODING("UTF-8"), KEPT, KEPT_ONLY, true},
+    {"\xFE\xFF\x01W\x01i\x01n", ENCODING("big-endian UTF-16"), KEPT, KEPT_ONLY, true},
+    {"\x01W\x01i\x01n", ENCODING("big-endian UTF-16"), KEPT, KEPT_ONLY, true},
+    {"W\x01i\x01n\x01", ENCODING("UTF-16 without a byte order mark"), KEPT, KEPT_ONLY, true},
+    // Nothing the file does not name is made, not even the root.
+    {V5 "; no key\r\n", NULL, "", EMPTY},
+    {V5 "[-" ROOT "\\Kept]\r\n[-" ROOT "]\r\n", NULL, "", EMPTY},
 };
+
+// Makes the link Linked below the root, to Victim outside it, through the
+// registry's own calls.
+void MakeLink()
+{
+    BOOL fWow64 = FALSE;
+    HKEY hk = NULL;
+    IsWow64Process(GetCurrentProcess(), &fWow64);
+    const wchar_t* pwszTarget = fWow64 ? L"\\REGISTRY\\MACHINE\\SOFTWARE\\Wow6432Node\\Quorbit\\Victim"
+                                       : L"\\REGISTRY\\MACHINE\\SOFTWARE\\Quorbit\\Victim";
+    WriteString(VICTIM_KEY, "v", "victim");
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quorbit\\Message Handlers\\Linked", 0, NULL,
+                              REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS, NULL, &hk, NULL),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(hk, L"SymbolicLinkValue", 0, REG_LINK, (const BYTE*)pwszTarget,
+                             lstrlenW(pwszTarget) * sizeof(wchar_t)),
+              ERROR_SUCCESS);
+    RegCloseKey(hk);
+}
+
+void SetRights(const char* szKey, const char* szSddl)
+{
+    PSECURITY_DESCRIPTOR psd = NULL;
+    HKEY hk = NULL;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(szSddl, SDDL_REVISION_1, &psd, NULL);
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, szKey, 0, WRITE_DAC, &hk);
+    EXPECT_EQ(RegSetKeySecurity(hk, DACL_SECURITY_INFORMATION, psd), ERROR_SUCCESS);
+    RegCloseKey(hk);
+    LocalFree(psd);
+}
+
+void Prepare(SETUP setup)
+{
+    ResetStore();
+    if (setup == EMPTY)
+        return;
+    StoreHandler("Kept", "kept@example.com", "kept.exe");
+    if (setup == LINK)
+        MakeLink();
+    if (setup != RIGHTS)
+        return;
+    HKEY hk = NULL;
+    SetRights(TEST_ROOT_KEY "\\Kept", "D:P(A;OICI;KA;;;BA)(A;OICI;KA;;;SY)");
+    StoreHandler("Locked", "locked@example.com", "locked.exe");
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, TEST_ROOT_KEY "\\Locked\\RO", 0, NULL, 0, KEY_READ, NULL, &hk, NULL);
+    RegCloseKey(hk);
+    SetStoreReadOnly(true, TEST_ROOT_KEY "\\Locked");
+    SetRights(TEST_ROOT_KEY "\\Locked\\RO", "D:P(D;;SD;;;WD)(A;OICI;KR;;;WD)");
+}
 
 TEST_F(HandlerImport, WritesWhatItReadOrRefusesTheLine)
 {
@@ -129,16 +265,23 @@ TEST_F(HandlerImport, WritesWhatItReadOrRefusesTheLine)
     {
         for (const auto& f : c_files)
         {
-            std::string text = f.szText;
+            if (fUtf16 && f.fBytes)
+                continue;
+            std::string text = f.text;
             std::replace(text.begin(), text.end(), '\x01', '\0');
-            SCOPED_TRACE(std::string(fUtf16 ? "UTF-16: " : "ANSI: ") + f.szText);
-            ResetStore();
-            StoreHandler("Kept", "kept@example.com", "kept.exe");
+            SCOPED_TRACE(std::string(fUtf16 ? "UTF-16, row " : "ANSI, row ") + std::to_string(&f - c_files) + ": " +
+                         f.text.substr(0, 200));
+            Prepare(f.setup);
+            const std::string rights = Rights(TEST_ROOT_KEY);
             std::string said;
             EXPECT_EQ(Import(text, fUtf16, &said), f.szSays == NULL ? 0 : 1);
             EXPECT_EQ(said, f.szSays == NULL ? "import-handlers: imported \"test.reg\"\n"
                                              : std::string("import-handlers: \"test.reg\"") + f.szSays);
-            EXPECT_EQ(Dump(TEST_ROOT_KEY), f.szAfter);
+            EXPECT_EQ(Dump(TEST_ROOT_KEY), f.after);
+            // Refused: the rights as they were. Outside the root: nothing changed.
+            EXPECT_EQ(f.szSays != NULL ? Rights(TEST_ROOT_KEY) : rights, rights);
+            EXPECT_EQ(f.setup == LINK ? Dump("SOFTWARE\\Quorbit") : "", f.setup == LINK ? "Message Handlers{" KEPT LINKED "}Victim{v=victim}" : "");
+            EXPECT_EQ(KeyExists("SOFTWARE\\Quorbit"), f.setup != EMPTY || !f.after.empty());
         }
     }
 }
@@ -162,7 +305,7 @@ TEST_F(HandlerImport, ARefusedWriteChangesNothing)
     EXPECT_EQ(Dump(TEST_ROOT_KEY), before);
 
     ResetStore();
-    EXPECT_EQ(Import(V5 "[" ROOT "\\A]\r\n[" ROOT "\\" + std::string(300, 'x') + "]\r\n", false, &said), 1);
+    EXPECT_EQ(Import(V5 "[" ROOT "\\A]\r\n\"" + std::string(17000, 'x') + "\"=\"y\"\r\n", false, &said), 1);
     EXPECT_EQ(said.find("import-handlers: \"test.reg\" line 4 could not be written: "), 0u) << said;
     EXPECT_FALSE(KeyExists("SOFTWARE\\Quorbit"));
 

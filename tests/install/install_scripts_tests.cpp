@@ -148,9 +148,11 @@ protected:
     {
         const char* files[] = {"install.cmd", "uninstall.cmd", "write-reg.cmd", "example-handler.reg",
                                "uninstall.reg", "import-handlers.cmd", "export-handlers.cmd", "Quorbit.dll",
-                               "Quorbit.HLP", "Quorbit.reg", "handlers.reg", "handler-import.exe", "crashed_import.exe"};
+                               "Quorbit.HLP", "Quorbit.reg", "handlers.reg", "handler-import.exe", "crashed_import.exe",
+                               "big.reg"};
         for (const char* szFile : files)
             DeleteFileA((m_dir + "\\" + szFile).c_str());
+        RemoveDirectoryA((m_dir + "\\folder.reg").c_str());
         RemoveDirectoryA(m_dir.c_str());
         SetStoreReadOnly(false, EXTENSIONS_KEY);
         DeleteRegistration();
@@ -309,10 +311,13 @@ TEST_P(InstallScripts, ExportedHandlersImportAgain)
 {
     std::string output;
     ASSERT_EQ(RunCmd("import-handlers.cmd example-handler.reg", m_dir, &output), 0) << output;
+    WriteString(TEST_ROOT_KEY "\\Example orders", "Notes", "line 1\r\nline 2");
     ASSERT_EQ(RunCmd("export-handlers.cmd handlers.reg", m_dir, &output), 0) << output;
     ResetStore();
     ASSERT_EQ(RunCmd("import-handlers.cmd handlers.reg", m_dir, &output), 0) << output;
     EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Example orders"});
+    const std::vector<BYTE> notes = ReadStored(TEST_ROOT_KEY "\\Example orders", "Notes").data;
+    EXPECT_EQ(std::string(notes.begin(), notes.end()), std::string("line 1\r\nline 2", 15)) << "line breaks";
     EXPECT_EQ(RunCmd("export-handlers.cmd handlers.reg", m_dir, &output), 1);
     EXPECT_EQ(output, "export-handlers: \"handlers.reg\" exists already; give the name of a new file\n");
 }
@@ -332,12 +337,23 @@ TEST_P(InstallScripts, ImportRefusesBadInputAndChangesNothing)
         // A variable of the caller's does not hide the program's exit code.
         {"set ERRORLEVEL=0&& import-handlers.cmd install.cmd", 1,
          "import-handlers: \"install.cmd\" is not a registry export; nothing was imported\n"},
+        {"import-handlers.cmd big.reg", 1,
+         "import-handlers: \"big.reg\" is larger than 64 MB, the most this program reads; nothing was imported\n"},
+        {"mkdir folder.reg && import-handlers.cmd folder.reg", 1,
+         "import-handlers: \"folder.reg\" is a folder; give the name of a registry file; nothing was imported\n"},
         {"copy /y crashed_import.exe handler-import.exe >nul && import-handlers.cmd example-handler.reg", 1,
+         "import-handlers: handler-import.exe stopped with exit code -1073741819; the handlers may be half "
+         "imported\n"},
+        {"copy /y crashed_import.exe handler-import.exe >nul && import-handlers.cmd crash.reg", 1,
          "import-handlers: handler-import.exe stopped with exit code -1073741819; the handlers may be half "
          "imported\n"},
     };
     ASSERT_TRUE(CopyFileA((BinDir() + "\\crashed_import.exe").c_str(), (m_dir + "\\crashed_import.exe").c_str(),
                           FALSE));
+    HANDLE hBig = CreateFileA((m_dir + "\\big.reg").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    SetFilePointer(hBig, 64 * 1024 * 1024 + 1, NULL, FILE_BEGIN);
+    SetEndOfFile(hBig);
+    CloseHandle(hBig);
     std::string output;
     for (const auto& r : refused)
     {
