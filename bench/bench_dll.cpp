@@ -41,7 +41,7 @@ static std::string DllPath()
 // the exit code is the time taken in microseconds, 0 on failure.
 static int LoadOnce()
 {
-    FakeCallback callback;
+    ClientCallback callback;
     double t0 = Seconds();
     HMODULE hModule = LoadLibraryA(DllPath().c_str());
     if (hModule == NULL)
@@ -150,15 +150,15 @@ static int SoakFigures()
         printf("soak: cannot load %s\n", DllPath().c_str());
         return 1;
     }
-    FakeOpenedItem noMatch("nobody@example.com", {0x00, 0x1F, 0xA0, 0x42});
-    FakeOpenedItem match("BENCH@example.com", {0x00, 0x1F, 0xA0, 0x42});
+    OpenedItem noMatch("nobody@example.com", {0x00, 0x1F, 0xA0, 0x42});
+    OpenedItem match("BENCH@example.com", {0x00, 0x1F, 0xA0, 0x42});
     pExt->Install(&noMatch.callback, EECONTEXT_READNOTEMESSAGE, 0);
     void* pv = NULL;
     pExt->QueryInterface(IID_IOutlookExtItemEvents, &pv);
     IOutlookExtItemEvents* pItem = (IOutlookExtItemEvents*)pv;
 
     int cWrong = 0;
-    auto open = [&](FakeOpenedItem* pOpened, HRESULT hrExpected) {
+    auto open = [&](OpenedItem* pOpened, HRESULT hrExpected) {
         if (pItem->OnOpen(&pOpened->callback) != hrExpected)
             cWrong++;
     };

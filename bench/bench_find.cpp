@@ -146,7 +146,7 @@ int main()
     // Each of the three runs about this long in every round.
     const double kRoundSeconds = 0.01;
 
-    FakeOpenedItem item("nobody@example.org");
+    OpenedItem item("nobody@example.org");
 
     printf("%d rounds per N, the three interleaved call by call; median [middle half] of the rounds' median "
            "calls\n",

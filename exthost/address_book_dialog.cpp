@@ -44,7 +44,7 @@ static INT_PTR CALLBACK AddressBookDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, 
     return FALSE;
 }
 
-void AttachAddressBookDialog(FakeAddrBook* pAddrBook)
+void AttachAddressBookDialog(ClientAddrBook* pAddrBook)
 {
     pAddrBook->m_whileShown = [pAddrBook]() {
         // 0 for Cancel, otherwise 1 + the chosen entry.
@@ -53,14 +53,14 @@ void AttachAddressBookDialog(FakeAddrBook* pAddrBook)
         pAddrBook->m_rows.clear();
         if (nChosen <= 0 || nChosen > (INT_PTR)(sizeof(entries) / sizeof(entries[0])))
         {
-            pAddrBook->m_answer = FakeAddrBook::Cancel;
+            pAddrBook->m_answer = ClientAddrBook::Cancel;
             printf("address book: cancelled\n");
         }
         else
         {
-            pAddrBook->m_answer = FakeAddrBook::Entries;
-            pAddrBook->AddRow({FakeProp::Str(PR_DISPLAY_NAME_A, entries[nChosen - 1].szName),
-                               FakeProp::Str(PR_EMAIL_ADDRESS_A, entries[nChosen - 1].szAddress)});
+            pAddrBook->m_answer = ClientAddrBook::Entries;
+            pAddrBook->AddRow({MessageProp::Str(PR_DISPLAY_NAME_A, entries[nChosen - 1].szName),
+                               MessageProp::Str(PR_EMAIL_ADDRESS_A, entries[nChosen - 1].szAddress)});
             printf("address book: chose %s\n", entries[nChosen - 1].szAddress);
         }
         fflush(stdout);

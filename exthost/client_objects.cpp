@@ -3,66 +3,66 @@
 #include <mapicode.h>
 #include <cstring>
 
-FakeProp FakeProp::Str(ULONG tag, const std::string& s)
+MessageProp MessageProp::Str(ULONG tag, const std::string& s)
 {
-    FakeProp p{String8, tag, s, L"", {}, 0, false};
+    MessageProp p{String8, tag, s, L"", {}, 0, false};
     return p;
 }
 
-FakeProp FakeProp::NullStr(ULONG tag)
+MessageProp MessageProp::NullStr(ULONG tag)
 {
-    FakeProp p{PROP_TYPE(tag) == PT_STRING8 ? String8 : Unicode, tag, "", L"", {}, 0, true};
+    MessageProp p{PROP_TYPE(tag) == PT_STRING8 ? String8 : Unicode, tag, "", L"", {}, 0, true};
     return p;
 }
 
-FakeProp FakeProp::WStr(ULONG tag, const std::wstring& s)
+MessageProp MessageProp::WStr(ULONG tag, const std::wstring& s)
 {
-    FakeProp p{Unicode, tag, "", s, {}, 0, false};
+    MessageProp p{Unicode, tag, "", s, {}, 0, false};
     return p;
 }
 
-FakeProp FakeProp::Bin(ULONG tag, const std::vector<BYTE>& b)
+MessageProp MessageProp::Bin(ULONG tag, const std::vector<BYTE>& b)
 {
-    FakeProp p{Binary, tag, "", L"", b, 0, false};
+    MessageProp p{Binary, tag, "", L"", b, 0, false};
     return p;
 }
 
-FakeProp FakeProp::Err(ULONG tag, SCODE sc)
+MessageProp MessageProp::Err(ULONG tag, SCODE sc)
 {
-    FakeProp p{Error, tag, "", L"", {}, sc, false};
+    MessageProp p{Error, tag, "", L"", {}, sc, false};
     return p;
 }
 
-FakeProp FakeProp::Long(ULONG tag, LONG l)
+MessageProp MessageProp::Long(ULONG tag, LONG l)
 {
-    FakeProp p{Number, tag, "", L"", {}, l, false};
+    MessageProp p{Number, tag, "", L"", {}, l, false};
     return p;
 }
 
-void FakeMessage::SetSender(const std::string& sender)
+void ClientMessage::SetSender(const std::string& sender)
 {
     std::wstring wide(sender.size() + 1, L'\0');
     wide.resize(MultiByteToWideChar(CP_ACP, 0, sender.c_str(), -1, &wide[0], (int)wide.size()) - 1);
-    m_props.push_back(FakeProp::Str(PR_SENDER_EMAIL_ADDRESS_A, sender));
-    m_props.push_back(FakeProp::WStr(PR_SENDER_EMAIL_ADDRESS_W, wide));
+    m_props.push_back(MessageProp::Str(PR_SENDER_EMAIL_ADDRESS_A, sender));
+    m_props.push_back(MessageProp::WStr(PR_SENDER_EMAIL_ADDRESS_W, wide));
 }
 
-void FakeMessage::SetSender(const std::wstring& sender)
+void ClientMessage::SetSender(const std::wstring& sender)
 {
     std::string narrow(2 * sender.size() + 1, '\0');
     narrow.resize(WideCharToMultiByte(CP_ACP, 0, sender.c_str(), -1, &narrow[0], (int)narrow.size(), NULL, NULL) - 1);
-    m_props.push_back(FakeProp::Str(PR_SENDER_EMAIL_ADDRESS_A, narrow));
-    m_props.push_back(FakeProp::WStr(PR_SENDER_EMAIL_ADDRESS_W, sender));
+    m_props.push_back(MessageProp::Str(PR_SENDER_EMAIL_ADDRESS_A, narrow));
+    m_props.push_back(MessageProp::WStr(PR_SENDER_EMAIL_ADDRESS_W, sender));
 }
 
-void FakeMessage::SetEntryId(const std::vector<BYTE>& id)
+void ClientMessage::SetEntryId(const std::vector<BYTE>& id)
 {
-    m_props.push_back(FakeProp::Bin(PR_ENTRYID, id));
+    m_props.push_back(MessageProp::Bin(PR_ENTRYID, id));
 }
 
 // Answers as a MAPI store does: one array in MAPI memory, the data of every
 // value allocated with it, PT_ERROR for a property not in the table.
-STDMETHODIMP FakeMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
+STDMETHODIMP ClientMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
                                    LPSPropValue* lppPropArray)
 {
     m_cGetProps++;
@@ -72,10 +72,10 @@ STDMETHODIMP FakeMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags
 
     ULONG cValues = lpPropTagArray->cValues;
     ULONG cbData = 0;
-    std::vector<const FakeProp*> found(cValues, nullptr);
+    std::vector<const MessageProp*> found(cValues, nullptr);
     for (ULONG i = 0; i < cValues; i++)
     {
-        for (const FakeProp& p : m_props)
+        for (const MessageProp& p : m_props)
             if (PROP_ID(p.ulPropTag) == PROP_ID(lpPropTagArray->aulPropTag[i]) &&
                 (found[i] == nullptr || found[i]->ulPropTag != lpPropTagArray->aulPropTag[i]))
                 found[i] = &p;
@@ -92,8 +92,8 @@ STDMETHODIMP FakeMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags
     {
         SPropValue& v = lpValues[i];
         ZeroMemory(&v, sizeof(v));
-        const FakeProp* p = found[i];
-        if (p == nullptr || p->kind == FakeProp::Error)
+        const MessageProp* p = found[i];
+        if (p == nullptr || p->kind == MessageProp::Error)
         {
             v.ulPropTag = PROP_TAG(PT_ERROR, PROP_ID(lpPropTagArray->aulPropTag[i]));
             v.Value.err = p ? p->err : MAPI_E_NOT_FOUND;
@@ -103,24 +103,24 @@ STDMETHODIMP FakeMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags
         v.ulPropTag = p->ulPropTag;
         switch (p->kind)
         {
-        case FakeProp::String8:
+        case MessageProp::String8:
             memcpy(pData, p->strA.c_str(), p->strA.size() + 1);
             v.Value.lpszA = p->fNullPointer ? NULL : (LPSTR)pData;
             pData += p->strA.size() + 1;
             break;
-        case FakeProp::Unicode:
+        case MessageProp::Unicode:
             memcpy(pData, p->strW.c_str(), 2 * (p->strW.size() + 1));
             v.Value.lpszW = p->fNullPointer ? NULL : (LPWSTR)pData;
             pData += 2 * (p->strW.size() + 1);
             break;
-        case FakeProp::Binary:
+        case MessageProp::Binary:
             if (!p->bin.empty())
                 memcpy(pData, p->bin.data(), p->bin.size());
             v.Value.bin.cb = (ULONG)p->bin.size();
             v.Value.bin.lpb = pData;
             pData += p->bin.size();
             break;
-        case FakeProp::Number:
+        case MessageProp::Number:
             v.Value.l = p->err;
             break;
         default:
@@ -135,30 +135,30 @@ STDMETHODIMP FakeMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags
 #define NOT_USED(call) \
     STDMETHODIMP call { return E_NOTIMPL; }
 
-NOT_USED(FakeMessage::GetAttachmentTable(ULONG, LPMAPITABLE*))
-NOT_USED(FakeMessage::OpenAttach(ULONG, LPCIID, ULONG, LPATTACH*))
-NOT_USED(FakeMessage::CreateAttach(LPCIID, ULONG, ULONG*, LPATTACH*))
-NOT_USED(FakeMessage::DeleteAttach(ULONG, ULONG_PTR, LPMAPIPROGRESS, ULONG))
-NOT_USED(FakeMessage::GetRecipientTable(ULONG, LPMAPITABLE*))
-NOT_USED(FakeMessage::ModifyRecipients(ULONG, LPADRLIST))
-NOT_USED(FakeMessage::SubmitMessage(ULONG))
-NOT_USED(FakeMessage::SetReadFlag(ULONG))
+NOT_USED(ClientMessage::GetAttachmentTable(ULONG, LPMAPITABLE*))
+NOT_USED(ClientMessage::OpenAttach(ULONG, LPCIID, ULONG, LPATTACH*))
+NOT_USED(ClientMessage::CreateAttach(LPCIID, ULONG, ULONG*, LPATTACH*))
+NOT_USED(ClientMessage::DeleteAttach(ULONG, ULONG_PTR, LPMAPIPROGRESS, ULONG))
+NOT_USED(ClientMessage::GetRecipientTable(ULONG, LPMAPITABLE*))
+NOT_USED(ClientMessage::ModifyRecipients(ULONG, LPADRLIST))
+NOT_USED(ClientMessage::SubmitMessage(ULONG))
+NOT_USED(ClientMessage::SetReadFlag(ULONG))
 
-STDMETHODIMP FakeCallback::GetVersion(ULONG* lpulVersion, ULONG)
+STDMETHODIMP ClientCallback::GetVersion(ULONG* lpulVersion, ULONG)
 {
     m_cGetVersion++;
     *lpulVersion = m_ulVersion;
     return S_OK;
 }
 
-STDMETHODIMP FakeCallback::GetWindow(HWND* lphwnd)
+STDMETHODIMP ClientCallback::GetWindow(HWND* lphwnd)
 {
     m_cGetWindow++;
     *lphwnd = m_hwnd;
     return m_hrGetWindow;
 }
 
-STDMETHODIMP FakeCallback::GetSession(LPMAPISESSION* lppses, LPADRBOOK* lppab)
+STDMETHODIMP ClientCallback::GetSession(LPMAPISESSION* lppses, LPADRBOOK* lppab)
 {
     m_cGetSession++;
     if (lppses)
@@ -168,7 +168,7 @@ STDMETHODIMP FakeCallback::GetSession(LPMAPISESSION* lppses, LPADRBOOK* lppab)
     return S_OK;
 }
 
-STDMETHODIMP FakeCallback::GetObject(LPMDB* lppmdb, LPMAPIPROP* lppmp)
+STDMETHODIMP ClientCallback::GetObject(LPMDB* lppmdb, LPMAPIPROP* lppmp)
 {
     m_cGetObject++;
     if (FAILED(m_hrGetObject))
@@ -182,20 +182,20 @@ STDMETHODIMP FakeCallback::GetObject(LPMDB* lppmdb, LPMAPIPROP* lppmp)
     return m_hrGetObject;
 }
 
-NOT_USED(FakeCallback::GetMenu(HMENU*))
-NOT_USED(FakeCallback::GetToolbar(ULONG, HWND*))
-NOT_USED(FakeCallback::GetSelectionCount(ULONG*))
-NOT_USED(FakeCallback::GetSelectionItem(ULONG, ULONG*, LPENTRYID*, ULONG*, LPSTR, ULONG, ULONG*, ULONG))
-NOT_USED(FakeCallback::GetMenuPos(ULONG, HMENU*, ULONG*, ULONG*, ULONG))
-NOT_USED(FakeCallback::GetSharedExtsDir(LPSTR, ULONG, ULONG))
-NOT_USED(FakeCallback::GetRecipients(LPADRLIST*))
-NOT_USED(FakeCallback::SetRecipients(LPADRLIST))
-NOT_USED(FakeCallback::GetNewMessageSite(ULONG, LPMAPIFOLDER, IPersistMessage*, LPMESSAGE*, IMAPIMessageSite**,
+NOT_USED(ClientCallback::GetMenu(HMENU*))
+NOT_USED(ClientCallback::GetToolbar(ULONG, HWND*))
+NOT_USED(ClientCallback::GetSelectionCount(ULONG*))
+NOT_USED(ClientCallback::GetSelectionItem(ULONG, ULONG*, LPENTRYID*, ULONG*, LPSTR, ULONG, ULONG*, ULONG))
+NOT_USED(ClientCallback::GetMenuPos(ULONG, HMENU*, ULONG*, ULONG*, ULONG))
+NOT_USED(ClientCallback::GetSharedExtsDir(LPSTR, ULONG, ULONG))
+NOT_USED(ClientCallback::GetRecipients(LPADRLIST*))
+NOT_USED(ClientCallback::SetRecipients(LPADRLIST))
+NOT_USED(ClientCallback::GetNewMessageSite(ULONG, LPMAPIFOLDER, IPersistMessage*, LPMESSAGE*, IMAPIMessageSite**,
                                          IMAPIViewContext**, ULONG))
-NOT_USED(FakeCallback::RegisterModeless(IExchExtModeless*, IExchExtModelessCallback**))
-NOT_USED(FakeCallback::ChooseFolder(_EXCHEXTCHOOSEFOLDER*))
+NOT_USED(ClientCallback::RegisterModeless(IExchExtModeless*, IExchExtModelessCallback**))
+NOT_USED(ClientCallback::ChooseFolder(_EXCHEXTCHOOSEFOLDER*))
 
-STDMETHODIMP FakeAddrBook::Address(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParms, LPADRLIST* lppAdrList)
+STDMETHODIMP ClientAddrBook::Address(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParms, LPADRLIST* lppAdrList)
 {
     m_cAddress++;
     m_ulUIParam = lpulUIParam ? *lpulUIParam : 0;
@@ -233,9 +233,9 @@ STDMETHODIMP FakeAddrBook::Address(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParms,
     lpList->cEntries = cRows;
     for (ULONG r = 0; r < cRows; r++)
     {
-        const std::vector<FakeProp>& props = m_rows[r];
+        const std::vector<MessageProp>& props = m_rows[r];
         ULONG cbData = 0;
-        for (const FakeProp& p : props)
+        for (const MessageProp& p : props)
             cbData += (ULONG)p.strA.size() + 1;
         LPSPropValue lpValues = NULL;
         MAPIAllocateBuffer((ULONG)(props.size() * sizeof(SPropValue)) + cbData, (void**)&lpValues);
@@ -257,25 +257,25 @@ STDMETHODIMP FakeAddrBook::Address(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParms,
     return S_OK;
 }
 
-NOT_USED(FakeAddrBook::OpenEntry(ULONG, LPENTRYID, LPCIID, ULONG, ULONG*, LPUNKNOWN*))
-NOT_USED(FakeAddrBook::CompareEntryIDs(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*))
-NOT_USED(FakeAddrBook::Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*))
-NOT_USED(FakeAddrBook::Unadvise(ULONG))
-NOT_USED(FakeAddrBook::CreateOneOff(LPTSTR, LPTSTR, LPTSTR, ULONG, ULONG*, LPENTRYID*))
-NOT_USED(FakeAddrBook::NewEntry(ULONG_PTR, ULONG, ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG*, LPENTRYID*))
-NOT_USED(FakeAddrBook::ResolveName(ULONG_PTR, ULONG, LPTSTR, LPADRLIST))
-NOT_USED(FakeAddrBook::Details(ULONG*, LPFNDISMISS, LPVOID, ULONG, LPENTRYID, LPFNBUTTON, LPVOID, LPTSTR, ULONG))
-NOT_USED(FakeAddrBook::RecipOptions(ULONG_PTR, ULONG, LPADRENTRY))
-NOT_USED(FakeAddrBook::QueryDefaultRecipOpt(LPTSTR, ULONG, ULONG*, LPSPropValue*))
-NOT_USED(FakeAddrBook::GetPAB(ULONG*, LPENTRYID*))
-NOT_USED(FakeAddrBook::SetPAB(ULONG, LPENTRYID))
-NOT_USED(FakeAddrBook::GetDefaultDir(ULONG*, LPENTRYID*))
-NOT_USED(FakeAddrBook::SetDefaultDir(ULONG, LPENTRYID))
-NOT_USED(FakeAddrBook::GetSearchPath(ULONG, LPSRowSet*))
-NOT_USED(FakeAddrBook::SetSearchPath(ULONG, LPSRowSet))
-NOT_USED(FakeAddrBook::PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST))
+NOT_USED(ClientAddrBook::OpenEntry(ULONG, LPENTRYID, LPCIID, ULONG, ULONG*, LPUNKNOWN*))
+NOT_USED(ClientAddrBook::CompareEntryIDs(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*))
+NOT_USED(ClientAddrBook::Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*))
+NOT_USED(ClientAddrBook::Unadvise(ULONG))
+NOT_USED(ClientAddrBook::CreateOneOff(LPTSTR, LPTSTR, LPTSTR, ULONG, ULONG*, LPENTRYID*))
+NOT_USED(ClientAddrBook::NewEntry(ULONG_PTR, ULONG, ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG*, LPENTRYID*))
+NOT_USED(ClientAddrBook::ResolveName(ULONG_PTR, ULONG, LPTSTR, LPADRLIST))
+NOT_USED(ClientAddrBook::Details(ULONG*, LPFNDISMISS, LPVOID, ULONG, LPENTRYID, LPFNBUTTON, LPVOID, LPTSTR, ULONG))
+NOT_USED(ClientAddrBook::RecipOptions(ULONG_PTR, ULONG, LPADRENTRY))
+NOT_USED(ClientAddrBook::QueryDefaultRecipOpt(LPTSTR, ULONG, ULONG*, LPSPropValue*))
+NOT_USED(ClientAddrBook::GetPAB(ULONG*, LPENTRYID*))
+NOT_USED(ClientAddrBook::SetPAB(ULONG, LPENTRYID))
+NOT_USED(ClientAddrBook::GetDefaultDir(ULONG*, LPENTRYID*))
+NOT_USED(ClientAddrBook::SetDefaultDir(ULONG, LPENTRYID))
+NOT_USED(ClientAddrBook::GetSearchPath(ULONG, LPSRowSet*))
+NOT_USED(ClientAddrBook::SetSearchPath(ULONG, LPSRowSet))
+NOT_USED(ClientAddrBook::PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST))
 
-FakeOpenedItem::FakeOpenedItem(const std::string& sender, const std::vector<BYTE>& entryId)
+OpenedItem::OpenedItem(const std::string& sender, const std::vector<BYTE>& entryId)
 {
     hwndClient = CreateWindowA("STATIC", "client", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
     callback.m_hwnd = hwndClient;
@@ -286,7 +286,7 @@ FakeOpenedItem::FakeOpenedItem(const std::string& sender, const std::vector<BYTE
     message.SetEntryId(entryId);
 }
 
-FakeOpenedItem::~FakeOpenedItem()
+OpenedItem::~OpenedItem()
 {
     if (hwndClient != NULL)
         DestroyWindow(hwndClient);

@@ -34,7 +34,7 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }
 };
 
-// IMAPIProp with every method refused; a double overrides what it answers.
+// IMAPIProp with every method refused; an object overrides what it answers.
 template <class Base>
 class MapiPropObject : public CountedObject<Base>
 {
@@ -64,36 +64,36 @@ public:
 };
 
 // The message store: the check only takes it and releases it.
-typedef CountedObject<IUnknown> FakeMsgStore;
+typedef CountedObject<IUnknown> ClientMsgStore;
 
 // One entry of the message's property table.
-struct FakeProp
+struct MessageProp
 {
     enum Kind { String8, Unicode, Binary, Error, Number } kind;
     ULONG ulPropTag;
     std::string strA;
     std::wstring strW;
     std::vector<BYTE> bin;
-    SCODE err;          // an Error's code, or the number FakeProp::Long made
+    SCODE err;          // an Error's code, or the number MessageProp::Long made
     bool fNullPointer;  // string or binary value whose pointer is null
 
-    static FakeProp Str(ULONG tag, const std::string& s);
-    static FakeProp NullStr(ULONG tag);
-    static FakeProp WStr(ULONG tag, const std::wstring& s);
-    static FakeProp Bin(ULONG tag, const std::vector<BYTE>& b);
-    static FakeProp Err(ULONG tag, SCODE sc);
+    static MessageProp Str(ULONG tag, const std::string& s);
+    static MessageProp NullStr(ULONG tag);
+    static MessageProp WStr(ULONG tag, const std::wstring& s);
+    static MessageProp Bin(ULONG tag, const std::vector<BYTE>& b);
+    static MessageProp Err(ULONG tag, SCODE sc);
     // A 32-bit number: tag's type should be PT_LONG, whatever is asked for.
-    static FakeProp Long(ULONG tag, LONG l);
+    static MessageProp Long(ULONG tag, LONG l);
 };
 
 // A message whose GetProps answers from a table, with values allocated by
 // the real MAPIAllocateBuffer as the client's would be. A tag asked for is
 // answered by the entry with that tag, or else by one with its identifier
 // and another type.
-class FakeMessage : public MapiPropObject<IMessage>
+class ClientMessage : public MapiPropObject<IMessage>
 {
 public:
-    std::vector<FakeProp> m_props;
+    std::vector<MessageProp> m_props;
     HRESULT m_hrGetProps = S_OK;      // a failure here fails the whole call
     HRESULT m_hrWarning = MAPI_W_ERRORS_RETURNED;  // answer when a value is PT_ERROR
     int m_cGetProps = 0;
@@ -120,14 +120,14 @@ public:
 };
 
 // The client's callback for one opened item.
-class FakeCallback : public CountedObject<IExchExtCallback>
+class ClientCallback : public CountedObject<IExchExtCallback>
 {
 public:
     // Scripted answers.
     HWND m_hwnd = NULL;
     HRESULT m_hrGetWindow = S_OK;
     HRESULT m_hrGetObject = S_OK;
-    FakeMsgStore* m_pStore = NULL;      // handed out with a reference
+    ClientMsgStore* m_pStore = NULL;      // handed out with a reference
     IMAPIProp* m_pMessage = NULL;       // handed out with a reference
     ULONG m_ulVersion = 0x000D0000;
     LPMAPISESSION m_pSession = NULL;
@@ -162,7 +162,7 @@ public:
 // hands one out, with the real MAPIAllocateBuffer: the list in one buffer,
 // each row's property values in a buffer of their own, so the caller's
 // row-by-row free is the real one.
-class FakeAddrBook : public MapiPropObject<IAddrBook>
+class ClientAddrBook : public MapiPropObject<IAddrBook>
 {
 public:
     enum Answer { Fail, Cancel, Entries, EmptyList, NullList };
@@ -170,7 +170,7 @@ public:
     // Scripted answer.
     Answer m_answer = Cancel;
     HRESULT m_hrFail = MAPI_E_CALL_FAILED;
-    std::vector<std::vector<FakeProp> > m_rows;   // for Entries
+    std::vector<std::vector<MessageProp> > m_rows;   // for Entries
     std::function<void()> m_whileShown;            // runs inside Address
 
     // What Address was given.
@@ -186,7 +186,7 @@ public:
 
     // Adds a row holding these properties (string values only need a tag
     // and text).
-    void AddRow(const std::vector<FakeProp>& props) { m_rows.push_back(props); }
+    void AddRow(const std::vector<MessageProp>& props) { m_rows.push_back(props); }
 
     STDMETHODIMP OpenEntry(ULONG, LPENTRYID, LPCIID, ULONG, ULONG*, LPUNKNOWN*) override;
     STDMETHODIMP CompareEntryIDs(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*) override;
@@ -211,17 +211,17 @@ public:
 // An item the client opens: a message from sender (none: a new message,
 // which has no sender yet), with entryId, in a store, both handed out by
 // the callback, which gives a window of the client's as its own.
-struct FakeOpenedItem
+struct OpenedItem
 {
-    FakeCallback callback;
-    FakeMsgStore store;
-    FakeMessage message;
+    ClientCallback callback;
+    ClientMsgStore store;
+    ClientMessage message;
     HWND hwndClient;
 
-    explicit FakeOpenedItem(const std::string& sender, const std::vector<BYTE>& entryId = {0x00, 0x1F, 0xA0});
-    ~FakeOpenedItem();
-    FakeOpenedItem(const FakeOpenedItem&) = delete;
-    FakeOpenedItem& operator=(const FakeOpenedItem&) = delete;
+    explicit OpenedItem(const std::string& sender, const std::vector<BYTE>& entryId = {0x00, 0x1F, 0xA0});
+    ~OpenedItem();
+    OpenedItem(const OpenedItem&) = delete;
+    OpenedItem& operator=(const OpenedItem&) = delete;
 };
 
 #endif

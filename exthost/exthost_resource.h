@@ -1,6 +1,6 @@
 // Resource identifiers of exthost's own windows.
-#ifndef EXTHOST_RESOURCE_H
-#define EXTHOST_RESOURCE_H
+#ifndef QUORBIT_EXTHOST_RESOURCE_H
+#define QUORBIT_EXTHOST_RESOURCE_H
 
 #define IDD_HOST_GENERAL        201
 #define IDD_ADDRESS_BOOK        202

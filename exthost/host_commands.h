@@ -1,7 +1,7 @@
 // The two things exthost does as the mail client: open an item, and show
 // the options dialog. Both print what the extension answered.
-#ifndef EXTHOST_HOST_COMMANDS_H
-#define EXTHOST_HOST_COMMANDS_H
+#ifndef QUORBIT_EXTHOST_HOST_COMMANDS_H
+#define QUORBIT_EXTHOST_HOST_COMMANDS_H
 
 #include "extension_loader.h"
 

@@ -108,7 +108,7 @@ void PrintItem(const HostOptions* pOptions, ULONG eecontext)
 
 // Gets an extension object for the context, installs it and asks it for
 // the interfaces the client uses, as the client does.
-Installation InstallExtension(LoadedExtension* pLoaded, FakeOpenedItem* pItem, ULONG eecontext, ULONG ulBuildVersion,
+Installation InstallExtension(LoadedExtension* pLoaded, OpenedItem* pItem, ULONG eecontext, ULONG ulBuildVersion,
                               ItemExtension* pExtension)
 {
     HRESULT hr;
@@ -141,7 +141,7 @@ Installation InstallExtension(LoadedExtension* pLoaded, FakeOpenedItem* pItem, U
 
 // OnOpen and OnOpenComplete, the boxes between them answered with idButton
 // where they ask (0: by the user). Returns what OnOpen answered.
-HRESULT OpenWithExtension(const ItemExtension* pExtension, FakeOpenedItem* pItem, int idButton)
+HRESULT OpenWithExtension(const ItemExtension* pExtension, OpenedItem* pItem, int idButton)
 {
     HRESULT hrOpen;
     ULONG ulFlags;
@@ -169,7 +169,7 @@ HRESULT OpenWithExtension(const ItemExtension* pExtension, FakeOpenedItem* pItem
 
 // Opens the item or not, as hrOpen says; an opened item is read, shown and
 // closed.
-void ShowItem(const ItemExtension* pExtension, FakeOpenedItem* pItem, HRESULT hrOpen)
+void ShowItem(const ItemExtension* pExtension, OpenedItem* pItem, HRESULT hrOpen)
 {
     LPEXCHEXTCALLBACK pCallback = &pItem->callback;
 
@@ -196,7 +196,7 @@ void ShowItem(const ItemExtension* pExtension, FakeOpenedItem* pItem, HRESULT hr
 // Releases the interfaces, then the extension object, and checks that the
 // extension gave back every reference to the item. Returns false when it
 // kept one.
-bool ReleaseExtension(ItemExtension* pExtension, const FakeOpenedItem* pItem)
+bool ReleaseExtension(ItemExtension* pExtension, const OpenedItem* pItem)
 {
     if (pExtension->pItemEvents != NULL)
         printf("  release IOutlookExtItemEvents -> %lu\n", pExtension->pItemEvents->Release());
@@ -231,7 +231,7 @@ int OpenItem(LoadedExtension* pLoaded, const HostOptions* pOptions)
         return 2;
     }
     // A new message has no sender until it is sent.
-    FakeOpenedItem item(pOptions->fCompose ? "" : pOptions->szFrom, entryId);
+    OpenedItem item(pOptions->fCompose ? "" : pOptions->szFrom, entryId);
     item.callback.m_ulVersion = pOptions->ulBuildVersion;
     PrintItem(pOptions, eecontext);
     switch (InstallExtension(pLoaded, &item, eecontext, pOptions->ulBuildVersion, &extension))

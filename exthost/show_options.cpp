@@ -42,8 +42,8 @@ void CALLBACK CloseSheet(HWND, UINT, UINT_PTR idEvent, DWORD)
 
 int ShowOptions(LoadedExtension* pLoaded, const HostOptions* pOptions)
 {
-    FakeCallback callback;
-    FakeAddrBook addrBook;
+    ClientCallback callback;
+    ClientAddrBook addrBook;
     ULONG eecontext = pOptions->eecontext != 0 ? pOptions->eecontext : EECONTEXT_PROPERTYSHEETS;
     IExchExt* pExt = NULL;
     IExchExtPropertySheets* pSheets = NULL;

@@ -54,10 +54,10 @@ protected:
     }
 
     // A message without a sender until a test gives it one.
-    FakeOpenedItem m_item{""};
-    FakeCallback& m_callback = m_item.callback;
-    FakeMsgStore& m_store = m_item.store;
-    FakeMessage& m_message = m_item.message;
+    OpenedItem m_item{""};
+    ClientCallback& m_callback = m_item.callback;
+    ClientMsgStore& m_store = m_item.store;
+    ClientMessage& m_message = m_item.message;
     HWND m_hwnd = m_item.hwndClient;
     LPEXCHEXT m_pExt = nullptr;
     IOutlookExtItemEvents* m_pItemEvents = nullptr;

@@ -6,7 +6,7 @@
 namespace {
 
 // Records what Install passes to GetVersion and GetSession.
-class RecordingCallback : public FakeCallback
+class RecordingCallback : public ClientCallback
 {
 public:
     ULONG m_ulVersionFlags = 0xdeadbeef;
@@ -23,7 +23,7 @@ public:
             m_cGetVersion++;
             return m_hrGetVersion;
         }
-        return FakeCallback::GetVersion(lpulVersion, ulFlags);
+        return ClientCallback::GetVersion(lpulVersion, ulFlags);
     }
     STDMETHODIMP GetSession(LPMAPISESSION* lppses, LPADRBOOK* lppab) override
     {
@@ -34,7 +34,7 @@ public:
             m_cGetSession++;
             return m_hrGetSession;
         }
-        return FakeCallback::GetSession(lppses, lppab);
+        return ClientCallback::GetSession(lppses, lppab);
     }
 };
 
@@ -136,7 +136,7 @@ TEST(Install, NullCallbackIsRefused)
 
 TEST(Install, FlagsAreNotExamined)
 {
-    FakeCallback callback;
+    ClientCallback callback;
     LPEXCHEXT pExt = NewExtension();
     ASSERT_NE(pExt, nullptr);
     EXPECT_EQ(pExt->Install(&callback, EECONTEXT_SENDNOTEMESSAGE, 0xFFFFFFFF), S_OK);
@@ -148,7 +148,7 @@ TEST(Install, FlagsAreNotExamined)
 // in the property-sheets context.
 TEST(Install, ContextIsKeptEvenWhenTheVersionFails)
 {
-    FakeCallback callback;
+    ClientCallback callback;
     callback.m_ulVersion = 0x000C0000;
     LPEXCHEXT pExt = NewExtension();
     ASSERT_NE(pExt, nullptr);
@@ -181,7 +181,7 @@ TEST(EntryPoint, EachCallGivesANewObjectWithCountOne)
 
     EXPECT_EQ(pFirst->Release(), 0u);
     EXPECT_EQ(CountOf(pSecond), 1u);
-    FakeCallback callback;
+    ClientCallback callback;
     EXPECT_EQ(pSecond->Install(&callback, EECONTEXT_READNOTEMESSAGE, 0), S_OK);
     EXPECT_EQ(pSecond->Release(), 0u);
 }

@@ -32,7 +32,7 @@ void Churn()
 // Calls one method that only the right kind of object answers so.
 void ExpectAlive(IUnknown* pUnk, const IID& riid)
 {
-    FakeCallback callback;
+    ClientCallback callback;
     if (riid == IID_IExchExtPropertySheets)
     {
         IExchExtPropertySheets* pSheets = static_cast<IExchExtPropertySheets*>(pUnk);

@@ -36,7 +36,7 @@ TEST(PageDialogs, Comdlg32IsNotAnImportOfTheModule)
 class OptionsPage
 {
 public:
-    bool Open(FakeCallback* pCallback)
+    bool Open(ClientCallback* pCallback)
     {
         ULONG cPages = 0;
         m_pExt = NewExtension();
@@ -69,7 +69,7 @@ private:
 TEST(PageDialogs, BrowseOpensTheFileDialogThroughTheDll)
 {
     ResetStore();
-    FakeCallback callback;
+    ClientCallback callback;
     OptionsPage page;
     ASSERT_TRUE(page.Open(&callback));
     {
@@ -94,7 +94,7 @@ TEST(PageDialogs, AddStartsFromTheHandlerTheLastCheckMatched)
 {
     ResetStore();
     StoreHandler("Orders", "orders@example.com", "c:\\orders.exe", /*confirm*/ 1);
-    FakeOpenedItem item("orders@example.com");
+    OpenedItem item("orders@example.com");
     LPEXCHEXT pExt = InstalledExtension(EECONTEXT_READNOTEMESSAGE);
     ASSERT_NE(pExt, nullptr);
     IUnknown* pEvents = Ask(pExt, IID_IOutlookExtItemEvents);
@@ -134,9 +134,9 @@ protected:
         ResetStore();
     }
     // Installs a new extension object with a callback that offers pBook.
-    HRESULT InstallWith(FakeAddrBook* pBook, ULONG eecontext, ULONG ulVersion = 0x000D0000)
+    HRESULT InstallWith(ClientAddrBook* pBook, ULONG eecontext, ULONG ulVersion = 0x000D0000)
     {
-        FakeCallback callback;
+        ClientCallback callback;
         callback.m_pAdrBook = pBook;
         callback.m_ulVersion = ulVersion;
         LPEXCHEXT pExt = NewExtension();
@@ -151,7 +151,7 @@ protected:
         // callback fails GetSession, clearing the out values as a failing
         // COM call does.
         OptionsPage page;
-        struct NoSessionCallback : FakeCallback
+        struct NoSessionCallback : ClientCallback
         {
             STDMETHODIMP GetSession(LPMAPISESSION* lppses, LPADRBOOK* lppab) override
             {
@@ -171,8 +171,8 @@ protected:
         driver.ExpectScriptRan();
     }
 
-    FakeAddrBook m_bookA;
-    FakeAddrBook m_bookB;
+    ClientAddrBook m_bookA;
+    ClientAddrBook m_bookB;
 };
 
 TEST_F(SenderBrowseThroughTheDll, UsesTheAddressBookOfTheLastInstall)

@@ -70,7 +70,7 @@ protected:
     LPEXCHEXT m_pExt = nullptr;
     IExchExtPropertySheets* m_pSheets = nullptr;
     PROPSHEETPAGEA m_records[2];
-    FakeCallback m_callback;
+    ClientCallback m_callback;
 };
 
 TEST_F(PropertySheets, GetPagesDescribesTheMessageHandlersPage)

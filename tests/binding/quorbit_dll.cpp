@@ -20,7 +20,7 @@ LPEXCHEXT NewExtension()
 
 LPEXCHEXT InstalledExtension(ULONG eecontext)
 {
-    FakeCallback callback;
+    ClientCallback callback;
     LPEXCHEXT pExt = NewExtension();
     if (pExt != NULL)
         pExt->Install(&callback, eecontext, 0);

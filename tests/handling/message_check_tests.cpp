@@ -20,10 +20,10 @@ const char* const kQuestion = "Do you want to process this document?";
 class MessageCheck : public ::testing::Test
 {
 protected:
-    FakeOpenedItem m_item{kSender};
-    FakeCallback& m_callback = m_item.callback;
-    FakeMsgStore& m_store = m_item.store;
-    FakeMessage& m_message = m_item.message;
+    OpenedItem m_item{kSender};
+    ClientCallback& m_callback = m_item.callback;
+    ClientMsgStore& m_store = m_item.store;
+    ClientMessage& m_message = m_item.message;
     HWND m_hwndHost = m_item.hwndClient;
     std::string m_recording;
 
@@ -97,7 +97,7 @@ TEST_F(MessageCheck, UnreadableSenderOrStoreIsAFailureWithoutABox)
     // A sender answered as a number is unreadable too.
     m_message.m_hrGetProps = S_OK;
     m_message.m_props.clear();
-    m_message.m_props.push_back(FakeProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_SENDER_EMAIL_ADDRESS)), 0x1234));
+    m_message.m_props.push_back(MessageProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_SENDER_EMAIL_ADDRESS)), 0x1234));
     m_message.SetEntryId({0x00});
     EXPECT_EQ(E_FAIL, CheckMessage(&m_callback));
 
@@ -240,7 +240,7 @@ TEST_F(MessageCheck, UnreadableEntryIdIsReportedAndTheItemOpens)
     EXPECT_EQ(m_hwndHost, boxes.boxes[0].owner);
 
     // One answered as a number is no more readable.
-    m_message.m_props.push_back(FakeProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_ENTRYID)), 0x40));
+    m_message.m_props.push_back(MessageProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_ENTRYID)), 0x40));
     EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
     ASSERT_EQ(2u, boxes.boxes.size());
     EXPECT_EQ("Error 80004005 in Message Handling\nAn error occured while processing the message.",
@@ -386,7 +386,7 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         if (row.sender != NULL)
             m_message.SetSender(std::wstring(row.sender));
         else
-            m_message.m_props.push_back(FakeProp::Str(PR_SENDER_EMAIL_ADDRESS_A, kSender));
+            m_message.m_props.push_back(MessageProp::Str(PR_SENDER_EMAIL_ADDRESS_A, kSender));
         m_message.SetEntryId(id);
         m_recording = PrepareRecording();
         BoxAnswerer boxes;
@@ -502,7 +502,7 @@ TEST_F(MessageCheck, EntryIdTooLongForAnyCommandLineIsRefusedWithAReport)
 TEST_F(MessageCheck, ASecondCheckWhileTheFirstAsksIsRefused)
 {
     StoreOrders(RecorderPath(), 1, 1, 0);
-    FakeOpenedItem nested(kSender, {0x01});
+    OpenedItem nested(kSender, {0x01});
     HRESULT hrNested = E_UNEXPECTED;
     std::string senderDuringBox;
 

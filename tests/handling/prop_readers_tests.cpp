@@ -16,8 +16,8 @@ void* const SENTINEL = (void*)0xdeadbeef;
 
 TEST(GetPropString, CopiesEightBitTextWithTerminator)
 {
-    FakeMessage msg;
-    msg.m_props.push_back(FakeProp::Str(PR_TEST_STRING, "abcde"));
+    ClientMessage msg;
+    msg.m_props.push_back(MessageProp::Str(PR_TEST_STRING, "abcde"));
     ULONG cb = 0xdeadbeef;
     void* pv = SENTINEL;
 
@@ -33,8 +33,8 @@ TEST(GetPropString, EmptyAndNullTextsGiveTheTerminatorAlone)
 {
     for (bool fNull : {false, true})
     {
-        FakeMessage msg;
-        msg.m_props.push_back(fNull ? FakeProp::NullStr(PR_TEST_STRING) : FakeProp::Str(PR_TEST_STRING, ""));
+        ClientMessage msg;
+        msg.m_props.push_back(fNull ? MessageProp::NullStr(PR_TEST_STRING) : MessageProp::Str(PR_TEST_STRING, ""));
         ULONG cb = 0;
         void* pv = NULL;
         ASSERT_EQ(S_OK, GetPropString(&msg, PR_TEST_STRING, &cb, &pv));
@@ -46,9 +46,9 @@ TEST(GetPropString, EmptyAndNullTextsGiveTheTerminatorAlone)
 
 TEST(GetPropString, WideTagsAreMeasuredInWideCharacters)
 {
-    FakeMessage msg;
-    msg.m_props.push_back(FakeProp::WStr(PR_TEST_UNICODE, L"xyz"));
-    msg.m_props.push_back(FakeProp::WStr(PROP_TAG(PT_UNICODE, 0x6703), L""));
+    ClientMessage msg;
+    msg.m_props.push_back(MessageProp::WStr(PR_TEST_UNICODE, L"xyz"));
+    msg.m_props.push_back(MessageProp::WStr(PROP_TAG(PT_UNICODE, 0x6703), L""));
     ULONG cb = 0;
     void* pv = NULL;
 
@@ -84,18 +84,18 @@ class ReaderFailures : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(ReaderFailures, AreSortedIntoTheirResultCodes)
 {
     const FailureCase& c = GetParam();
-    FakeMessage msg;
+    ClientMessage msg;
     msg.m_hrGetProps = c.hrWhole;
     msg.m_hrWarning = c.hrWarning;
     if (c.fNumber)
     {
-        msg.m_props.push_back(FakeProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_TEST_STRING)), c.scValue));
-        msg.m_props.push_back(FakeProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_TEST_BINARY)), c.scValue));
+        msg.m_props.push_back(MessageProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_TEST_STRING)), c.scValue));
+        msg.m_props.push_back(MessageProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_TEST_BINARY)), c.scValue));
     }
     else if (c.scValue != 0)
     {
-        msg.m_props.push_back(FakeProp::Err(PR_TEST_STRING, c.scValue));
-        msg.m_props.push_back(FakeProp::Err(PR_TEST_BINARY, c.scValue));
+        msg.m_props.push_back(MessageProp::Err(PR_TEST_STRING, c.scValue));
+        msg.m_props.push_back(MessageProp::Err(PR_TEST_BINARY, c.scValue));
     }
 
     ULONG cb = 0xdeadbeef;
@@ -130,8 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(GetPropBinaryAsString, WritesUpperCaseHexInByteOrder)
 {
-    FakeMessage msg;
-    msg.m_props.push_back(FakeProp::Bin(PR_TEST_BINARY, {0x00, 0x1F, 0xA0}));
+    ClientMessage msg;
+    msg.m_props.push_back(MessageProp::Bin(PR_TEST_BINARY, {0x00, 0x1F, 0xA0}));
     ULONG cb = 0;
     void* pv = NULL;
 
@@ -143,8 +143,8 @@ TEST(GetPropBinaryAsString, WritesUpperCaseHexInByteOrder)
 
 TEST(GetPropBinaryAsString, EmptyValueGivesTwoBytesStartingWithTheTerminator)
 {
-    FakeMessage msg;
-    msg.m_props.push_back(FakeProp::Bin(PR_TEST_BINARY, {}));
+    ClientMessage msg;
+    msg.m_props.push_back(MessageProp::Bin(PR_TEST_BINARY, {}));
     ULONG cb = 0;
     void* pv = NULL;
 
@@ -159,8 +159,8 @@ TEST(GetPropBinaryAsString, LongEntryIdentifierIsConvertedWhole)
     std::vector<BYTE> id(300);
     for (size_t i = 0; i < id.size(); i++)
         id[i] = (BYTE)(i * 7);
-    FakeMessage msg;
-    msg.m_props.push_back(FakeProp::Bin(PR_TEST_BINARY, id));
+    ClientMessage msg;
+    msg.m_props.push_back(MessageProp::Bin(PR_TEST_BINARY, id));
     ULONG cb = 0;
     void* pv = NULL;
 
@@ -177,11 +177,11 @@ TEST(GetPropBinaryAsString, LongEntryIdentifierIsConvertedWhole)
 // Both readers free the value array on every exit: many reads, no growth.
 TEST(PropReaders, FreeTheValueArrayOnEveryExit)
 {
-    FakeMessage found;
-    found.m_props.push_back(FakeProp::Str(PR_TEST_STRING, std::string(500, 'x')));
-    found.m_props.push_back(FakeProp::Bin(PR_TEST_BINARY, std::vector<BYTE>(500, 1)));
-    FakeMessage failing;
-    failing.m_props.push_back(FakeProp::Err(PR_TEST_STRING, MAPI_E_NOT_ENOUGH_MEMORY));
+    ClientMessage found;
+    found.m_props.push_back(MessageProp::Str(PR_TEST_STRING, std::string(500, 'x')));
+    found.m_props.push_back(MessageProp::Bin(PR_TEST_BINARY, std::vector<BYTE>(500, 1)));
+    ClientMessage failing;
+    failing.m_props.push_back(MessageProp::Err(PR_TEST_STRING, MAPI_E_NOT_ENOUGH_MEMORY));
 
     auto readAll = [&]() {
         ULONG cb;

@@ -200,7 +200,7 @@ TEST_P(InstallScripts, InstallRegistersTheFolderAndTheClientLoadsIt)
     EXPECT_EQ(loaded.wOrdinal, 1);
     LPEXCHEXT pExt = loaded.pfnEntryPoint();
     ASSERT_NE(pExt, nullptr);
-    FakeCallback callback;
+    ClientCallback callback;
     EXPECT_EQ(pExt->Install(&callback, EECONTEXT_READNOTEMESSAGE, 0), S_OK);
     EXPECT_EQ(pExt->Release(), 0u);
     FreeLibrary(loaded.hModule);

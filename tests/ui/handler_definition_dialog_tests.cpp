@@ -476,7 +476,7 @@ protected:
     // Browses for the sender in a dialog for handler "Pick" and answers
     // with what the book is scripted to (NULL: the client gave none);
     // returns the sender field after.
-    std::string Browse(FakeAddrBook* pBook)
+    std::string Browse(ClientAddrBook* pBook)
     {
         StoreHandler("Pick", "before@example.com", "c:\\pick.exe");
         lpAdrbook = pBook;
@@ -495,7 +495,7 @@ protected:
     HWND hDlgSeen = NULL;
 };
 
-FakeProp Email(const std::string& s) { return FakeProp::Str(PR_EMAIL_ADDRESS_A, s); }
+MessageProp Email(const std::string& s) { return MessageProp::Str(PR_EMAIL_ADDRESS_A, s); }
 
 // Whether a buffer from MAPIAllocateBuffer is still held: the process heap
 // block that holds it is busy.
@@ -521,9 +521,9 @@ bool HeapBlockBusy(void* pv)
 
 TEST_F(SenderBrowse, TheFirstEntrysAddressGoesIntoTheFieldAndTheListIsFreed)
 {
-    FakeAddrBook book;
-    book.m_answer = FakeAddrBook::Entries;
-    book.AddRow({FakeProp::Str(PR_DISPLAY_NAME_A, "Ann Example"), Email("ann@example.com")});
+    ClientAddrBook book;
+    book.m_answer = ClientAddrBook::Entries;
+    book.AddRow({MessageProp::Str(PR_DISPLAY_NAME_A, "Ann Example"), Email("ann@example.com")});
     book.AddRow({Email("bob@example.com")});
 
     EXPECT_EQ("ann@example.com", Browse(&book));
@@ -554,22 +554,22 @@ TEST_F(SenderBrowse, NothingChosenLeavesTheFieldAsItWas)
     struct Case
     {
         const char* what;
-        FakeAddrBook::Answer answer;
-        std::vector<FakeProp> row;
+        ClientAddrBook::Answer answer;
+        std::vector<MessageProp> row;
         bool fBook;
     } cases[] = {
-        {"cancel", FakeAddrBook::Cancel, {}, true},
-        {"failure", FakeAddrBook::Fail, {}, true},
-        {"empty list", FakeAddrBook::EmptyList, {}, true},
-        {"null list", FakeAddrBook::NullList, {}, true},
-        {"entry without address", FakeAddrBook::Entries, {FakeProp::Str(PR_DISPLAY_NAME_A, "No Mail")}, true},
-        {"address without text", FakeAddrBook::Entries, {FakeProp::NullStr(PR_EMAIL_ADDRESS_A)}, true},
-        {"no address book", FakeAddrBook::Cancel, {}, false},
+        {"cancel", ClientAddrBook::Cancel, {}, true},
+        {"failure", ClientAddrBook::Fail, {}, true},
+        {"empty list", ClientAddrBook::EmptyList, {}, true},
+        {"null list", ClientAddrBook::NullList, {}, true},
+        {"entry without address", ClientAddrBook::Entries, {MessageProp::Str(PR_DISPLAY_NAME_A, "No Mail")}, true},
+        {"address without text", ClientAddrBook::Entries, {MessageProp::NullStr(PR_EMAIL_ADDRESS_A)}, true},
+        {"no address book", ClientAddrBook::Cancel, {}, false},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.what);
-        FakeAddrBook book;
+        ClientAddrBook book;
         book.m_answer = c.answer;
         if (!c.row.empty())
             book.AddRow(c.row);

@@ -216,7 +216,7 @@ TEST_F(MessageHandlersPage, ACheckWaitingInItsBoxKeepsItsHandlerWhileTheUserOpen
         ResetStore();
         StoreHandler("Orders", "orders@example.com", RecorderPath(), !dwDebug, 1, dwDebug);
         StoreHandler("Other", "other@example.com", "Z:\\nowhere\\other.exe", 0, 0, 0);
-        FakeOpenedItem item("orders@example.com");
+        OpenedItem item("orders@example.com");
         std::string recording = PrepareRecording();
 
         answerer.Answer(dwDebug ? IDOK : IDYES);
