@@ -14,53 +14,56 @@ const ULONG PR_TEST_BINARY = PROP_TAG(PT_BINARY, 0x6702);
 
 void* const SENTINEL = (void*)0xdeadbeef;
 
-TEST(GetPropString, CopiesEightBitTextWithTerminator)
+// What each reader gives for a value: its buffer's size, and the text that
+// starts it, terminator included: the text whole for a string; for bytes,
+// two hexadecimal digits each (the buffer has one byte to spare). Strings
+// are asked for as the tag says, 8-bit or wide.
+TEST(PropReaders, CopyTheValueIntoABufferOfItsOwnSize)
 {
-    ClientMessage msg;
-    msg.m_props.push_back(MessageProp::Str(PR_TEST_STRING, "abcde"));
-    ULONG cb = 0xdeadbeef;
-    void* pv = SENTINEL;
-
-    ASSERT_EQ(S_OK, GetPropString(&msg, PR_TEST_STRING, &cb, &pv));
-    EXPECT_EQ(6u, cb);
-    ASSERT_NE(nullptr, pv);
-    EXPECT_EQ(0, memcmp(pv, "abcde", 6));
-    EXPECT_EQ(0u, msg.m_ulLastFlags) << "strings must be asked for as 8-bit text";
-    MAPIFreeBuffer(pv);
-}
-
-TEST(GetPropString, EmptyAndNullTextsGiveTheTerminatorAlone)
-{
-    for (bool fNull : {false, true})
+    std::vector<BYTE> id(300);
+    for (size_t i = 0; i < id.size(); i++)
+        id[i] = (BYTE)(i * 7);
+    std::string idHex;
+    for (BYTE b : id)
     {
+        char sz[3];
+        wsprintfA(sz, "%02X", b);
+        idHex += sz;
+    }
+    const struct
+    {
+        const char* szWhat;
+        MessageProp prop;
+        ULONG cb;
+        std::string text;  // terminator included
+    } cases[] = {
+        {"8-bit text", MessageProp::Str(PR_TEST_STRING, "abcde"), 6, std::string("abcde", 6)},
+        {"empty text", MessageProp::Str(PR_TEST_STRING, ""), 1, std::string(1, '\0')},
+        {"text without a pointer", MessageProp::NullStr(PR_TEST_STRING), 1, std::string(1, '\0')},
+        {"wide text", MessageProp::WStr(PR_TEST_UNICODE, L"xyz"), 8, std::string((const char*)L"xyz", 8)},
+        {"empty wide text", MessageProp::WStr(PR_TEST_UNICODE, L""), 2, std::string(2, '\0')},
+        {"bytes in upper-case hexadecimal", MessageProp::Bin(PR_TEST_BINARY, {0x00, 0x1F, 0xA0}), 8,
+         std::string("001FA0", 7)},
+        {"no bytes", MessageProp::Bin(PR_TEST_BINARY, {}), 2, std::string(1, '\0')},
+        // Real stores' entry ids run to 150 bytes.
+        {"a long entry id, whole", MessageProp::Bin(PR_TEST_BINARY, id), 602, idHex + std::string(1, '\0')},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.szWhat);
         ClientMessage msg;
-        msg.m_props.push_back(fNull ? MessageProp::NullStr(PR_TEST_STRING) : MessageProp::Str(PR_TEST_STRING, ""));
-        ULONG cb = 0;
-        void* pv = NULL;
-        ASSERT_EQ(S_OK, GetPropString(&msg, PR_TEST_STRING, &cb, &pv));
-        EXPECT_EQ(1u, cb);
-        EXPECT_EQ('\0', *(char*)pv);
+        msg.m_props.push_back(c.prop);
+        ULONG cb = 0xdeadbeef;
+        void* pv = SENTINEL;
+        if (PROP_TYPE(c.prop.ulPropTag) == PT_BINARY)
+            ASSERT_EQ(S_OK, GetPropBinaryAsString(&msg, c.prop.ulPropTag, &cb, &pv));
+        else
+            ASSERT_EQ(S_OK, GetPropString(&msg, c.prop.ulPropTag, &cb, &pv));
+        ASSERT_EQ(c.cb, cb);
+        EXPECT_EQ(c.text, std::string((const char*)pv, c.text.size()));
+        EXPECT_EQ(0u, msg.m_ulLastFlags) << "asked for as the tag says";
         MAPIFreeBuffer(pv);
     }
-}
-
-TEST(GetPropString, WideTagsAreMeasuredInWideCharacters)
-{
-    ClientMessage msg;
-    msg.m_props.push_back(MessageProp::WStr(PR_TEST_UNICODE, L"xyz"));
-    msg.m_props.push_back(MessageProp::WStr(PROP_TAG(PT_UNICODE, 0x6703), L""));
-    ULONG cb = 0;
-    void* pv = NULL;
-
-    ASSERT_EQ(S_OK, GetPropString(&msg, PR_TEST_UNICODE, &cb, &pv));
-    EXPECT_EQ(8u, cb);
-    EXPECT_EQ(0, memcmp(pv, L"xyz", 8));
-    MAPIFreeBuffer(pv);
-
-    ASSERT_EQ(S_OK, GetPropString(&msg, PROP_TAG(PT_UNICODE, 0x6703), &cb, &pv));
-    EXPECT_EQ(2u, cb);
-    EXPECT_EQ(0, memcmp(pv, L"", 2));
-    MAPIFreeBuffer(pv);
 }
 
 // The failures of both readers, which clear their outputs.
@@ -127,52 +130,6 @@ INSTANTIATE_TEST_SUITE_P(
         // as asked, the number would be taken for a pointer.
         FailureCase{"ValueOfAnotherType", S_OK, 0x40, S_OK, E_FAIL, true}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
-
-TEST(GetPropBinaryAsString, WritesUpperCaseHexInByteOrder)
-{
-    ClientMessage msg;
-    msg.m_props.push_back(MessageProp::Bin(PR_TEST_BINARY, {0x00, 0x1F, 0xA0}));
-    ULONG cb = 0;
-    void* pv = NULL;
-
-    ASSERT_EQ(S_OK, GetPropBinaryAsString(&msg, PR_TEST_BINARY, &cb, &pv));
-    EXPECT_EQ(8u, cb);
-    EXPECT_STREQ("001FA0", (char*)pv);
-    MAPIFreeBuffer(pv);
-}
-
-TEST(GetPropBinaryAsString, EmptyValueGivesTwoBytesStartingWithTheTerminator)
-{
-    ClientMessage msg;
-    msg.m_props.push_back(MessageProp::Bin(PR_TEST_BINARY, {}));
-    ULONG cb = 0;
-    void* pv = NULL;
-
-    ASSERT_EQ(S_OK, GetPropBinaryAsString(&msg, PR_TEST_BINARY, &cb, &pv));
-    EXPECT_EQ(2u, cb);
-    EXPECT_EQ('\0', *(char*)pv);
-    MAPIFreeBuffer(pv);
-}
-
-TEST(GetPropBinaryAsString, LongEntryIdentifierIsConvertedWhole)
-{
-    std::vector<BYTE> id(300);
-    for (size_t i = 0; i < id.size(); i++)
-        id[i] = (BYTE)(i * 7);
-    ClientMessage msg;
-    msg.m_props.push_back(MessageProp::Bin(PR_TEST_BINARY, id));
-    ULONG cb = 0;
-    void* pv = NULL;
-
-    ASSERT_EQ(S_OK, GetPropBinaryAsString(&msg, PR_TEST_BINARY, &cb, &pv));
-    EXPECT_EQ(602u, cb);
-    std::string hex = (char*)pv;
-    ASSERT_EQ(600u, hex.size());
-    char sz[3];
-    wsprintfA(sz, "%02X", id[299]);
-    EXPECT_EQ(sz, hex.substr(598));
-    MAPIFreeBuffer(pv);
-}
 
 // Both readers free the value array on every exit: many reads, no growth.
 TEST(PropReaders, FreeTheValueArrayOnEveryExit)
