@@ -8,6 +8,7 @@
 // The matching handler's program is this program with --exit, which ends
 // at once.
 #include "bench_clock.h"
+#include "recorder_client.h"
 #include "resource_usage.h"
 #include "client_objects.h"
 #include "test_registry.h"
@@ -24,17 +25,9 @@
 #define OTHER_HANDLERS 5
 #define HANDLE_SLACK 32
 
-static std::string ModuleDir()
-{
-    char sz[MAX_PATH];
-    GetModuleFileNameA(NULL, sz, MAX_PATH);
-    std::string s = sz;
-    return s.substr(0, s.find_last_of('\\'));
-}
-
 static std::string DllPath()
 {
-    return ModuleDir() + "\\Quorbit.dll";
+    return BinDir() + "\\Quorbit.dll";
 }
 
 // Loads the DLL as the client does and installs one extension object;
@@ -57,7 +50,7 @@ static int LoadOnce()
 
 static DWORD RunChild(const char* szArgs)
 {
-    std::string cmd = "\"" + ModuleDir() + "\\bench_dll.exe\" " + szArgs;
+    std::string cmd = "\"" + BinDir() + "\\bench_dll.exe\" " + szArgs;
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
     DWORD dwExit = 0;
@@ -131,7 +124,7 @@ static int LoadFigures()
 static int SoakFigures()
 {
     int rc = 0;
-    std::string program = "\"" + ModuleDir() + "\\bench_dll.exe\" --exit";
+    std::string program = "\"" + BinDir() + "\\bench_dll.exe\" --exit";
     ResetStore();
     for (int i = 0; i < OTHER_HANDLERS; i++)
     {

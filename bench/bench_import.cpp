@@ -5,6 +5,8 @@
 //     them (UTF-16), and 10,000 again: the time grows with the file, no
 //     faster;
 //  2. 5,000 keys 500 levels deep, sharing their first 499 (REGEDIT4).
+#include "bench_clock.h"
+#include "recorder_client.h"
 #include "test_registry.h"
 #include <psapi.h>
 #include <algorithm>
@@ -12,22 +14,12 @@
 #include <cstring>
 #include <string>
 
-static double Seconds()
-{
-    static LARGE_INTEGER freq;
-    LARGE_INTEGER t;
-    if (freq.QuadPart == 0)
-        QueryPerformanceFrequency(&freq);
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)freq.QuadPart;
-}
-
-static std::string Here(const char* szFile)
+// A file of the benchmark's own, in the temporary folder.
+static std::string Scratch(const char* szFile)
 {
     char sz[MAX_PATH];
-    GetModuleFileNameA(NULL, sz, MAX_PATH);
-    std::string s = sz;
-    return s.substr(0, s.find_last_of('\\') + 1) + szFile;
+    GetTempPathA(MAX_PATH, sz);
+    return std::string(sz) + szFile;
 }
 
 #define ROOT "HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorbit\\Message Handlers"
@@ -66,13 +58,13 @@ static std::string DeepKeys(int cKeys, int cLevels)
 // Imports text from a file of its own; prints the figures.
 static void Measure(const char* szWhat, const std::string& text, bool fUtf16)
 {
-    const std::string file = Here("bench-import.reg");
-    const std::string out = Here("bench-import.txt");
+    const std::string file = Scratch("bench-import.reg");
+    const std::string out = Scratch("bench-import.txt");
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
     PROCESS_MEMORY_COUNTERS pmc;
-    std::string cmd = "\"" + Here("handler-import.exe") + "\" \"" + file + "\"";
+    std::string cmd = "\"" + BinDir() + "\\handler-import.exe\" \"" + file + "\"";
     DWORD dwExit = 99;
     char szSaid[4096] = "";
     DWORD cbSaid = 0;
