@@ -37,7 +37,10 @@ bool RunCommand(const std::string& cmdLine, const std::string& dir, std::string*
     PROCESS_INFORMATION pi;
     std::vector<char> buf(cmdLine.begin(), cmdLine.end());
     buf.push_back('\0');
-    BOOL fStarted = CreateProcessA(NULL, buf.data(), NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL,
+    // In a job of its own, so that a hung program ends with whatever it
+    // started (a script's reg.exe waiting for an answer).
+    HANDLE hJob = CreateJobObjectA(NULL, NULL);
+    BOOL fStarted = CreateProcessA(NULL, buf.data(), NULL, NULL, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED, NULL,
                                    dir.empty() ? NULL : dir.c_str(), &si, &pi);
     CloseHandle(hWrite);
     if (hInput != INVALID_HANDLE_VALUE)
@@ -45,8 +48,12 @@ bool RunCommand(const std::string& cmdLine, const std::string& dir, std::string*
     if (!fStarted)
     {
         CloseHandle(hRead);
+        CloseHandle(hJob);
         return false;
     }
+    if (hJob != NULL)
+        AssignProcessToJobObject(hJob, pi.hProcess);
+    ResumeThread(pi.hThread);
     // Read while waiting: a program that fills the pipe would otherwise
     // never end.
     pOutput->clear();
@@ -57,7 +64,8 @@ bool RunCommand(const std::string& cmdLine, const std::string& dir, std::string*
     ReadAvailable(hRead, pOutput);
     if (!fEnded)
     {
-        TerminateProcess(pi.hProcess, WAIT_TIMEOUT);
+        if (hJob == NULL || !TerminateJobObject(hJob, WAIT_TIMEOUT))
+            TerminateProcess(pi.hProcess, WAIT_TIMEOUT);
         WaitForSingleObject(pi.hProcess, 5000);
         *pOutput += "\n[" + cmdLine + " hung: ended after " + std::to_string(msLimit / 1000) + " s]\n";
     }
@@ -65,5 +73,7 @@ bool RunCommand(const std::string& cmdLine, const std::string& dir, std::string*
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     CloseHandle(hRead);
+    if (hJob != NULL)
+        CloseHandle(hJob);
     return fEnded;
 }
