@@ -12,14 +12,12 @@
 #include "reg_file.h"
 #include "registry_tree.h"
 #include "system_text.h"
-#include "quorbit_facts.h"
 #include <shellapi.h>
 
 namespace {
 
 const WCHAR c_wszSays[] = L"import-handlers: ";
 const WCHAR c_wszNothing[] = L"; nothing was imported";
-const WCHAR c_wszRootName[] = L"HKEY_LOCAL_MACHINE\\";
 const DWORD c_cbMaxFile = 64 * 1024 * 1024;
 const WCHAR c_wszMaxFile[] = L"64 MB";
 // Progress on files of this many lines, every few seconds.
@@ -308,7 +306,7 @@ int ImportFile(HANDLE hHeap, const WCHAR* pwszFile)
         {
             RegCloseKey(hRoot);
             wsprintfW(wszLine, L" line %d", pFailed->iLine);
-            Say(c_wszSays, L"\"", pwszFile, L"\"", wszLine, L" reaches the registry link ", c_wszRootName,
+            Say(c_wszSays, L"\"", pwszFile, L"\"", wszLine, L" reaches the registry link ", c_wszMachine,
                 c_wszHandlersKey, pwszLink[0] != L'\0' ? L"\\" : L"", pwszLink, L", which the import does not follow",
                 c_wszNothing, NULL);
             return 1;

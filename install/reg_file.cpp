@@ -6,10 +6,10 @@
 #include "quorbit_facts.h"
 
 const WCHAR c_wszHandlersKey[] = L"" QUORBIT_HANDLERS_KEY;
+const WCHAR c_wszMachine[] = L"HKEY_LOCAL_MACHINE\\";
 
 namespace {
 
-const WCHAR c_wszMachine[] = L"HKEY_LOCAL_MACHINE\\";
 const WCHAR c_wszWow6432Node[] = L"Wow6432Node";
 const int c_cchMachine = ARRAYSIZE(c_wszMachine) - 1;
 const int c_cchWow6432Node = ARRAYSIZE(c_wszWow6432Node) - 1;

@@ -87,5 +87,7 @@ WCHAR* CopyRegText(HANDLE hHeap, const WCHAR* p, int cch);
 // HKEY_LOCAL_MACHINE in front, or, as the 64-bit regedit shows it, with
 // Wow6432Node after its first part.
 extern const WCHAR c_wszHandlersKey[];
+// "HKEY_LOCAL_MACHINE\", as a file names the predefined key.
+extern const WCHAR c_wszMachine[];
 
 #endif
