@@ -2,9 +2,9 @@
 #include "message_check.h"
 #include "ansi_text.h"
 #include "error_box.h"
+#include "full_paths.h"
 #include "handler_store.h"
 #include "program_path.h"
-#include "full_paths.h"
 #include "prop_readers.h"
 #include "system_calls.h"
 #include "system_text.h"
@@ -148,8 +148,8 @@ static BOOL SettleLaunch(const HANDLER* lpHandler, LAUNCH* lpLaunch)
         ShowNothingStarted(lpHandler,
                            "The message handler \"%s\" was not run. In its program path, %s, a backslash stands "
                            "right before a double quote. The program would read the two as a double quote within "
-                           "its argument, not as the quote that ends it, and would not get the message's arguments "
-                           "as meant.\n\nAsk an administrator to double the backslashes before the double quote, "
+                           "an argument, not as a quote that begins or ends one, and would not get the message's "
+                           "arguments as meant.\n\nAsk an administrator to double the backslashes before the double quote, "
                            "as in \"C:\\Out Dir\\\\\"; the program then gets C:\\Out Dir\\.");
         return FALSE;
     case PROGRAM_LEADING_BLANK:
