@@ -42,10 +42,10 @@ public:
     // " (waited for)" when the process handle was asked for too.
     static std::vector<std::string> editorStarts;
     // Each handler program start, as it was asked for: "flags <8 hex
-    // digits>, no handles inherited, startup <cb> bytes, environment the
-    // client's", with ", security given" after the handles, " with fields
-    // set" after the bytes where more than cb is set, and what the
-    // environment adds and lacks.
+    // digits>, no handles inherited, startup <cb> bytes", with ", security
+    // given" after the handles, " with fields set" after the bytes where
+    // more than cb is set, and ", environment given" where it is not the
+    // client's own.
     static std::vector<std::string> launches;
 
 private:

@@ -288,7 +288,8 @@ TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
 // is no full path; cmd.exe gets a batch file's line only when it can read
 // it no other way, and a program only arguments its C runtime reads as
 // written; text the code page cannot hold is unreadable. Plants are copies
-// of the recorder, or of run.bat, which records its own path and
+// of the recorder, or of run.bat, which records its own path, whether
+// cmd.exe's search skips the current folder (Vista and 7), and its
 // arguments; the client's current folder and PATH are the test's own. What
 // the program read is checked: its folder, and the message's arguments
 // last.
@@ -298,14 +299,14 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
     const std::string own = "C:\\QuorbitTests\\";
     PlantedFiles programs({tools + "recorder.exe", own + "imp.exe", own + "path\\qtool.exe", own + "cwd\\x.txt"},
                           RecorderPath());
-    PlantedFiles scripts({own + "run.bat", own + "hello.bat"});
+    PlantedFiles batchFiles({own + "run.bat", own + "hello.bat"});
     auto writeScript = [](const std::string& path, const std::string& line) {
         HANDLE hScript = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
         DWORD cb = 0;
         WriteFile(hScript, line.data(), (DWORD)line.size(), &cb, NULL);
         CloseHandle(hScript);
     };
-    writeScript(own + "run.bat", "@\"" + RecorderPath() + "\" \"%~f0\" %*\r\n");
+    writeScript(own + "run.bat", "@\"" + RecorderPath() + "\" \"%~f0\" \"%NoDefaultCurrentDirectoryInExePath%\" %*\r\n");
     // Its helper by bare name: cmd.exe looks in its current folder first.
     writeScript(own + "hello.bat", "@hello.exe %*\r\n");
     ClientFolders client(own + "cwd", "C:;" + own + "path");
@@ -313,7 +314,7 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
     GetSystemDirectoryA(szSystem, MAX_PATH);
     const std::string cmd = std::string(szSystem) + "\\cmd.exe";
     const std::string batch = "\"" + cmd + "\" /d /v:off /c \"\"";
-    auto ran = [&](const std::string& script) { return "\"" + RecorderPath() + "\" \"" + script + "\""; };
+    auto ran = [&](const std::string& script) { return "\"" + RecorderPath() + "\" \"" + script + "\" \"1\""; };
     const std::string relative = "is not a full path, so Windows would look for the program in the mail client's "
                                  "current folder.";
     const std::string tooLong = "Error 800700CE in Message Handling\nAn error occured while processing the message.";
@@ -441,14 +442,12 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
             EXPECT_EQ(row.hr == S_FALSE ? m_hwndHost : NULL, box.owner);
         }
         // Started as the client starts every handler program: its own
-        // console, no handle of the client's, the platform's window, and for
-        // cmd.exe an environment that keeps its search out of the current
-        // folder.
+        // console, no handle of the client's, the platform's window; cmd.exe
+        // with an environment of its own.
         std::vector<std::string> launches;
         if (!row.file.empty())
             launches.push_back(std::string("flags ") + (fBatch ? "00000430" : "00000030") +
-                               ", no handles inherited, startup 68 bytes, environment the client's" +
-                               (fBatch ? " and NoDefaultCurrentDirectoryInExePath=1" : ""));
+                               ", no handles inherited, startup 68 bytes" + (fBatch ? ", environment given" : ""));
         EXPECT_EQ(launches, PlayedSystem::launches);
         ProgramWorld world;
         EXPECT_EQ(row.file.empty() ? "<nothing started>" : (row.recorded.empty() ? line : row.recorded) + args,

@@ -140,8 +140,7 @@ TEST(ProgramText, StartsInItsOwnFolder)
 {
     const struct
     {
-        const char* program;
-        const char* folder;
+        const char *program, *folder;
         DWORD cchFolder;
     } cases[] = {
         {"@\\Tool Box\\imp.exe", "@\\Tool Box", MAX_PATH},
