@@ -284,15 +284,12 @@ TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
 // A program text starts the one file it means, by its full path, in its
 // own folder, with its arguments as stored, or nothing, and a box says why.
 // Unquoted with a blank, it may mean two (C:\Program.exe planted) or none;
-// a bare name is never the current folder's, nor that of a PATH entry that
-// is no full path; cmd.exe gets a batch file's line only when it can read
-// it no other way, and a program only arguments its C runtime reads as
-// written; text the code page cannot hold is unreadable. Plants are copies
-// of the recorder, or of run.bat, which records its own path, whether
-// cmd.exe's search skips the current folder (Vista and 7), and its
-// arguments; the client's current folder and PATH are the test's own. What
-// the program read is checked: its folder, and the message's arguments
-// last.
+// a bare name is never the current folder's, nor a PATH entry's that is no
+// full path; cmd.exe and a program's C runtime get only arguments they read
+// as written; text the code page cannot hold is unreadable. Plants are
+// copies of the recorder, or of run.bat, which records its path, whether
+// cmd.exe skips the current folder, and its arguments; the client's current
+// folder and PATH are the test's own.
 TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
 {
     const std::string tools = "C:\\Program Files\\Quorbit Tests\\";
@@ -441,21 +438,18 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
             EXPECT_EQ(row.file.empty() && row.hr == E_ABORT ? "information" : "exclamation", box.icon);
             EXPECT_EQ(row.hr == S_FALSE ? m_hwndHost : NULL, box.owner);
         }
-        // Started as the client starts every handler program: its own
-        // console, no handle of the client's, the platform's window; cmd.exe
-        // with an environment of its own.
-        std::vector<std::string> launches;
-        if (!row.file.empty())
-            launches.push_back(std::string("flags ") + (fBatch ? "00000430" : "00000030") +
-                               ", no handles inherited, startup 68 bytes" + (fBatch ? ", environment given" : ""));
-        EXPECT_EQ(launches, PlayedSystem::launches);
+        // Its own console, no handle of the client's, the platform's window.
+        std::string launch = std::string("flags ") + (fBatch ? "00000430" : "00000030") +
+                             ", no handles inherited, startup 68 bytes" + (fBatch ? ", environment given" : "");
+        EXPECT_EQ(row.file.empty() ? std::vector<std::string>{} : std::vector<std::string>{launch},
+                  PlayedSystem::launches);
         ProgramWorld world;
         EXPECT_EQ(row.file.empty() ? "<nothing started>" : (row.recorded.empty() ? line : row.recorded) + args,
                   Recorded(row.file.empty() ? 1000 : 15000, &world));
         if (row.file.empty())
             continue;
+        // Its folder, its name, and the message's two arguments last.
         EXPECT_EQ(folder, world.folder);
-        // Its name, and the message's two arguments last; fewer fail here.
         world.args.resize(std::max<size_t>(world.args.size(), 3));
         EXPECT_EQ("MessageID", world.args[world.args.size() - 2]);
         EXPECT_EQ(hex, world.args.back());
