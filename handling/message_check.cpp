@@ -2,9 +2,11 @@
 #include "message_check.h"
 #include "ansi_text.h"
 #include "error_box.h"
+#include "full_paths.h"
 #include "handler_store.h"
 #include "program_path.h"
 #include "prop_readers.h"
+#include "system_calls.h"
 #include "system_text.h"
 #include <mapiutil.h>
 #include <mapitags.h>
@@ -57,15 +59,16 @@ typedef struct tagLAUNCH
 {
     char   szProgram[MAX_PATH];      // the settled program's full path
     char   szApplication[MAX_PATH];  // the file started: the program, or cmd.exe for a batch file
+    char   szFolder[MAX_PATH];       // the folder it starts in (FolderToStartIn)
     BOOL   fBatch;
     BOOL   fAsStored;                // the command line begins with the program text as stored
     LPCSTR lpszRest;                 // what follows the program in the text
 } LAUNCH;
 
 // After cmd.exe's path: the switches that run one line without the AutoRun
-// commands and without delayed expansion, and the quotes around that line
-// and around the batch file's path. cmd.exe takes the outer pair off.
-static const char szCmdSwitches[] = "\" /d /v:off /c \"\"";
+// commands and without delayed expansion. The line follows in quotes, which
+// cmd.exe takes off.
+static const char szCmdSwitches[] = " /d /v:off /c ";
 
 // Tells the user why lpHandler's batch file is not run: pOperator is the
 // character of its arguments that cmd.exe would not read as text.
@@ -91,7 +94,6 @@ static void ShowBatchRefused(const HANDLER* lpHandler, const char* pOperator)
 static BOOL SettleLaunch(const HANDLER* lpHandler, LAUNCH* lpLaunch)
 {
     const char* szText = lpHandler->szFilePath;
-    UINT cch;
 
     // What a stored value could not give: missing, unreadable, too long.
     if (szText[0] == '\0')
@@ -142,6 +144,19 @@ static BOOL SettleLaunch(const HANDLER* lpHandler, LAUNCH* lpLaunch)
     case PROGRAM_BATCH_ARGUMENTS:
         ShowBatchRefused(lpHandler, lpLaunch->lpszRest);
         return FALSE;
+    case PROGRAM_ESCAPED_QUOTE:
+        ShowNothingStarted(lpHandler,
+                           "The message handler \"%s\" was not run. In its program path, %s, a backslash stands "
+                           "right before a double quote. The program would read the two as a double quote within "
+                           "an argument, not as a quote that begins or ends one, and would not get the message's "
+                           "arguments as meant.\n\nAsk an administrator to double the backslashes before the double quote, "
+                           "as in \"C:\\Out Dir\\\\\"; the program then gets C:\\Out Dir\\.");
+        return FALSE;
+    case PROGRAM_LEADING_BLANK:
+        // The text shows with its blank after the comma.
+        ShowNothingStarted(lpHandler, "The message handler \"%s\" was not run. Its program path,%s, begins with a "
+                                      "blank.\n\nAsk an administrator to remove the blank before the program's path.");
+        return FALSE;
     default:
         // Left to the system, the text would start whatever a part of it
         // names.
@@ -156,56 +171,85 @@ static BOOL SettleLaunch(const HANDLER* lpHandler, LAUNCH* lpLaunch)
     lpLaunch->fAsStored = IsFullPath(szText + (szText[0] == '"')) &&
                           (szText[0] == '"' || FindBlank(szText) >= lpLaunch->lpszRest);
     lpLaunch->fBatch = IsBatchFile(lpLaunch->szProgram);
+    if (!FolderToStartIn(lpLaunch->szProgram, lpLaunch->szFolder, MAX_PATH))
+    {
+        ShowLaunchFailure(ERROR_PATH_NOT_FOUND, lpLaunch->szProgram);
+        return FALSE;
+    }
     if (!lpLaunch->fBatch)
     {
         lstrcpyA(lpLaunch->szApplication, lpLaunch->szProgram);
         return TRUE;
     }
-    cch = GetSystemDirectoryA(lpLaunch->szApplication, MAX_PATH);
-    if (cch == 0 || cch + sizeof("\\cmd.exe") > MAX_PATH)
+    if (!PathInSystemFolder("cmd.exe", lpLaunch->szApplication, MAX_PATH))
     {
         ShowLaunchFailure(ERROR_FILE_NOT_FOUND, "cmd.exe");
         return FALSE;
     }
-    lstrcatA(lpLaunch->szApplication, "\\cmd.exe");
     return TRUE;
 }
 
-// The command line. A program by the text's own bytes: "<text> <args>"; by
-// the path found: "\"<program>\"<rest> <args>"; a batch file: "\"<cmd.exe>\"
-// /d /v:off /c \"\"<batch file>\"<rest> <args>\"". Sized to what it holds,
-// so any entry identifier that CreateProcessA can take fits. NULL without
-// memory; the caller frees it with LocalFree.
+// A piece in double quotes takes this many characters more.
+#define CCH_QUOTES 2
+
+// Appends szPiece to lpszLine, in double quotes when fQuoted: both are put
+// here, so that every quote the line opens is closed.
+static void AppendPiece(LPSTR lpszLine, LPCSTR szPiece, BOOL fQuoted)
+{
+    if (fQuoted)
+        lstrcatA(lpszLine, szQuote);
+    lstrcatA(lpszLine, szPiece);
+    if (fQuoted)
+        lstrcatA(lpszLine, szQuote);
+}
+
+// The line the program reads: by the text's own bytes, "<text> <args>"; by
+// the path found, "\"<program>\"<rest> <args>". A batch file's goes by the
+// path found. NULL without memory; the caller frees it with LocalFree.
+static LPSTR BuildProgramLine(const LAUNCH* lpLaunch, const HANDLER* lpHandler, const char* szCmdArgs)
+{
+    BOOL fByPath = lpLaunch->fBatch || !lpLaunch->fAsStored;
+    int cchProgram = fByPath ? lstrlenA(lpLaunch->szProgram) + CCH_QUOTES + lstrlenA(lpLaunch->lpszRest)
+                             : lstrlenA(lpHandler->szFilePath);
+    int cchLine = cchProgram + lstrlenA(szSpace) + lstrlenA(szCmdArgs) + 1;  // and the terminator
+    LPSTR lpszLine = (LPSTR)LocalAlloc(LPTR, cchLine);
+
+    if (lpszLine == NULL)
+        return NULL;
+    if (fByPath)
+    {
+        AppendPiece(lpszLine, lpLaunch->szProgram, TRUE);
+        AppendPiece(lpszLine, lpLaunch->lpszRest, FALSE);
+    }
+    else
+        AppendPiece(lpszLine, lpHandler->szFilePath, FALSE);
+    AppendPiece(lpszLine, szSpace, FALSE);
+    AppendPiece(lpszLine, szCmdArgs, FALSE);
+    return lpszLine;
+}
+
+// The command line: the program's own line, or for a batch file "\"<cmd.exe>\"
+// /d /v:off /c \"<the batch file's line>\"". Sized to what it holds, so any
+// entry identifier that CreateProcessA can take fits. NULL without memory;
+// the caller frees it with LocalFree.
 static LPSTR BuildCommandLine(const LAUNCH* lpLaunch, const HANDLER* lpHandler, const char* szCmdArgs)
 {
-    // The longest form, the batch file's, holds three quotes, a blank and
-    // the terminator besides its pieces; the rest is part of the text.
-    int cchCmdLine = lstrlenA(lpLaunch->szApplication) + lstrlenA(szCmdSwitches) + lstrlenA(lpLaunch->szProgram) +
-                     lstrlenA(lpHandler->szFilePath) + lstrlenA(szCmdArgs) + 5;
-    LPSTR lpszCmdLine = (LPSTR)LocalAlloc(LPTR, cchCmdLine);
+    LPSTR lpszProgramLine = BuildProgramLine(lpLaunch, lpHandler, szCmdArgs);
+    LPSTR lpszCmdLine;
+    int cchCmdLine;
 
-    if (lpszCmdLine == NULL)
-        return NULL;
-    if (lpLaunch->fBatch)
+    if (lpszProgramLine == NULL || !lpLaunch->fBatch)
+        return lpszProgramLine;
+    cchCmdLine = lstrlenA(lpLaunch->szApplication) + CCH_QUOTES + lstrlenA(szCmdSwitches) +
+                 lstrlenA(lpszProgramLine) + CCH_QUOTES + 1;  // and the terminator
+    lpszCmdLine = (LPSTR)LocalAlloc(LPTR, cchCmdLine);
+    if (lpszCmdLine != NULL)
     {
-        lstrcatA(lpszCmdLine, szQuote);
-        lstrcatA(lpszCmdLine, lpLaunch->szApplication);
-        lstrcatA(lpszCmdLine, szCmdSwitches);
+        AppendPiece(lpszCmdLine, lpLaunch->szApplication, TRUE);
+        AppendPiece(lpszCmdLine, szCmdSwitches, FALSE);
+        AppendPiece(lpszCmdLine, lpszProgramLine, TRUE);
     }
-    else if (!lpLaunch->fAsStored)
-        lstrcatA(lpszCmdLine, szQuote);
-    if (lpLaunch->fAsStored && !lpLaunch->fBatch)
-        lstrcatA(lpszCmdLine, lpHandler->szFilePath);
-    else
-    {
-        lstrcatA(lpszCmdLine, lpLaunch->szProgram);
-        lstrcatA(lpszCmdLine, szQuote);
-        lstrcatA(lpszCmdLine, lpLaunch->lpszRest);
-    }
-    lstrcatA(lpszCmdLine, szSpace);
-    lstrcatA(lpszCmdLine, szCmdArgs);
-    if (lpLaunch->fBatch)
-        lstrcatA(lpszCmdLine, szQuote);
+    LocalFree(lpszProgramLine);
     return lpszCmdLine;
 }
 
@@ -213,13 +257,13 @@ static LPSTR BuildCommandLine(const LAUNCH* lpLaunch, const HANDLER* lpHandler, 
 // on in UTF-16, and garbles a longer one.
 #define CCH_MAX_BOX_TEXT 32767
 
-// The Debug option: the whole command line and the files that start, by
-// their full paths, before the start, which waits for the box to close. A
-// line too long for a box is cut, at a character, and marked. FALSE
-// without memory for the box's text.
+// The Debug option: the whole command line, the files that start, by their
+// full paths, and the folder they start in, before the start, which waits
+// for the box to close. A line too long for a box is cut, at a character,
+// and marked. FALSE without memory for the box's text.
 static BOOL ShowDebugBox(const LAUNCH* lpLaunch, const HANDLER* lpHandler, LPCSTR lpszCmdLine)
 {
-    char szFiles[2 * MAX_PATH + 40];
+    char szFiles[3 * MAX_PATH + 60];
     LPSTR lpszText;
     int cchFiles;
     int cchText;
@@ -227,8 +271,10 @@ static BOOL ShowDebugBox(const LAUNCH* lpLaunch, const HANDLER* lpHandler, LPCST
 
     if (lpHandler->dwDebug != 1)
         return TRUE;
-    cchFiles = wsprintfA(szFiles, lpLaunch->fBatch ? "\n\nProgram: %s\nBatch file: %s" : "\n\nProgram: %s",
-                         lpLaunch->szApplication, lpLaunch->szProgram);
+    cchFiles = wsprintfA(szFiles, "\n\nProgram: %s", lpLaunch->szApplication);
+    if (lpLaunch->fBatch)
+        cchFiles += wsprintfA(szFiles + cchFiles, "\nBatch file: %s", lpLaunch->szProgram);
+    cchFiles += wsprintfA(szFiles + cchFiles, "\nStart in: %s", lpLaunch->szFolder);
     cchText = lstrlenA(lpszCmdLine) + cchFiles + 1;
     fCut = cchText > CCH_MAX_BOX_TEXT;
     if (fCut)
@@ -245,25 +291,94 @@ static BOOL ShowDebugBox(const LAUNCH* lpLaunch, const HANDLER* lpHandler, LPCST
     return TRUE;
 }
 
-// Starts lpszCmdLine with lpLaunch's file, by its full path, in a console
-// of its own, and holds nothing of the program. A failure is told to the
-// user in the system's words, naming the file.
+// The variable that makes cmd.exe, from Vista on, look a batch file's bare
+// command names up without taking the current folder first.
+static const WCHAR wszNoCurrentFolder[] = L"NoDefaultCurrentDirectoryInExePath=1";
+
+// Compares the names of two environment entries as the system sorts them:
+// unit by unit, a to z as A to Z. A leading "=" is part of a name ("=C:").
+static int CompareEnvironmentNames(LPCWSTR lpszA, LPCWSTR lpszB)
+{
+    for (int i = 0;; i++)
+    {
+        WCHAR chA = i > 0 && lpszA[i] == L'=' ? L'\0' : lpszA[i];
+        WCHAR chB = i > 0 && lpszB[i] == L'=' ? L'\0' : lpszB[i];
+        if (chA >= L'a' && chA <= L'z')
+            chA -= L'a' - L'A';
+        if (chB >= L'a' && chB <= L'z')
+            chB -= L'a' - L'A';
+        if (chA != chB || chA == L'\0')
+            return (int)chA - (int)chB;
+    }
+}
+
+// The client's environment for cmd.exe, with wszNoCurrentFolder in its
+// place among the sorted names unless it is there. In UTF-16, as the system
+// keeps it: the 8-bit form is the code page's best fit. NULL without
+// memory; the caller frees it with LocalFree.
+static LPWSTR EnvironmentForCmd(void)
+{
+    LPWCH lpszClient = GetEnvironmentStringsW();
+    LPCWSTR pInsert = NULL;
+    LPCWSTR pEnd;
+    LPWSTR lpszBlock = NULL;
+    int cchVariable = lstrlenW(wszNoCurrentFolder) + 1;
+    int nCompare;
+
+    if (lpszClient == NULL)
+        return NULL;
+    for (pEnd = lpszClient; *pEnd != L'\0'; pEnd += lstrlenW(pEnd) + 1)
+    {
+        nCompare = CompareEnvironmentNames(pEnd, wszNoCurrentFolder);
+        if (nCompare == 0)
+            cchVariable = 0;
+        if (pInsert == NULL && nCompare >= 0)
+            pInsert = pEnd;
+    }
+    if (pInsert == NULL)
+        pInsert = pEnd;
+    // The entries, the variable, and the block's closing terminator.
+    lpszBlock = (LPWSTR)LocalAlloc(LMEM_FIXED, ((pEnd - lpszClient) + cchVariable + 1) * sizeof(WCHAR));
+    if (lpszBlock != NULL)
+    {
+        CopyMemory(lpszBlock, lpszClient, (pInsert - lpszClient) * sizeof(WCHAR));
+        CopyMemory(lpszBlock + (pInsert - lpszClient), wszNoCurrentFolder, cchVariable * sizeof(WCHAR));
+        CopyMemory(lpszBlock + (pInsert - lpszClient) + cchVariable, pInsert, (pEnd - pInsert + 1) * sizeof(WCHAR));
+    }
+    FreeEnvironmentStringsW(lpszClient);
+    return lpszBlock;
+}
+
+// Starts lpszCmdLine with lpLaunch's file, by its full path, in its folder
+// and in a console of its own, and holds nothing of the program; cmd.exe
+// gets EnvironmentForCmd. A failure is told to the user in the system's
+// words, naming the file.
 static void Launch(const LAUNCH* lpLaunch, LPSTR lpszCmdLine)
 {
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
+    LPWSTR lpszEnvironment = NULL;
+    DWORD dwFlags = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS;
 
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     ZeroMemory(&pi, sizeof(pi));
-    if (CreateProcessA(lpLaunch->szApplication, lpszCmdLine, NULL, NULL, FALSE,
-                       CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, NULL, NULL, &si, &pi))
+    if (lpLaunch->fBatch)
+    {
+        lpszEnvironment = EnvironmentForCmd();
+        dwFlags |= CREATE_UNICODE_ENVIRONMENT;
+    }
+    if (lpLaunch->fBatch && lpszEnvironment == NULL)
+        ShowLaunchFailure(ERROR_NOT_ENOUGH_MEMORY, NULL);
+    else if (gSystemCalls.pfnCreateProcessA(lpLaunch->szApplication, lpszCmdLine, NULL, NULL, FALSE, dwFlags,
+                                            lpszEnvironment, lpLaunch->szFolder, &si, &pi))
     {
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
     else
         ShowLaunchFailure(GetLastError(), lpLaunch->szApplication);
+    LocalFree(lpszEnvironment);
 }
 
 HRESULT RunApp(const char* szCmdArgs, const HANDLER* lpHandler)

@@ -26,14 +26,16 @@ HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLER* lpHandler);
 
 // Starts the one file lpHandler's program text settles on
 // (SettleProgramText), by its full path, with the text's arguments, a blank
-// and szCmdArgs. A full path that is quoted or has no blank begins the
-// command line as stored; any other program, by the full path found, in
-// quotes. A batch file starts as "<system folder>\cmd.exe" /d /v:off /c
-// ""<batch file>" <arguments>", so that cmd.exe reads it as meant. A text
-// that means no program or several, one that is no full path or bare name,
-// and a batch file whose line cmd.exe would read otherwise start nothing,
-// and a box says why. Returns what ProcessMessage does; a failure to start
-// is shown to the user, not returned.
+// and szCmdArgs, in the folder FolderToStartIn gives. A full path that is
+// quoted or has no blank begins the command line as stored; any other
+// program, by the full path found, in quotes. A batch file starts as
+// "<system folder>\cmd.exe" /d /v:off /c ""<batch file>" <arguments>", so
+// that cmd.exe reads it as meant, with NoDefaultCurrentDirectoryInExePath
+// added to its environment. A text that means no program or several, one
+// that is no full path or bare name, one whose arguments the program or
+// cmd.exe would read otherwise, start nothing, and a box says why. Returns
+// what ProcessMessage does; a failure to start is shown to the user, not
+// returned.
 HRESULT RunApp(const char* szCmdArgs, const HANDLER* lpHandler);
 
 #endif

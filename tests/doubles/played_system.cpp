@@ -1,6 +1,7 @@
 #include "played_system.h"
 
 std::vector<std::string> PlayedSystem::editorStarts;
+std::vector<std::string> PlayedSystem::launches;
 
 static std::wstring strRefusedValue;
 static int cRefusals = 0;
@@ -51,6 +52,24 @@ static BOOL WINAPI RecordEditorStart(LPSHELLEXECUTEINFOA lpsei)
     return TRUE;
 }
 
+static BOOL WINAPI RecordLaunch(LPCSTR lpApplication, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES lpProcess,
+                                LPSECURITY_ATTRIBUTES lpThread, BOOL fInherit, DWORD dwFlags, LPVOID lpEnvironment,
+                                LPCSTR lpFolder, LPSTARTUPINFOA lpsi, LPPROCESS_INFORMATION lppi)
+{
+    char szFlags[16];
+    STARTUPINFOA siZero;
+    ZeroMemory(&siZero, sizeof(siZero));
+    siZero.cb = lpsi->cb;
+    wsprintfA(szFlags, "%08X", dwFlags);
+    PlayedSystem::launches.push_back(
+        std::string("flags ") + szFlags + (fInherit ? ", handles inherited" : ", no handles inherited") +
+        (lpProcess != NULL || lpThread != NULL ? ", security given" : "") + ", startup " + std::to_string(lpsi->cb) +
+        " bytes" + (memcmp(lpsi, &siZero, sizeof(siZero)) != 0 ? " with fields set" : "") +
+        (lpEnvironment != NULL ? ", environment given" : ""));
+    return CreateProcessA(lpApplication, lpCommandLine, lpProcess, lpThread, fInherit, dwFlags, lpEnvironment,
+                          lpFolder, lpsi, lppi);
+}
+
 PlayedSystem::PlayedSystem() : m_saved(gSystemCalls)
 {
     gSystemCalls.pfnRegCreateKeyExA = RegCreateKeyExA;
@@ -58,7 +77,9 @@ PlayedSystem::PlayedSystem() : m_saved(gSystemCalls)
     gSystemCalls.pfnDeleteKey = DeleteOneKey;
     gSystemCalls.pfnGetTokenInformation = GetTokenInformation;
     gSystemCalls.pfnShellExecuteExA = RecordEditorStart;
+    gSystemCalls.pfnCreateProcessA = RecordLaunch;
     editorStarts.clear();
+    launches.clear();
 }
 
 PlayedSystem::~PlayedSystem()

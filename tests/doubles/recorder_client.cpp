@@ -26,18 +26,29 @@ std::string PrepareRecording()
     return path;
 }
 
-bool WaitForRecording(const std::string& path, std::string* pCmdLine, int timeoutMs)
+bool WaitForRecording(const std::string& path, std::string* pCmdLine, int timeoutMs, ProgramWorld* pWorld)
 {
     for (int waited = 0; waited <= timeoutMs; waited += 50)
     {
         HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
         if (h != INVALID_HANDLE_VALUE)
         {
-            char buf[65536];
+            // The longest command line, and its arguments once more.
+            std::vector<char> buf(3 * 32768);
             DWORD cb = 0;
-            ReadFile(h, buf, sizeof(buf), &cb, NULL);
+            ReadFile(h, buf.data(), (DWORD)buf.size(), &cb, NULL);
             CloseHandle(h);
-            pCmdLine->assign(buf, cb);
+            std::vector<std::string> pieces(1);
+            for (DWORD i = 0; i < cb; i++)
+            {
+                if (buf[i] != '\0')
+                    pieces.back() += buf[i];
+                else
+                    pieces.emplace_back();
+            }
+            *pCmdLine = pieces[0];
+            if (pWorld != nullptr && pieces.size() > 1)
+                *pWorld = {pieces[1], std::vector<std::string>(pieces.begin() + 2, pieces.end())};
             DeleteFileA(path.c_str());
             return true;
         }

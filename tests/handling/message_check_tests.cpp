@@ -5,6 +5,7 @@
 #include "error_box.h"
 #include "message_check.h"
 #include "planted_files.h"
+#include "played_system.h"
 #include "recorder_client.h"
 #include "resource_usage.h"
 #include "test_registry.h"
@@ -25,6 +26,7 @@ protected:
     ClientMsgStore& m_store = m_item.store;
     ClientMessage& m_message = m_item.message;
     HWND m_hwndHost = m_item.hwndClient;
+    PlayedSystem m_system;
     std::string m_recording;
 
     void SetUp() override
@@ -47,10 +49,10 @@ protected:
         StoreHandler("Orders", kSender, program, confirm, prevent, debug);
     }
 
-    std::string Recorded(int timeoutMs = 15000)
+    std::string Recorded(int timeoutMs = 15000, ProgramWorld* pWorld = nullptr)
     {
         std::string cmd;
-        return WaitForRecording(m_recording, &cmd, timeoutMs) ? cmd : "<nothing started>";
+        return WaitForRecording(m_recording, &cmd, timeoutMs, pWorld) ? cmd : "<nothing started>";
     }
 };
 
@@ -197,7 +199,7 @@ TEST_F(MessageCheck, DebugShowsTheWholeCommandLineUnderTheWaitCursorBeforeTheLau
 
     std::string expected = RecorderPath() + " \"MessageID\" \"001FA0\"";
     ASSERT_EQ(1u, boxes.boxes.size());
-    EXPECT_EQ(expected + "\n\nProgram: " + RecorderPath(), boxes.boxes[0].text);
+    EXPECT_EQ(expected + "\n\nProgram: " + RecorderPath() + "\nStart in: " + BinDir(), boxes.boxes[0].text);
     EXPECT_EQ("Message Handling", boxes.boxes[0].caption);
     EXPECT_EQ("OK", boxes.boxes[0].buttons);
     EXPECT_EQ("exclamation", boxes.boxes[0].icon);
@@ -279,32 +281,37 @@ TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
     EXPECT_EQ(RecorderPath() + " /import \"MessageID\" \"\"", Recorded());
 }
 
-// A program text starts the one file it means, by its full path, with its
-// arguments as stored, or nothing, and a box says why. Unquoted with a
-// blank, it may mean two (C:\Program.exe planted) or none; a bare name is
-// never the current folder's; cmd.exe gets a batch file's line only when
-// it can read it no other way; text the code page cannot hold is
-// unreadable. Plants are copies of the recorder, or of run.bat, which
-// records its own path and arguments; the client's current folder and PATH
-// are the test's own.
+// A program text starts the one file it means, by its full path, in its
+// own folder, with its arguments as stored, or nothing, and a box says why.
+// Unquoted with a blank, it may mean two (C:\Program.exe planted) or none;
+// a bare name is never the current folder's, nor a PATH entry's that is no
+// full path; cmd.exe and a program's C runtime get only arguments they read
+// as written; text the code page cannot hold is unreadable. Plants are
+// copies of the recorder, or of run.bat, which records its path, whether
+// cmd.exe skips the current folder, and its arguments; the client's current
+// folder and PATH are the test's own.
 TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
 {
     const std::string tools = "C:\\Program Files\\Quorbit Tests\\";
     const std::string own = "C:\\QuorbitTests\\";
     PlantedFiles programs({tools + "recorder.exe", own + "imp.exe", own + "path\\qtool.exe", own + "cwd\\x.txt"},
                           RecorderPath());
-    PlantedFiles script({own + "run.bat"});
-    HANDLE hScript = CreateFileA((own + "run.bat").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    const std::string scriptLine = "@\"" + RecorderPath() + "\" \"%~f0\" %*\r\n";
-    DWORD cb = 0;
-    WriteFile(hScript, scriptLine.data(), (DWORD)scriptLine.size(), &cb, NULL);
-    CloseHandle(hScript);
-    ClientFolders client(own + "cwd", own + "path");
+    PlantedFiles batchFiles({own + "run.bat", own + "hello.bat"});
+    auto writeScript = [](const std::string& path, const std::string& line) {
+        HANDLE hScript = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        DWORD cb = 0;
+        WriteFile(hScript, line.data(), (DWORD)line.size(), &cb, NULL);
+        CloseHandle(hScript);
+    };
+    writeScript(own + "run.bat", "@\"" + RecorderPath() + "\" \"%~f0\" \"%NoDefaultCurrentDirectoryInExePath%\" %*\r\n");
+    // Its helper by bare name: cmd.exe looks in its current folder first.
+    writeScript(own + "hello.bat", "@hello.exe %*\r\n");
+    ClientFolders client(own + "cwd", "C:;" + own + "path");
     char szSystem[MAX_PATH];
     GetSystemDirectoryA(szSystem, MAX_PATH);
     const std::string cmd = std::string(szSystem) + "\\cmd.exe";
     const std::string batch = "\"" + cmd + "\" /d /v:off /c \"\"";
-    auto ran = [&](const std::string& script) { return "\"" + RecorderPath() + "\" \"" + script + "\""; };
+    auto ran = [&](const std::string& script) { return "\"" + RecorderPath() + "\" \"" + script + "\" \"1\""; };
     const std::string relative = "is not a full path, so Windows would look for the program in the mail client's "
                                  "current folder.";
     const std::string tooLong = "Error 800700CE in Message Handling\nAn error occured while processing the message.";
@@ -320,12 +327,20 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         int cchLine = 0;                   // the line's length with its terminator, made so by the entry id
         const wchar_t* sender = L"orders@example.com";  // the message's address; NULL: in 8-bit text alone
         std::string stored = kSender;                   // the handler's address, in UTF-8
+        std::string reads = "";                         // the program's first argument, when a row asks
     } rows[] = {
         {{}, tools + "recorder.exe /quiet", "\"" + tools + "recorder.exe\" /quiet", tools + "recorder.exe"},
         {{}, tools + "recorder.exe\t/quiet", "\"" + tools + "recorder.exe\"\t/quiet", tools + "recorder.exe"},
         {{}, own + "imp C:\\data\\in.txt", own + "imp C:\\data\\in.txt", own + "imp.exe"},
         {{}, own + "imp.exe .", own + "imp.exe .", own + "imp.exe"},
         {{}, own + "imp.exe C:\\R&D 50%OS%", own + "imp.exe C:\\R&D 50%OS%", own + "imp.exe"},
+        {{own + "imp\\x.txt"}, own + "imp -x", own + "imp -x", own + "imp.exe"},
+        {{}, " " + own + "imp.exe -x", "", "", ", begins with a blank."},
+        // Backslashes before a quote: the C runtime reads half of an even
+        // run, and takes the quote after an odd one as text.
+        {{}, own + "imp.exe \"C:\\Out Dir\\\"", "", "", "double the backslashes before the double quote"},
+        {{}, own + "imp.exe \"C:\\Out Dir\\\\\"", own + "imp.exe \"C:\\Out Dir\\\\\"", own + "imp.exe", "", "", E_ABORT, 0,
+         L"orders@example.com", kSender, "C:\\Out Dir\\"},
         {{"C:\\Program.exe"}, tools + "recorder.exe /quiet", "", "", "so it may name more than one program."},
         {{"C:\\Program.exe"}, tools + "missing.exe /quiet", "", "", "File not found."},
         {{"C:\\Program.exe"}, "C:/Program Files/Quorbit Tests/missing.exe /quiet", "", "", "File not found."},
@@ -343,9 +358,12 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         {{}, own + "run.bat a\nb", "", "", "hold a line break, which cmd.exe would not pass on as text"},
         {{own + "%OS%\\run.bat", own + "Windows_NT\\run.bat"}, own + "%OS%\\run.bat", "", "",
          "names the batch file " + own + "%OS%\\run.bat,"},
+        {{own + "cwd\\hello.exe", own + "path\\hello.exe"}, own + "hello.bat", batch + own + "hello.bat\"",
+         own + "hello.bat", "", "hello.exe"},
         // Names without a full path.
         {{own + "cwd\\qtool.exe"}, "qtool", "\"" + own + "path\\qtool.exe\"", own + "path\\qtool.exe"},
-        {{own + "cwd\\qtool.exe"}, "qtool /x", "\"" + own + "path\\qtool.exe\" /x", own + "path\\qtool.exe"},
+        {{own + "cwd\\qtool.exe", "C:\\qtool.exe"}, "qtool /x", "\"" + own + "path\\qtool.exe\" /x",
+         own + "path\\qtool.exe"},
         {{own + "cwd\\Scripts\\run.bat"}, "Scripts\\run.bat a", "", "", relative},
         {{own + "cwd\\Tools\\imp.exe"}, "C:Tools\\imp.exe /q", "", "", relative},
         {{own + "cwd\\%ProgramFiles%\\T\\imp.exe"}, "%ProgramFiles%\\T\\imp.exe /q", "", "", relative},
@@ -381,10 +399,10 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
             }
             id.assign((row.cchLine - cchFixed) / 2, 0xA5);
         }
-        std::string args = " \"MessageID\" \"";
+        std::string hex;
         for (BYTE b : id)
-            args += "0123456789ABCDEF"[b >> 4], args += "0123456789ABCDEF"[b & 15];
-        args += "\"";
+            hex += "0123456789ABCDEF"[b >> 4], hex += "0123456789ABCDEF"[b & 15];
+        std::string args = " \"MessageID\" \"" + hex + "\"";
         SCOPED_TRACE(text);
         std::vector<std::string> recorders, scripts;
         for (const std::string& path : row.planted)
@@ -400,12 +418,15 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
             m_message.m_props.push_back(MessageProp::Str(PR_SENDER_EMAIL_ADDRESS_A, kSender));
         m_message.SetEntryId(id);
         m_recording = PrepareRecording();
+        PlayedSystem::launches.clear();
         BoxAnswerer boxes;
         EXPECT_EQ(row.hr, CheckMessage(&m_callback));
         // One box: what refused the text, or the Debug box, which shows the
-        // command line the file starts with and names the files by full
-        // paths. Every row runs whatever an earlier one showed.
-        std::string files = "\n\nProgram: " + (fBatch ? cmd + "\nBatch file: " : "") + row.file;
+        // command line the file starts with and names the files and the
+        // folder by full paths. Every row runs whatever an earlier one
+        // showed.
+        std::string folder = row.file.substr(0, row.file.rfind('\\'));
+        std::string files = "\n\nProgram: " + (fBatch ? cmd + "\nBatch file: " : "") + row.file + "\nStart in: " + folder;
         std::string shown = row.file.empty() ? row.box : (line + args + (fBatch ? "\"" : "") + files).substr(0, 2047);
         EXPECT_EQ(shown.empty() ? 0u : 1u, boxes.boxes.size());
         for (const BoxSeen& box : boxes.boxes)
@@ -417,8 +438,22 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
             EXPECT_EQ(row.file.empty() && row.hr == E_ABORT ? "information" : "exclamation", box.icon);
             EXPECT_EQ(row.hr == S_FALSE ? m_hwndHost : NULL, box.owner);
         }
+        // Its own console, no handle of the client's, the platform's window.
+        std::string launch = std::string("flags ") + (fBatch ? "00000430" : "00000030") +
+                             ", no handles inherited, startup 68 bytes" + (fBatch ? ", environment given" : "");
+        EXPECT_EQ(row.file.empty() ? std::vector<std::string>{} : std::vector<std::string>{launch},
+                  PlayedSystem::launches);
+        ProgramWorld world;
         EXPECT_EQ(row.file.empty() ? "<nothing started>" : (row.recorded.empty() ? line : row.recorded) + args,
-                  Recorded(row.file.empty() ? 1000 : 15000));
+                  Recorded(row.file.empty() ? 1000 : 15000, &world));
+        if (row.file.empty())
+            continue;
+        // Its folder, its name, and the message's two arguments last.
+        EXPECT_EQ(folder, world.folder);
+        world.args.resize(std::max<size_t>(world.args.size(), 3));
+        EXPECT_EQ("MessageID", world.args[world.args.size() - 2]);
+        EXPECT_EQ(hex, world.args.back());
+        EXPECT_EQ(row.reads.empty() ? world.args[1] : row.reads, world.args[1]);
     }
 }
 
