@@ -18,9 +18,9 @@ BOOL IsFullPath(const char* szText);
 // Finds the program file szName names, ".exe" added when the name has no
 // extension; a folder is never the program. A full path names its own
 // file; a bare file name (no folder, no drive, no "%") is looked for where
-// the system looks, but never in the current folder: the client's own folder, the system folder, the 16-bit
-// system folder, the Windows folder, then each full path in PATH. Any other
-// name finds nothing. TRUE with the file's full path, as the system opens
+// the system looks, but never in the current folder: the client's own
+// folder, the system folder, the 16-bit system folder, the Windows folder,
+// then each full path in PATH. Any other name finds nothing. TRUE with the file's full path, as the system opens
 // it, in szFound (cchFound characters); FALSE, szFound empty, when there is
 // no such file.
 BOOL FindProgramFile(const char* szName, char* szFound, DWORD cchFound);
