@@ -20,9 +20,9 @@ BOOL IsFullPath(const char* szText);
 // file; a bare file name (no folder, no drive, no "%") is looked for where
 // the system looks, but never in the current folder: the client's own
 // folder, the system folder, the 16-bit system folder, the Windows folder,
-// then each full path in PATH. Any other name finds nothing. TRUE with the file's full path, as the system opens
-// it, in szFound (cchFound characters); FALSE, szFound empty, when there is
-// no such file.
+// then each full path in PATH. Any other name finds nothing. TRUE with the
+// file's full path, as the system opens it, in szFound (cchFound
+// characters); FALSE, szFound empty, when there is no such file.
 BOOL FindProgramFile(const char* szName, char* szFound, DWORD cchFound);
 
 // How the launch reads a program text.
