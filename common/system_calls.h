@@ -16,6 +16,7 @@ typedef LONG(WINAPI* REGCREATEKEYEXA)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM,
 typedef LONG(WINAPI* REGSETVALUEEXW)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
 typedef BOOL(WINAPI* GETTOKENINFORMATION)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
 typedef BOOL(WINAPI* SHELLEXECUTEEXA)(LPSHELLEXECUTEINFOA);
+typedef HRESULT(WINAPI* MAPIBUFFERALLOCATOR)(ULONG, LPVOID*);
 typedef BOOL(WINAPI* CREATEPROCESSA)(LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
                                      LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION);
 
@@ -30,6 +31,9 @@ typedef struct tagSYSTEMCALLS
     // start of the client.
     SHELLEXECUTEEXA pfnShellExecuteExA;
     CREATEPROCESSA pfnCreateProcessA;     // a handler program's start
+    // The property readers' buffers. NULL: MAPI's own allocator, which
+    // the programs that link this alone do not load.
+    MAPIBUFFERALLOCATOR pfnMAPIAllocateBuffer;
 } SYSTEMCALLS;
 
 extern SYSTEMCALLS gSystemCalls;

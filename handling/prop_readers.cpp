@@ -3,6 +3,15 @@
 #include <mapix.h>
 #include <mapiutil.h>
 #include <mapicode.h>
+#include "system_calls.h"
+
+// A buffer of cb bytes of MAPI memory for the caller, from the allocator
+// the system calls name.
+static HRESULT AllocateResult(ULONG cb, void** ppv)
+{
+    return gSystemCalls.pfnMAPIAllocateBuffer != NULL ? gSystemCalls.pfnMAPIAllocateBuffer(cb, ppv)
+                                                      : MAPIAllocateBuffer(cb, ppv);
+}
 
 // Asks the message for one property and sorts the outcome: S_OK with the
 // value array (which the caller frees), MAPI_E_NOT_FOUND, or E_FAIL. A value
@@ -74,7 +83,7 @@ HRESULT GetPropString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, voi
         cb = 2 * (pvText != NULL ? lstrlenW(lpValues[0].Value.lpszW) : 0) + 2;
     }
 
-    if (FAILED(MAPIAllocateBuffer(cb, lppvProp)) || *lppvProp == NULL)
+    if (FAILED(AllocateResult(cb, lppvProp)) || *lppvProp == NULL)
     {
         *lppvProp = NULL;
         hr = E_OUTOFMEMORY;
@@ -117,7 +126,7 @@ HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbP
     }
     cb = 2 * cbBin + 2;
 
-    if (FAILED(MAPIAllocateBuffer(cb, &pvText)) || pvText == NULL)
+    if (FAILED(AllocateResult(cb, &pvText)) || pvText == NULL)
     {
         hr = E_OUTOFMEMORY;
         goto Cleanup;

@@ -1,4 +1,5 @@
 #include "played_system.h"
+#include <mapicode.h>
 
 std::vector<std::string> PlayedSystem::editorStarts;
 std::vector<std::string> PlayedSystem::launches;
@@ -70,6 +71,12 @@ static BOOL WINAPI RecordLaunch(LPCSTR lpApplication, LPSTR lpCommandLine, LPSEC
                           lpFolder, lpsi, lppi);
 }
 
+static HRESULT WINAPI RefuseAllocation(ULONG, LPVOID* ppv)
+{
+    *ppv = NULL;
+    return MAPI_E_NOT_ENOUGH_MEMORY;
+}
+
 PlayedSystem::PlayedSystem() : m_saved(gSystemCalls)
 {
     gSystemCalls.pfnRegCreateKeyExA = RegCreateKeyExA;
@@ -78,6 +85,7 @@ PlayedSystem::PlayedSystem() : m_saved(gSystemCalls)
     gSystemCalls.pfnGetTokenInformation = GetTokenInformation;
     gSystemCalls.pfnShellExecuteExA = RecordEditorStart;
     gSystemCalls.pfnCreateProcessA = RecordLaunch;
+    gSystemCalls.pfnMAPIAllocateBuffer = NULL;
     editorStarts.clear();
     launches.clear();
 }
@@ -109,4 +117,9 @@ void PlayedSystem::PlayToken(bool fVirtualized, DWORD dwElevationType)
     fTokenVirtualized = fVirtualized;
     dwTokenElevationType = dwElevationType;
     gSystemCalls.pfnGetTokenInformation = PlayedTokenInformation;
+}
+
+void PlayedSystem::RefuseMapiAllocations()
+{
+    gSystemCalls.pfnMAPIAllocateBuffer = RefuseAllocation;
 }

@@ -37,6 +37,8 @@ public:
     // (TokenElevationTypeDefault 1, Full 2, Limited 3); 0 plays Windows XP,
     // where both queries fail.
     void PlayToken(bool fVirtualized, DWORD dwElevationType);
+    // MAPI has no memory for the property readers' buffers.
+    void RefuseMapiAllocations();
 
     // Each handler editor start asked for: "<verb> <file>", and
     // " (waited for)" when the process handle was asked for too.

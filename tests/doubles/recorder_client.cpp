@@ -19,8 +19,13 @@ std::string PrepareRecording()
     static int n = 0;
     char szTemp[MAX_PATH];
     GetTempPathA(MAX_PATH, szTemp);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    // The row's own mark: Wine soon gives a later test process the same
+    // identifier, and a program a row started late must not be read as the
+    // next row's.
     std::string path = std::string(szTemp) + "quorbit-recorder-" + std::to_string(GetCurrentProcessId()) + "-" +
-                       std::to_string(++n) + ".txt";
+                       std::to_string(++n) + "-" + std::to_string(now.QuadPart) + ".txt";
     DeleteFileA(path.c_str());
     SetEnvironmentVariableA("QUORBIT_RECORDER_OUT", path.c_str());
     return path;
@@ -46,10 +51,13 @@ bool WaitForRecording(const std::string& path, std::string* pCmdLine, int timeou
                 else
                     pieces.emplace_back();
             }
-            *pCmdLine = pieces[0];
-            if (pWorld != nullptr && pieces.size() > 1)
-                *pWorld = {pieces[1], std::vector<std::string>(pieces.begin() + 2, pieces.end())};
             DeleteFileA(path.c_str());
+            // Written for another row: not this one's.
+            if (pieces[0] != path || pieces.size() < 2)
+                continue;
+            *pCmdLine = pieces[1];
+            if (pWorld != nullptr && pieces.size() > 2)
+                *pWorld = {pieces[2], std::vector<std::string>(pieces.begin() + 3, pieces.end())};
             return true;
         }
         Sleep(50);

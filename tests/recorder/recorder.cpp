@@ -1,7 +1,8 @@
 // Stands in for a handler program: writes what it was started with to the
-// file named by QUORBIT_RECORDER_OUT: its command line, byte for byte, then
-// the folder it started in and its arguments as its C runtime split them,
-// its own name first, each after a NUL.
+// file named by QUORBIT_RECORDER_OUT: that name, the mark of the row that
+// started it; its command line, byte for byte; then the folder it started
+// in and its arguments as its C runtime split them, its own name first;
+// each after a NUL.
 #include <windows.h>
 #include <stdlib.h>
 
@@ -28,7 +29,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (hFile == INVALID_HANDLE_VALUE)
         return 3;
     GetCurrentDirectoryA(MAX_PATH, szFolder);
-    WritePiece(hFile, GetCommandLineA(), TRUE);
+    WritePiece(hFile, szOut, TRUE);
+    WritePiece(hFile, GetCommandLineA(), FALSE);
     WritePiece(hFile, szFolder, FALSE);
     for (int i = 0; i < __argc; i++)
         WritePiece(hFile, __argv[i], FALSE);
