@@ -13,13 +13,6 @@ std::string HandlerPath(const std::string& name)
     return kRoot + "\\" + name;
 }
 
-std::wstring Wide(const std::string& utf8)
-{
-    std::wstring wide(utf8.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], (int)wide.size()) - 1);
-    return wide;
-}
-
 // The names the store lists, in its order.
 std::vector<std::string> Listed()
 {
@@ -39,7 +32,7 @@ protected:
     // (none: "") given in UTF-8, into m_found, zeroed first.
     HRESULT Find(const std::string& sender, const std::string& smtp = "")
     {
-        std::wstring address = Wide(sender), smtpAddress = Wide(smtp);
+        std::wstring address = FromUtf8(sender), smtpAddress = FromUtf8(smtp);
         SENDER searched = {&address[0], smtp.empty() ? NULL : &smtpAddress[0], !smtp.empty()};
         ZeroMemory(&m_found, sizeof(m_found));
         return RegistryFindHandler(&searched, &m_found, NULL);

@@ -16,29 +16,6 @@ namespace {
 const char* const kSender = "orders@example.com";
 const char* const kQuestion = "Do you want to process this document?";
 
-// Text given in UTF-8, in the ANSI code page.
-std::string InCodePage(const std::string& utf8)
-{
-    std::wstring wide(utf8.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], (int)wide.size()) - 1);
-    return NarrowByBestFit(wide);
-}
-
-// A handler's text value given in UTF-8, stored in UTF-16 as type.
-void WriteText(const std::string& path, const char* szValue, const std::string& utf8, DWORD type)
-{
-    WriteUnicode(path, szValue, utf8);
-    std::wstring wide(utf8.size() + 1, L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], (int)wide.size()));
-    HKEY hk = NULL;
-    if (type != REG_SZ && RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &hk) == ERROR_SUCCESS)
-    {
-        std::wstring name(szValue, szValue + lstrlenA(szValue));
-        RegSetValueExW(hk, name.c_str(), 0, type, (const BYTE*)wide.data(), (DWORD)(wide.size() * sizeof(WCHAR)));
-        RegCloseKey(hk);
-    }
-}
-
 // One opened item from kSender, through the client's callback.
 class MessageCheck : public ::testing::Test
 {
@@ -478,8 +455,8 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
             (path.size() > 4 && path.substr(path.size() - 4) == ".bat" ? scripts : recorders).push_back(path);
         PlantedFiles planted(recorders, RecorderPath()), plantedScripts(scripts, own + "run.bat");
         StoreOrders("", 0, 1, 1);
-        WriteText(TEST_ROOT_KEY "\\Orders", "FilePath", text, row.type);
-        WriteText(TEST_ROOT_KEY "\\Orders", "SenderEmailAddress", row.stored, row.type);
+        WriteUnicode(TEST_ROOT_KEY "\\Orders", "FilePath", text, row.type);
+        WriteUnicode(TEST_ROOT_KEY "\\Orders", "SenderEmailAddress", row.stored, row.type);
         m_message.m_props.clear();
         if (row.sender != NULL)
             m_message.SetSender(std::wstring(row.sender));

@@ -440,6 +440,19 @@ TEST_F(HandlerDefinitionDialog, TheListShowsTheSavedNameOnceAndSelectsIt)
     EXPECT_EQ((Names{"Old", "New"}), s.Listed());
     EXPECT_EQ(0, s.Selected());
     EXPECT_EQ("other@example.com", StoredText("Old", "SenderEmailAddress"));
+
+    // A name that a locale would take for a listed one is another one, and
+    // listed apart ("\xDF" is no "ss").
+    sheet.reset();
+    StoreHandler("Strasse", "strasse@example.com", "c:\\same.exe");
+    const std::string sharpS = InCodePage("Stra\xC3\x9F" "e");
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), sharpS);
+        Click(hDlg, IDC_DEFINITION_OK);
+    });
+    Sheet().ClickPage(IDC_ADD_HANDLER);
+    ASSERT_EQ(4u, Sheet().Listed().size());
+    EXPECT_EQ(sharpS, Sheet().Listed()[Sheet().Selected()]);
 }
 
 TEST_F(HandlerDefinitionDialog, OptionsShowCheckedOnlyForOne)
