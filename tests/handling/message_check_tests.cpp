@@ -449,7 +449,7 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         for (BYTE b : id)
             args += "0123456789ABCDEF"[b >> 4], args += "0123456789ABCDEF"[b & 15];
         args += "\"";
-        SCOPED_TRACE(text);
+        SCOPED_TRACE(text + " | " + row.stored + " | " + row.narrow);
         std::vector<std::string> recorders, scripts;
         for (const std::string& path : row.planted)
             (path.size() > 4 && path.substr(path.size() - 4) == ".bat" ? scripts : recorders).push_back(path);
