@@ -485,11 +485,6 @@ void RegistryListHandlers(HANDLERNAMEPROC pfnName, void* pv)
     RegistryClose(hkRoot);
 }
 
-static BOOL IsAddress(LPCWSTR lpszAddress)
-{
-    return lpszAddress != NULL && lpszAddress[0] != L'\0';
-}
-
 HRESULT RegistryFindHandler(const SENDER* lpSender, LPHANDLER lpHandler, DWORD* pcCompared)
 {
     char szName[CCH_KEY_NAME];
@@ -502,8 +497,7 @@ HRESULT RegistryFindHandler(const SENDER* lpSender, LPHANDLER lpHandler, DWORD* 
     BOOL fMatch;
     LONG lResult;
 
-    // An empty address matches nothing: there is nothing to search for.
-    if (lpSender == NULL || lpHandler == NULL || (!IsAddress(lpSender->lpszAddress) && !IsAddress(lpSender->lpszSmtpAddress)))
+    if (lpSender == NULL || lpHandler == NULL)
         goto Cleanup;
     // No root: no handlers. A root that is there but cannot be read is the
     // store's failure, not "no handler".
@@ -537,10 +531,10 @@ HRESULT RegistryFindHandler(const SENDER* lpSender, LPHANDLER lpHandler, DWORD* 
         // that record would not hold matches nothing.
         fMatch = FALSE;
         if (RegistryReadText(hkHandler, WIDE(REGVAL_SENDER_EMAIL), CCH_SENDER_EMAIL, wszAddress, NULL) ==
-                ERROR_SUCCESS &&
-            IsAddress(wszAddress))
+            ERROR_SUCCESS)
         {
-            cCompared++;
+            // An empty address is none, and is not counted as compared.
+            cCompared += wszAddress[0] != L'\0';
             fMatch = SameAddress(wszAddress, lpSender->lpszAddress) ||
                      SameAddress(wszAddress, lpSender->lpszSmtpAddress);
         }
