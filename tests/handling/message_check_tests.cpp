@@ -485,6 +485,7 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         EXPECT_EQ(row.file.empty() ? "<nothing started>" : (row.recorded.empty() ? line : row.recorded) + args,
                   Recorded(row.file.empty() ? 1000 : 15000));
         EXPECT_EQ(row.opens, m_item.addrBook.m_cOpenEntry);
+        EXPECT_TRUE(m_item.addrBook.EntriesReleased());
     }
 }
 
