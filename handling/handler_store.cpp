@@ -102,7 +102,10 @@ static LONG RegistryReadText(HKEY hk, LPCWSTR wszValue, DWORD cchField, WCHAR* w
     if (cchField > CCH_FILE_PATH)
         return ERROR_INVALID_PARAMETER;
     lResult = RegQueryValueExW(hk, wszValue, NULL, &dwType, (LPBYTE)wszBuffer, &cb);
-    if ((lResult == ERROR_SUCCESS || lResult == ERROR_MORE_DATA) && dwType != REG_SZ && dwType != REG_EXPAND_SZ)
+    // A value too long for the buffer comes with its type too; one that
+    // did not come is taken as text, too long.
+    if ((lResult == ERROR_SUCCESS || (lResult == ERROR_MORE_DATA && dwType != REG_NONE)) && dwType != REG_SZ &&
+        dwType != REG_EXPAND_SZ)
         return ERROR_DATATYPE_MISMATCH;
     if (lResult != ERROR_SUCCESS)
         return lResult;
