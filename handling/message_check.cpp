@@ -6,29 +6,21 @@
 #include "handler_store.h"
 #include "program_path.h"
 #include "prop_readers.h"
+#include "sender_address.h"
 #include "system_calls.h"
 #include "system_text.h"
 #include <mapiutil.h>
 #include <mapitags.h>
 
-LPSTR lpszSenderEmail = NULL;
-
 static char szQuote[2] = "\"";
 static char szSpace[2] = " ";
-
-// The sender's address as 8-bit text, whatever UNICODE says:
-// PR_SENDER_EMAIL_ADDRESS turns into the wide-string tag with it.
-#define PR_SENDER_EMAIL_ADDRESS_STRING8 PROP_TAG(PT_STRING8, 0x0C1F)
-static_assert(PR_SENDER_EMAIL_ADDRESS_STRING8 == 0x0C1F001E, "sender address tag");
-// The same address as the store holds it, where it holds Unicode text.
-#define PR_SENDER_EMAIL_ADDRESS_UNICODE PROP_TAG(PT_UNICODE, 0x0C1F)
 
 // The longest command line CreateProcessA accepts, terminator included.
 #define CCH_MAX_CMDLINE 32767
 
 // Set while a check runs. The check's boxes run nested message loops, and a
-// second check started from one of them would free the first one's sender
-// address under it.
+// second check started from one of them would run its program before the
+// first one's.
 static BOOL fCheckRunning = FALSE;
 
 // Tells the user why the program szProgram could not be started, in the
@@ -89,19 +81,51 @@ static void ShowBatchRefused(const HANDLER* lpHandler, const char* pOperator)
                        fLineBreak ? "a line break" : szCharacter);
 }
 
+// Why a handler's program text could not be read, as its box says it.
+static const char* ProgramUnreadReason(LONG lRead)
+{
+    switch (lRead)
+    {
+    case ERROR_FILE_NOT_FOUND:
+        return "is missing";
+    case ERROR_DATATYPE_MISMATCH:
+        return "is not stored as text (REG_SZ or REG_EXPAND_SZ)";
+    case ERROR_MORE_DATA:
+        return "is longer than 127 characters";
+    case ERROR_NO_UNICODE_TRANSLATION:
+        return "holds a character that this computer's code page for programs without Unicode cannot write "
+               "exactly";
+    default:
+        return "cannot be read";
+    }
+}
+
+// Tells the user that lpHandler starts nothing when its program text could
+// not be read or is empty, naming the cause. FALSE when there is a text to
+// settle.
+static BOOL ShowProgramUnread(const HANDLER* lpHandler)
+{
+    // Key names run to 255 characters, 510 bytes in a double-byte code
+    // page. wsprintfA writes at most 1,024.
+    char szText[1024];
+
+    if (lpHandler->lFilePathRead == ERROR_SUCCESS && lpHandler->szFilePath[0] != '\0')
+        return FALSE;
+    wsprintfA(szText, "The message handler \"%s\" has no program to start: its program path %s.",
+              lpHandler->szName,
+              lpHandler->lFilePathRead == ERROR_SUCCESS ? "is empty" : ProgramUnreadReason(lpHandler->lFilePathRead));
+    MessageBoxA(NULL, szText, szMessageBoxTitle, MB_OK | MB_ICONINFORMATION);
+    return TRUE;
+}
+
 // Settles what lpHandler's program text starts into *lpLaunch. FALSE when
 // it starts nothing, once the user has been told why.
 static BOOL SettleLaunch(const HANDLER* lpHandler, LAUNCH* lpLaunch)
 {
     const char* szText = lpHandler->szFilePath;
 
-    // What a stored value could not give: missing, unreadable, too long.
-    if (szText[0] == '\0')
-    {
-        ShowNothingStarted(lpHandler, "The message handler \"%s\" has no program to start: its program path is "
-                                      "missing, cannot be read, or is longer than 127 characters.");
+    if (ShowProgramUnread(lpHandler))
         return FALSE;
-    }
     switch (SettleProgramText(szText, lpLaunch->szProgram, MAX_PATH, &lpLaunch->lpszRest))
     {
     case PROGRAM_AS_WRITTEN:
@@ -446,54 +470,39 @@ Cleanup:
     return hr;
 }
 
-// Puts the message's Unicode sender address in place of lpszSenderEmail
-// where the message has one: a store with Unicode text makes the 8-bit form
-// by best fit, and gives "orders@example.com" for the lookalike
-// "\uFF4Frders@example.com". S_FALSE when that address has no exact
-// spelling in the code page: it matches no handler. A message with the
-// 8-bit form alone keeps it.
-static HRESULT ReadUnicodeSender(LPMAPIPROP lpMessage)
+// Finds the handler for lpSender into *lpHandler. An Exchange sender the
+// message gives no SMTP address for is looked up in the address book, but
+// only when no handler took its directory address and there was a handler
+// address to compare: the lookup may be a call to the server.
+static HRESULT FindSendersHandler(IExchExtCallback* lpeecb, LPMAPIPROP lpMessage, LPSENDER lpSender,
+                                  LPHANDLER lpHandler)
 {
-    LPWSTR lpszSender = NULL;
-    LPSTR lpszExact = NULL;
-    ULONG cbSender = 0;
-    BOOL fExact = FALSE;
-    HRESULT hr = S_OK;
-    int cb;
+    DWORD cCompared = 0;
+    HRESULT hr = RegistryFindHandler(lpSender, lpHandler, &cCompared);
 
-    if (FAILED(GetPropString(lpMessage, PR_SENDER_EMAIL_ADDRESS_UNICODE, &cbSender, (void**)&lpszSender)))
-        return S_OK;
-    cb = AnsiFromWide(lpszSender, NULL, 0, &fExact);
-    if (cb != 0 && (FAILED(MAPIAllocateBuffer(cb, (void**)&lpszExact)) || lpszExact == NULL))
-        hr = E_OUTOFMEMORY;
-    else if (cb == 0 || AnsiFromWide(lpszSender, lpszExact, cb, &fExact) == 0 || !fExact)
-    {
-        MAPIFreeBuffer(lpszExact);
-        hr = S_FALSE;
-    }
-    else
-    {
-        MAPIFreeBuffer(lpszSenderEmail);
-        lpszSenderEmail = lpszExact;
-    }
-    MAPIFreeBuffer(lpszSender);
+    // The lookup's failure is no failure of the check: the directory
+    // address has been compared.
+    if (hr == S_FALSE && cCompared != 0 && lpSender->fExchange && lpSender->lpszSmtpAddress == NULL &&
+        SUCCEEDED(LookUpSenderSmtpAddress(lpeecb, lpMessage, lpSender)))
+        hr = RegistryFindHandler(lpSender, lpHandler, NULL);
     return hr;
 }
 
 HRESULT CheckMessage(IExchExtCallback* lpeecb, HANDLERLOADEDPROC pfnLoaded)
 {
     HANDLER handler;
+    SENDER sender;
     HRESULT hr = S_FALSE;
     LPMDB lpMdb = NULL;
     LPMAPIPROP lpMessage = NULL;
     HWND hWnd = NULL;
     HCURSOR hOldCursor = NULL;
     BOOL fCursorSet = FALSE;
-    ULONG cbSender = 0;
 
     if (fCheckRunning || lpeecb == NULL)
         return S_FALSE;
     fCheckRunning = TRUE;
+    ZeroMemory(&sender, sizeof(sender));
 
     lpeecb->GetWindow(&hWnd);
 
@@ -510,17 +519,15 @@ HRESULT CheckMessage(IExchExtCallback* lpeecb, HANDLERLOADEDPROC pfnLoaded)
         goto Cleanup;
     }
 
-    hr = GetPropString(lpMessage, PR_SENDER_EMAIL_ADDRESS_STRING8, &cbSender, (void**)&lpszSenderEmail);
+    // The sender is read once, and searched with as it was read.
+    hr = ReadSender(lpMessage, &sender);
     if (FAILED(hr))
-        goto Cleanup;
-    hr = ReadUnicodeSender(lpMessage);
-    if (hr != S_OK)
         goto Cleanup;
 
     // The check's own handler, read from its key alone: while a box is up
     // the user may open another handler in the Options dialog.
     ZeroMemory(&handler, sizeof(handler));
-    hr = RegistryFindHandler(lpszSenderEmail, &handler);
+    hr = FindSendersHandler(lpeecb, lpMessage, &sender, &handler);
     if (FAILED(hr) || hr == S_FALSE)
         goto Cleanup;
     // Before any box: a handler the user opens while one is up is loaded
@@ -551,8 +558,7 @@ HRESULT CheckMessage(IExchExtCallback* lpeecb, HANDLERLOADEDPROC pfnLoaded)
 Cleanup:
     UlRelease(lpMdb);
     UlRelease(lpMessage);
-    MAPIFreeBuffer(lpszSenderEmail);
-    lpszSenderEmail = NULL;
+    FreeSender(&sender);
     // Put back whatever was there, even no cursor at all.
     if (fCursorSet)
         SetCursor(hOldCursor);

@@ -5,10 +5,6 @@
 #include "exchext.h"
 #include "handler_store.h"
 
-// Sender address of the message under check (MAPI memory), NULL outside a
-// check.
-extern LPSTR lpszSenderEmail;
-
 // Looks up the handler for the item the client is opening and runs it.
 // S_FALSE lets the client go on opening the item; E_ABORT stops it (the
 // handler ran with PreventOpen on); other failures come from the client,

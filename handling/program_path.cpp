@@ -3,6 +3,7 @@
 #include "program_path.h"
 #include "ansi_text.h"
 #include "full_paths.h"
+#include "same_text.h"
 
 // The system takes "/" as it takes "\". Callers walk text by characters:
 // in a double-byte code page a second byte may have the value of "\".
@@ -308,7 +309,7 @@ static PROGRAMTEXT SettleReadings(const char* szText, char* szProgram, DWORD cch
             lstrcpynA(szPart, szText, cch + 1);
             // A longer part that names the same file ("imp.exe ." is
             // imp.exe) is no other reading: the system takes the shorter.
-            if (FindProgramFile(szPart, szFound, MAX_PATH) && lstrcmpiA(szFound, szReading) != 0 &&
+            if (FindProgramFile(szPart, szFound, MAX_PATH) && !SameName(szFound, szReading) &&
                 ++cReadings == 1)
             {
                 pReading = p;

@@ -101,6 +101,23 @@ Cleanup:
     return hr;
 }
 
+// A PT_BINARY property's bytes, whole: *lpcb receives their count, and
+// *lppValues the value array they are in, which the caller frees.
+static HRESULT GetBinaryValue(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcb, LPSPropValue* lppValues)
+{
+    HRESULT hr;
+
+    *lpcb = 0;
+    if (PROP_TYPE(ulPropTag) != PT_BINARY)
+        return E_FAIL;
+    hr = GetOneProp(pMessage, ulPropTag, lppValues);
+    if (FAILED(hr))
+        return hr;
+    *lpcb = (*lppValues)[0].Value.bin.cb;
+    // Two digits a byte and the terminator must not wrap a size.
+    return *lpcb > 0x3FFFFFF0 ? E_FAIL : S_OK;
+}
+
 HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp)
 {
     LPSPropValue lpValues = NULL;
@@ -111,19 +128,9 @@ HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbP
 
     *lpcbProp = 0;
     *lppvProp = NULL;
-    if (PROP_TYPE(ulPropTag) != PT_BINARY)
-        return E_FAIL;
-    hr = GetOneProp(pMessage, ulPropTag, &lpValues);
+    hr = GetBinaryValue(pMessage, ulPropTag, &cbBin, &lpValues);
     if (FAILED(hr))
         goto Cleanup;
-
-    cbBin = lpValues[0].Value.bin.cb;
-    // Two digits a byte and the terminator must not wrap the size.
-    if (cbBin > 0x3FFFFFF0)
-    {
-        hr = E_FAIL;
-        goto Cleanup;
-    }
     cb = 2 * cbBin + 2;
 
     if (FAILED(AllocateResult(cb, &pvText)) || pvText == NULL)
@@ -139,5 +146,62 @@ HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbP
 
 Cleanup:
     MAPIFreeBuffer(lpValues);
+    return hr;
+}
+
+HRESULT GetPropBinary(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp)
+{
+    LPSPropValue lpValues = NULL;
+    void* pvBytes = NULL;
+    ULONG cb;
+    HRESULT hr;
+
+    *lpcbProp = 0;
+    *lppvProp = NULL;
+    hr = GetBinaryValue(pMessage, ulPropTag, &cb, &lpValues);
+    if (FAILED(hr))
+        goto Cleanup;
+    // One byte at least: MAPI memory of no bytes is no buffer.
+    if (FAILED(MAPIAllocateBuffer(cb != 0 ? cb : 1, &pvBytes)) || pvBytes == NULL)
+    {
+        hr = E_OUTOFMEMORY;
+        goto Cleanup;
+    }
+    if (cb != 0)
+        CopyMemory(pvBytes, lpValues[0].Value.bin.lpb, cb);
+    *lpcbProp = cb;
+    *lppvProp = pvBytes;
+
+Cleanup:
+    MAPIFreeBuffer(lpValues);
+    return hr;
+}
+
+HRESULT GetPropText(LPMAPIPROP pMessage, ULONG ulPropId, LPWSTR* lppszText)
+{
+    LPSTR lpszNarrow = NULL;
+    ULONG cb = 0;
+    int cch;
+    HRESULT hr;
+
+    hr = GetPropString(pMessage, PROP_TAG(PT_UNICODE, ulPropId), &cb, (void**)lppszText);
+    if (SUCCEEDED(hr))
+        return hr;
+    hr = GetPropString(pMessage, PROP_TAG(PT_STRING8, ulPropId), &cb, (void**)&lpszNarrow);
+    if (FAILED(hr))
+        return hr;
+    cch = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, lpszNarrow, -1, NULL, 0);
+    if (cch == 0)
+        hr = E_FAIL;
+    else if (FAILED(MAPIAllocateBuffer(cch * sizeof(WCHAR), (void**)lppszText)) || *lppszText == NULL)
+        hr = E_OUTOFMEMORY;
+    else if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, lpszNarrow, -1, *lppszText, cch) == 0)
+        hr = E_FAIL;
+    if (FAILED(hr))
+    {
+        MAPIFreeBuffer(*lppszText);
+        *lppszText = NULL;
+    }
+    MAPIFreeBuffer(lpszNarrow);
     return hr;
 }

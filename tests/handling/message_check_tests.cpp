@@ -36,16 +36,41 @@ protected:
 
     void TearDown() override
     {
-        // Every exit releases what the check took and frees the address.
+        // Every exit releases what the check took, the address book and
+        // what it opened included.
         EXPECT_EQ(1, m_store.m_cRef);
         EXPECT_EQ(1, m_message.m_cRef);
-        EXPECT_EQ(nullptr, lpszSenderEmail);
+        EXPECT_EQ(1, m_item.addrBook.m_cRef);
+        EXPECT_TRUE(m_item.addrBook.EntriesReleased());
         ResetStore();
     }
 
     void StoreOrders(const std::string& program, DWORD confirm, DWORD prevent, DWORD debug)
     {
         StoreHandler("Orders", kSender, program, confirm, prevent, debug);
+    }
+
+    // Where the sender's SMTP address is: an SMTP sender has none; an
+    // Exchange sender's is on the message, in the address book's entry for
+    // it, or nowhere, the book refusing the entry.
+    enum Exchange { SMTP_SENDER, SMTP_TYPED, SMTP_ON_MESSAGE, SMTP_IN_BOOK, SMTP_NOWHERE };
+    void SetSmtpAddress(Exchange ex, const std::wstring& smtp)
+    {
+        const std::vector<BYTE> id = {0x00, 0x00, 0x00, 0x00, 0xDC, 0xA7};
+        ClientAddrBook& book = m_item.addrBook;
+        book.m_entries.clear();
+        book.m_cOpenEntry = 0;
+        book.m_hrOpenEntry = ex == SMTP_NOWHERE ? MAPI_E_NOT_FOUND : S_OK;
+        if (ex == SMTP_SENDER)
+            return;
+        m_message.SetText(PROP_ID(PR_SENDER_ADDRTYPE), ex == SMTP_TYPED ? L"SMTP" : L"EX");
+        if (ex == SMTP_TYPED || ex == SMTP_ON_MESSAGE)
+            m_message.SetText(0x5D01, smtp);
+        else
+        {
+            book.AddEntry(id, {})->SetText(0x39FE, smtp);
+            m_message.m_props.push_back(MessageProp::Bin(PR_SENDER_ENTRYID, id));
+        }
     }
 
     std::string Recorded(int timeoutMs = 15000, ProgramWorld* pWorld = nullptr)
@@ -311,6 +336,8 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
     const std::string relative = "is not a full path, so Windows would look for the program in the mail client's "
                                  "current folder.";
     const std::string tooLong = "Error 800700CE in Message Handling\nAn error occured while processing the message.";
+    const wchar_t* const jsmith = L"/O=CORP/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=JSMITH";
+    const char* const jsmithA = "/O=CORP/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=JSMITH";
     const struct
     {
         std::vector<std::string> planted;  // for the row alone
@@ -323,6 +350,11 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         int cchLine = 0;                   // the line's length with its terminator, made so by the entry id
         const wchar_t* sender = L"orders@example.com";  // the message's address; NULL: in 8-bit text alone
         std::string stored = kSender;                   // the handler's address, in UTF-8
+        std::string narrow = kSender;                   // that 8-bit text, in UTF-8
+        Exchange ex = SMTP_SENDER;                      // the sender's type, and where its SMTP address is
+        std::wstring smtp = L"";
+        int opens = 0;                                  // address-book entries the check opens
+        DWORD type = REG_SZ;                            // of the handler's two texts
         std::string reads = "";                         // the program's first argument, when a row asks
     } rows[] = {
         {{}, tools + "recorder.exe /quiet", "\"" + tools + "recorder.exe\" /quiet", tools + "recorder.exe"},
@@ -336,7 +368,7 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         // run, and takes the quote after an odd one as text.
         {{}, own + "imp.exe \"C:\\Out Dir\\\"", "", "", "double the backslashes before the double quote"},
         {{}, own + "imp.exe \"C:\\Out Dir\\\\\"", own + "imp.exe \"C:\\Out Dir\\\\\"", own + "imp.exe", "", "", E_ABORT, 0,
-         L"orders@example.com", kSender, "C:\\Out Dir\\"},
+         L"orders@example.com", kSender, kSender, SMTP_SENDER, L"", 0, REG_SZ, "C:\\Out Dir\\"},
         {{"C:\\Program.exe"}, tools + "recorder.exe /quiet", "", "", "so it may name more than one program."},
         {{"C:\\Program.exe"}, tools + "missing.exe /quiet", "", "", "File not found."},
         {{"C:\\Program.exe"}, "C:/Program Files/Quorbit Tests/missing.exe /quiet", "", "", "File not found."},
@@ -372,6 +404,38 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"\uFF4Frders@example.com"},
         {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"orders@example.com", "orders@examp\xC5\x82" "e.com"},
         {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, NULL},
+        // Senders: the same text up to letter case, in 8-bit text as in
+        // Unicode, and nothing a locale would take for it.
+        {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, NULL, "J\xC3\x9CRG@example.com",
+         "j\xC3\xBCrg@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "invoices@strasse-partner.de",
+         "invoices@stra\xC3\x9F" "e-partner.de"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, kSender, "or\xC2\xAD" "ders@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "aesop@example.com", "\xC3\xA6sop@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "oeuvre@example.com", "\xC5\x93uvre@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "thorsten@example.com", "\xC3\xBEorsten@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"", ""},
+        // Exchange senders, by their directory address or SMTP address; the
+        // address book only when the directory address matched no handler
+        // address there was.
+        {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, jsmith, "jsmith@example.com", "",
+         SMTP_ON_MESSAGE, L"JSmith@Example.com"},
+        {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, jsmith, "jsmith@example.com", "",
+         SMTP_IN_BOOK, L"jsmith@example.com", 1},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, jsmith, "jsmith@example.com", "", SMTP_NOWHERE, L"", 1},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"/O=CORP/OU=EXCHANGE ADMINISTRATIVE GROUP "
+         "(FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=JDOE", "jsmith@example.com", "", SMTP_ON_MESSAGE, L"jdoe@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, jsmith, std::string(jsmithA).substr(0, 79), "",
+         SMTP_IN_BOOK, L"jsmith@example.com", 1},
+        {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, L"/O=CORP/CN=ORDERS",
+         "/o=corp/cn=orders", "", SMTP_IN_BOOK, L"jsmith@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, jsmith, "", "", SMTP_IN_BOOK, L"jsmith@example.com"},
+        // Another type's SMTP address is not the sender's.
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"someone@example.com", kSender, "", SMTP_TYPED,
+         L"orders@example.com"},
+        // Texts of the other type are the same texts, never expanded.
+        {{own + "cwd\\%ProgramFiles%\\T\\imp.exe"}, "%ProgramFiles%\\T\\imp.exe /q", "", "", relative, "",
+         E_ABORT, 0, L"orders@example.com", kSender, kSender, SMTP_SENDER, L"", 0, REG_EXPAND_SZ},
         // The line built against what CreateProcessA takes, terminator included.
         {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 32767},
         {{}, RecorderPath(), RecorderPath(), "", tooLong, "", S_FALSE, 32768},
@@ -399,19 +463,20 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         for (BYTE b : id)
             hex += "0123456789ABCDEF"[b >> 4], hex += "0123456789ABCDEF"[b & 15];
         std::string args = " \"MessageID\" \"" + hex + "\"";
-        SCOPED_TRACE(text);
+        SCOPED_TRACE(text + " | " + row.stored + " | " + row.narrow);
         std::vector<std::string> recorders, scripts;
         for (const std::string& path : row.planted)
             (path.size() > 4 && path.substr(path.size() - 4) == ".bat" ? scripts : recorders).push_back(path);
         PlantedFiles planted(recorders, RecorderPath()), plantedScripts(scripts, own + "run.bat");
         StoreOrders("", 0, 1, 1);
-        WriteUnicode(TEST_ROOT_KEY "\\Orders", "FilePath", text);
-        WriteUnicode(TEST_ROOT_KEY "\\Orders", "SenderEmailAddress", row.stored);
+        WriteUnicode(TEST_ROOT_KEY "\\Orders", "FilePath", text, row.type);
+        WriteUnicode(TEST_ROOT_KEY "\\Orders", "SenderEmailAddress", row.stored, row.type);
         m_message.m_props.clear();
         if (row.sender != NULL)
             m_message.SetSender(std::wstring(row.sender));
         else
-            m_message.m_props.push_back(MessageProp::Str(PR_SENDER_EMAIL_ADDRESS_A, kSender));
+            m_message.m_props.push_back(MessageProp::Str(PR_SENDER_EMAIL_ADDRESS_A, InCodePage(row.narrow)));
+        SetSmtpAddress(row.ex, row.smtp);
         m_message.SetEntryId(id);
         m_recording = PrepareRecording();
         PlayedSystem::launches.clear();
@@ -442,6 +507,8 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         ProgramWorld world;
         EXPECT_EQ(row.file.empty() ? "<nothing started>" : (row.recorded.empty() ? line : row.recorded) + args,
                   Recorded(row.file.empty() ? 1000 : 15000, &world));
+        EXPECT_EQ(row.opens, m_item.addrBook.m_cOpenEntry);
+        EXPECT_TRUE(m_item.addrBook.EntriesReleased());
         if (row.file.empty())
             continue;
         // Its folder, its name, and the message's two arguments last.
@@ -491,8 +558,8 @@ TEST_F(MessageCheck, AHandlersMissingValuesNeverComeFromAnotherHandler)
     for (int i = 1; i <= 2; i++)
     {
         EXPECT_EQ("The message handler \"" + std::string(i == 1 ? "Bare" : "Overlong") +
-                      "\" has no program to start: its program path is missing, cannot be read, or is longer than "
-                      "127 characters.",
+                      "\" has no program to start: its program path " +
+                      (i == 1 ? "is missing." : "is longer than 127 characters."),
                   boxes.boxes[i].text);
         EXPECT_EQ("information", boxes.boxes[i].icon);
         EXPECT_EQ("Message Handling", boxes.boxes[i].caption);
@@ -530,20 +597,15 @@ TEST_F(MessageCheck, ASecondCheckWhileTheFirstAsksIsRefused)
     StoreOrders(RecorderPath(), 1, 1, 0);
     OpenedItem nested(kSender, {0x01});
     HRESULT hrNested = E_UNEXPECTED;
-    std::string senderDuringBox;
 
     BoxAnswerer boxes;
     boxes.Answer(IDYES);
-    boxes.WhileShown([&]() {
-        hrNested = CheckMessage(&nested.callback);
-        senderDuringBox = lpszSenderEmail ? lpszSenderEmail : "<freed>";
-    });
+    boxes.WhileShown([&]() { hrNested = CheckMessage(&nested.callback); });
 
     EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
 
     EXPECT_EQ(S_FALSE, hrNested);
     EXPECT_EQ(0, nested.callback.m_cGetObject);
-    EXPECT_EQ(kSender, senderDuringBox);
     EXPECT_EQ(1u, boxes.boxes.size());
     EXPECT_EQ(RecorderPath() + " \"MessageID\" \"001FA0\"", Recorded());
 }
