@@ -679,6 +679,9 @@ protected:
                 ASSERT_NE(nullptr, hName);
                 SetWindowTextA(hName, chosen.c_str());
                 Click(hFile, IDOK);
+                // Refused by the file dialog itself, which stays open.
+                if (IsOpen(hFile))
+                    Click(hFile, IDCANCEL);
             });
             Click(hDlg, IDC_BROWSE_PROGRAM);
             after = ItemText(hDlg, IDC_FILE_PATH);
@@ -704,6 +707,16 @@ TEST_F(ProgramBrowse, APathWithABlankIsQuotedAndOneWithoutIsKeptAsReturned)
     sheet.reset();
     EXPECT_EQ(plain, Browse(plain));
     EXPECT_TRUE(answerer.boxes.empty());
+    // A file or a folder that is not there: the file dialog refuses it and
+    // stays open.
+    for (const char* szMissing : {"QuorbitTools\\missing.exe", "Missing Folder\\import.exe"})
+    {
+        sheet.reset();
+        EXPECT_EQ("c:\\before.exe", Browse(TestFolder() + szMissing));
+    }
+    ASSERT_EQ(2u, answerer.boxes.size());
+    EXPECT_EQ("File does not exist", answerer.boxes[0].text);
+    EXPECT_EQ("Path does not exist", answerer.boxes[1].text);
     // A program named without a folder is not looked for where the user
     // browsed last.
     GetCurrentDirectoryA(MAX_PATH, szAfter);
