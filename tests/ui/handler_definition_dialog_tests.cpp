@@ -555,7 +555,9 @@ TEST_F(SenderBrowse, TheFirstEntrysAddressGoesIntoTheFieldAndTheListIsFreed)
 {
     ClientAddrBook book;
     book.m_answer = ClientAddrBook::Entries;
-    book.AddRow({MessageProp::Str(PR_DISPLAY_NAME_A, "Ann Example"), Email("ann@example.com")});
+    // Of the first entry's addresses, the last one read.
+    book.AddRow({MessageProp::Str(PR_DISPLAY_NAME_A, "Ann Example"), Email("ann.old@example.com"),
+                 Email("ann@example.com")});
     book.AddRow({Email("bob@example.com")});
 
     EXPECT_EQ("ann@example.com", Browse(&book));
