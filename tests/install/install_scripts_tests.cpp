@@ -916,15 +916,16 @@ TEST_P(InstallPackage, InstalledFilesServeTheClient)
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept");
 }
 
-// A folder given at the first installation stays: an upgrade to a higher
-// version whose programs differ, and a repair of a removed DLL, put the
-// files and the registration there again and keep the handlers; the
-// Uninstall entry and quorbit-code.vbs name it; and a policy's startup
-// script finds it.
+// A folder given on the command line wins over the one the package
+// remembers, and then stays: an upgrade to a higher version whose programs
+// differ, and a repair of a removed DLL, put the files and the registration
+// there again and keep the handlers; the Uninstall entry and
+// quorbit-code.vbs name it; and a policy's startup script finds it.
 TEST_P(InstallPackage, TheFolderGivenOnceOutlivesUpgradeAndRepair)
 {
     const std::string folder = m_dir + "\\Mail Tools\\Q";
     StoreHandler("Orders", "orders@example.com", "orders.exe");
+    WriteString("SOFTWARE\\Quorbit", "InstallFolder", m_dir + "\\Elsewhere\\");
     const struct
     {
         const char* szStep;
