@@ -974,7 +974,8 @@ TEST_P(InstallPackage, TheFolderGivenOnceOutlivesUpgradeAndRepair)
 // A silent uninstall by product code leaves nothing of ours but the
 // handlers, the cache trigger and the Active Setup entry, whose version it
 // raises past any before (a clock set back too), so that each user's next
-// logon deletes the client's marks; the entry goes as the README says.
+// logon deletes the client's marks; the entry goes, and the handlers with
+// their key, as the administrators' guide says.
 TEST_P(InstallPackage, UninstallLeavesTheHandlersAndAnEntryThatClearsTheMarks)
 {
     StoreHandler("Orders", "orders@example.com", "orders.exe");
@@ -997,6 +998,7 @@ TEST_P(InstallPackage, UninstallLeavesTheHandlersAndAnEntryThatClearsTheMarks)
     EXPECT_EQ(Registration(), "");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
     EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Orders"});
+    EXPECT_FALSE(ReadStored("SOFTWARE\\Quorbit", "InstallFolder").present) << "the folder it remembered";
     EXPECT_EQ(SetupVersion(), (std::vector<unsigned long>{9999, 1231, 2360, 0}));
     EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "StubPath")), stub);
     ASSERT_TRUE(RunCommand(stub, "", &output, &dwExit)) << stub;
@@ -1004,9 +1006,12 @@ TEST_P(InstallPackage, UninstallLeavesTheHandlersAndAnEntryThatClearsTheMarks)
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("12.0")));
     EXPECT_EQ(RunCmd("cscript //nologo quorbit-code.vbs", BinDir() + "\\install", &output), 1);
     EXPECT_EQ(output, "quorbit-code: Quorbit is not installed on this computer\n");
-    std::string reg = IsWow64() ? "%WINDIR%\\SysWOW64\\reg.exe" : "reg.exe";
-    EXPECT_EQ(RunCmd(reg + " delete \"HKLM\\" ACTIVE_SETUP_KEY "\" /f", m_dir), 0);
-    EXPECT_FALSE(KeyExists(ACTIVE_SETUP_KEY));
+    std::string reg = IsWow64() ? "%WINDIR%\\SysWOW64\\reg.exe" : "%WINDIR%\\System32\\reg.exe";
+    for (const char* szKey : {ACTIVE_SETUP_KEY, "SOFTWARE\\Quorbit"})
+    {
+        EXPECT_EQ(RunCmd(reg + " delete \"HKLM\\" + szKey + "\" /f", m_dir), 0) << szKey;
+        EXPECT_FALSE(KeyExists(szKey));
+    }
 }
 
 // XP's reg.exe is the stricter: whatever the package runs with it runs
