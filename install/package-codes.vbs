@@ -1,7 +1,7 @@
 ' Prints the product code, version and upgrade code of a package file, as
-' Windows Installer reads them, and its package code, which names this very
-' file: every build of a package has new product and package codes, and a
-' repair, or Group Policy, asks for the file with the codes installed.
+' Windows Installer reads them: every build of a package has a product code
+' of its own, and a repair, or Group Policy, asks for the very file whose
+' product is installed.
 '   cscript //nologo package-codes.vbs C:\Packages\Quorbit-1.2.0.0.msi
 Option Explicit
 Dim installer, database, view, record, name
@@ -28,8 +28,6 @@ For Each name In Array("ProductCode", "ProductVersion", "UpgradeCode")
         WScript.Echo name & " " & record.StringData(1)
     End If
 Next
-' The summary information's revision number is the package code.
-WScript.Echo "PackageCode " & database.SummaryInformation(0).Property(9)
 
 ' To the error output; where there is none (wscript.exe, a double-click),
 ' in a box.
