@@ -134,7 +134,8 @@ protected:
         m_dir = std::string(szTemp) + "Quorbit test (x86)";
         CreateDirectoryA(m_dir.c_str(), NULL);
         const char* files[] = {"install.cmd", "uninstall.cmd", "write-reg.cmd", "example-handler.reg",
-                               "uninstall.reg", "import-handlers.cmd", "export-handlers.cmd", "import-at-startup.cmd"};
+                               "uninstall.reg", "import-handlers.cmd", "export-handlers.cmd", "import-at-startup.cmd",
+                               "package-codes.vbs"};
         for (const char* szFile : files)
             ASSERT_TRUE(CopyFileA((BinDir() + "\\install\\" + szFile).c_str(), (m_dir + "\\" + szFile).c_str(),
                                   FALSE))
@@ -150,7 +151,7 @@ protected:
                                "uninstall.reg", "import-handlers.cmd", "export-handlers.cmd", "Quorbit.dll",
                                "Quorbit.HLP", "Quorbit.reg", "handlers.reg", "handler-import.exe", "crashed_import.exe",
                                "big.reg", "import-at-startup.cmd", "gpo\\import-at-startup.cmd", "gpo\\startup.log",
-                               "startup.log"};
+                               "startup.log", "package-codes.vbs", "0"};
         for (const char* szFile : files)
             DeleteFileA((m_dir + "\\" + szFile).c_str());
         RemoveDirectoryA((m_dir + "\\folder.reg").c_str());
@@ -604,48 +605,16 @@ TEST(PackageFiles, PropertiesAsAdministratorsNeedThem)
     EXPECT_EQ(Rows(hDatabase, "SELECT `Name` FROM `Icon`"), std::vector<std::string>{"QuorbitHandlers.ico"});
 }
 
-// package-codes.vbs prints a package file's codes as Windows Installer reads
-// them, and refuses a file that is no package.
-TEST(PackageFiles, PackageCodesScriptReadsThePackageFile)
-{
-    PMSIHANDLE hDatabase;
-    ASSERT_EQ(MsiOpenDatabaseA(ReleasePackage().c_str(), MSIDBOPEN_READONLY, &hDatabase), (UINT)ERROR_SUCCESS);
-    std::string codes;
-    for (const char* szName : {"ProductCode", "ProductVersion", "UpgradeCode"})
-        for (const std::string& value :
-             Rows(hDatabase, std::string("SELECT `Value` FROM `Property` WHERE `Property` = '") + szName + "'"))
-            codes += std::string(szName) + " " + value + "\n";
-    EXPECT_NE(codes.find("\nUpgradeCode " UPGRADE_CODE "\n"), std::string::npos) << codes;
-
-    const struct
-    {
-        std::string arguments;
-        int iExit;
-        std::string says;
-    } runs[] = {
-        {"\"" + ReleasePackage() + "\"", 0, codes},
-        {"", 2, "usage: cscript //nologo package-codes.vbs FILE.msi\n"},
-        {"install.cmd", 1, "package-codes: \"install.cmd\" is no Windows Installer package\n"},
-    };
-    std::string output;
-    for (const auto& run : runs)
-    {
-        EXPECT_EQ(RunCmd("cscript //nologo package-codes.vbs " + run.arguments, BinDir() + "\\install", &output),
-                  run.iExit)
-            << run.arguments;
-        EXPECT_EQ(output, run.says);
-    }
-}
-
 // What the validation rules, an upgrade that rolls back whole and one that
 // keeps the install folder need of the tables: the old version goes right
 // after InstallInitialize, inside the new one's transaction; only deferred
 // actions skip impersonation; every component is keyed by a file or a value
 // below HKLM, as the package is per machine (ICE57), the one with
 // handler-import.exe by that versioned file; the shortcut is in the
-// component its target keys (ICE69); AppSearch reads the folder the package writes, and a folder
-// given on the command line wins over it; the Active Setup entry's Version
-// has the product's version where its action has not run.
+// component its target keys (ICE69); AppSearch reads the folder the
+// package writes, and a folder given on the command line wins over it; the
+// Active Setup entry's Version has the product's version where its action
+// has not run.
 TEST(PackageFiles, KeepTheInstallersRules)
 {
     PMSIHANDLE hPackage;
@@ -994,6 +963,40 @@ TEST_P(InstallPackage, UninstallLeavesTheHandlersAndAnEntryThatClearsTheMarks)
     {
         EXPECT_EQ(RunCmd(reg + " delete \"HKLM\\" + szKey + "\" /f", m_dir), 0) << szKey;
         EXPECT_FALSE(KeyExists(szKey));
+    }
+}
+
+// package-codes.vbs prints a package file's codes as Windows Installer reads
+// them, and refuses a file that is no package. (Wine's automation object
+// takes the read-only mode, 0, for the name of a copy to write, "0" in the
+// current folder.)
+TEST_P(InstallPackage, PackageCodesScriptReadsThePackageFile)
+{
+    PMSIHANDLE hDatabase;
+    ASSERT_EQ(MsiOpenDatabaseA(ReleasePackage().c_str(), MSIDBOPEN_READONLY, &hDatabase), (UINT)ERROR_SUCCESS);
+    std::string codes;
+    for (const char* szName : {"ProductCode", "ProductVersion", "UpgradeCode"})
+        for (const std::string& value :
+             Rows(hDatabase, std::string("SELECT `Value` FROM `Property` WHERE `Property` = '") + szName + "'"))
+            codes += std::string(szName) + " " + value + "\n";
+    EXPECT_NE(codes.find("\nUpgradeCode " UPGRADE_CODE "\n"), std::string::npos) << codes;
+
+    const struct
+    {
+        std::string arguments;
+        int iExit;
+        std::string says;
+    } runs[] = {
+        {"\"" + ReleasePackage() + "\"", 0, codes},
+        {"", 2, "usage: cscript //nologo package-codes.vbs FILE.msi\n"},
+        {"install.cmd", 1, "package-codes: \"install.cmd\" is no Windows Installer package\n"},
+    };
+    std::string output;
+    for (const auto& run : runs)
+    {
+        EXPECT_EQ(RunCmd("cscript //nologo package-codes.vbs " + run.arguments, m_dir, &output), run.iExit)
+            << run.arguments;
+        EXPECT_EQ(output, run.says);
     }
 }
 
