@@ -16,6 +16,13 @@ set(QUORBIT_CACHE_TRIGGER "4.0;Outxxx.dll;7;000000000000000;0000000000;OutXXX")
 # The Active Setup entry that deletes each user's cache marks at logon.
 set(QUORBIT_ACTIVE_SETUP_KEY [[Software\Microsoft\Active Setup\Installed Components\{310D2494-6664-4672-A11D-AEDA04695A85}]])
 
+# Every version's package carries this upgrade code, never another: it is
+# how a newer package finds the one it replaces (shown in braces).
+set(QUORBIT_UPGRADE_CODE FBA41075-2B01-4E65-A032-CE824D1E3A0E)
+# The value, in the key that holds the handlers' key, in which the package
+# keeps the folder it installed to, for upgrades and repairs to find.
+set(QUORBIT_INSTALL_FOLDER_VALUE InstallFolder)
+
 # The key the handlers' key is made in.
 string(REGEX REPLACE "[\\][^\\]*$" "" QUORBIT_HANDLERS_PARENT_KEY "${QUORBIT_HANDLERS_KEY}")
 

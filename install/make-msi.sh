@@ -15,7 +15,8 @@
 set -euo pipefail
 stage=$(cd "$1" && pwd)
 version=$2
-out=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
+outdir=$(cd "$(dirname "$3")" && pwd)
+out=$outdir/$(basename "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 windres=${WINDRES:-i686-w64-mingw32-windres}
 

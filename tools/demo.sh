@@ -13,7 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$build/bin
 start=$(date +%s)
 version=$(sed -n 's/^project(Quorbit VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
-msi=$build/Quorbit-$version.msi
+msi=$build/release/Quorbit-$version.msi
 [ -f "$msi" ] || { echo "demo: no $msi; build first" >&2; exit 1; }
 
 drive_c=${WINEPREFIX:?run inside tools/wine-session.sh}/drive_c

@@ -134,7 +134,8 @@ protected:
         m_dir = std::string(szTemp) + "Quorbit test (x86)";
         CreateDirectoryA(m_dir.c_str(), NULL);
         const char* files[] = {"install.cmd", "uninstall.cmd", "write-reg.cmd", "example-handler.reg",
-                               "uninstall.reg", "import-handlers.cmd", "export-handlers.cmd"};
+                               "uninstall.reg", "import-handlers.cmd", "export-handlers.cmd", "import-at-startup.cmd",
+                               "package-codes.vbs"};
         for (const char* szFile : files)
             ASSERT_TRUE(CopyFileA((BinDir() + "\\install\\" + szFile).c_str(), (m_dir + "\\" + szFile).c_str(),
                                   FALSE))
@@ -149,10 +150,15 @@ protected:
         const char* files[] = {"install.cmd", "uninstall.cmd", "write-reg.cmd", "example-handler.reg",
                                "uninstall.reg", "import-handlers.cmd", "export-handlers.cmd", "Quorbit.dll",
                                "Quorbit.HLP", "Quorbit.reg", "handlers.reg", "handler-import.exe", "crashed_import.exe",
-                               "big.reg"};
+                               "big.reg", "import-at-startup.cmd", "gpo\\import-at-startup.cmd", "gpo\\startup.log",
+                               "startup.log", "package-codes.vbs", "0"};
         for (const char* szFile : files)
             DeleteFileA((m_dir + "\\" + szFile).c_str());
         RemoveDirectoryA((m_dir + "\\folder.reg").c_str());
+        RemoveDirectoryA((m_dir + "\\gpo").c_str());
+        // Where the package was installed to (InstallPackage), once it is removed.
+        RemoveDirectoryA((m_dir + "\\Mail Tools\\Q").c_str());
+        RemoveDirectoryA((m_dir + "\\Mail Tools").c_str());
         RemoveDirectoryA(m_dir.c_str());
         SetStoreReadOnly(false, EXTENSIONS_KEY);
         DeleteRegistration();
@@ -263,8 +269,8 @@ TEST_P(InstallScripts, WrittenRegFileRegistersTheGivenFolder)
 // bare LF it can miss the labels its gotos jump to (Wine's cmd does not).
 TEST(InstallFiles, ScriptsEndTheirLinesWithCrLf)
 {
-    for (const char* szFile :
-         {"install.cmd", "uninstall.cmd", "write-reg.cmd", "import-handlers.cmd", "export-handlers.cmd"})
+    for (const char* szFile : {"install.cmd", "uninstall.cmd", "write-reg.cmd", "import-handlers.cmd", "export-handlers.cmd",
+                               "import-at-startup.cmd", "quorbit-code.vbs", "package-codes.vbs"})
     {
         std::string text = FileBytes(BinDir() + "\\install\\" + szFile);
         EXPECT_NE(text, "") << szFile;
@@ -333,6 +339,7 @@ TEST_P(InstallScripts, ImportRefusesBadInputAndChangesNothing)
         const char* szSays;
     } refused[] = {
         {"import-handlers.cmd", 2, "usage: import-handlers.cmd FILE.reg\n"},
+        {"import-at-startup.cmd", 2, "usage: import-at-startup.cmd FILE.reg [LOG]\n"},
         {"import-handlers.cmd missing.reg", 1, "import-handlers: there is no file \"missing.reg\"\n"},
         // A variable of the caller's does not hide the program's exit code.
         {"set ERRORLEVEL=0&& import-handlers.cmd install.cmd", 1,
@@ -363,6 +370,47 @@ TEST_P(InstallScripts, ImportRefusesBadInputAndChangesNothing)
     EXPECT_FALSE(KeyExists("SOFTWARE\\Quorbit"));
 }
 
+// The startup script's log, each of its own lines from where it names
+// itself: without the date and time.
+std::string StartupLog(const std::string& path)
+{
+    std::string log = FileBytes(path), lines;
+    for (size_t at = 0, end; at < log.size(); at = end + 1)
+    {
+        end = log.find('\n', at);
+        std::string line = log.substr(at, end - at - (end > at && log[end - 1] == '\r'));
+        size_t own = line.find("import-at-startup: ");
+        lines += (own != std::string::npos ? line.substr(own) : line) + "\n";
+    }
+    return lines;
+}
+
+// A policy's startup script finds Quorbit's folder from the client's
+// registration, wherever the script itself is put, and logs what it did;
+// on a computer without Quorbit it imports nothing.
+TEST_P(InstallScripts, StartupScriptImportsWithTheRegisteredFolder)
+{
+    std::string gpo = m_dir + "\\gpo", output;
+    CreateDirectoryA(gpo.c_str(), NULL);
+    ASSERT_TRUE(CopyFileA((m_dir + "\\import-at-startup.cmd").c_str(), (gpo + "\\import-at-startup.cmd").c_str(), FALSE));
+    const std::string command =
+        "import-at-startup.cmd \"" + m_dir + "\\example-handler.reg\" \"" + gpo + "\\startup.log\"";
+    EXPECT_EQ(RunCmd(command, gpo, &output), 1);
+    EXPECT_EQ(output, "");
+    EXPECT_FALSE(KeyExists(TEST_ROOT_KEY));
+    Installed();
+    EXPECT_EQ(RunCmd(command, gpo, &output), 0);
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Example orders"});
+    EXPECT_EQ(StartupLog(gpo + "\\startup.log"),
+              "import-at-startup: Quorbit is not registered with the mail client on this computer, or its folder has "
+              "no import-handlers.cmd; nothing was imported\n"
+              "import-at-startup: importing \"" + m_dir + "\\example-handler.reg\" with \"" + m_dir +
+                  "\\import-handlers.cmd\"\n"
+              "import-handlers: imported \"" + m_dir + "\\example-handler.reg\"\n"
+              "import-at-startup: exit code 0\n");
+}
+
 std::string RegToolName(const ::testing::TestParamInfo<RegTool>& info)
 {
     return info.param == WineReg ? "WineReg" : "XpReg";
@@ -387,6 +435,18 @@ std::vector<std::string> InstalledProducts()
         products.push_back(std::string(szVersion) + " " + szCode);
     }
     return products;
+}
+
+// A property of the one product installed, as its Uninstall entry has it;
+// "" when there is not exactly one.
+std::string ProductInfo(const char* szProperty)
+{
+    std::vector<std::string> products = InstalledProducts();
+    char sz[MAX_PATH] = "";
+    DWORD cch = MAX_PATH;
+    if (products.size() == 1)
+        MsiGetProductInfoA(products[0].substr(products[0].find('{')).c_str(), szProperty, sz, &cch);
+    return sz;
 }
 
 std::string Text(const StoredValue& value)
@@ -423,87 +483,188 @@ bool IsShortName(const std::string& name)
                                       : iDot <= 8 && name.size() - iDot <= 4 && name.rfind('.') == iDot);
 }
 
-// The first column of what a query of the package's tables finds, in order.
-std::vector<std::string> Column(MSIHANDLE hDatabase, const char* szQuery)
+// What a query of the package's tables finds, in order: each row's columns
+// joined by tabs.
+std::vector<std::string> Rows(MSIHANDLE hDatabase, const std::string& query)
 {
-    std::vector<std::string> column;
+    std::vector<std::string> rows;
     PMSIHANDLE hView, hRecord;
-    MsiDatabaseOpenViewA(hDatabase, szQuery, &hView);
+    MsiDatabaseOpenViewA(hDatabase, query.c_str(), &hView);
     MsiViewExecute(hView, 0);
     while (MsiViewFetch(hView, &hRecord) == ERROR_SUCCESS)
     {
-        char sz[256] = "";
-        DWORD cch = sizeof(sz);
-        MsiRecordGetStringA(hRecord, 1, sz, &cch);
-        column.push_back(sz);
+        std::string row;
+        for (UINT i = 1; i <= MsiRecordGetFieldCount(hRecord); i++)
+        {
+            char sz[256] = "";
+            DWORD cch = sizeof(sz);
+            MsiRecordGetStringA(hRecord, i, sz, &cch);
+            row += (i > 1 ? "\t" : "") + std::string(sz);
+        }
+        rows.push_back(row);
     }
-    return column;
+    return rows;
 }
 
-// The signatures, each checked by osslsigncode against the throwaway
-// certificate they were made with (install/CMakeLists.txt).
-TEST(PackageFiles, EverySignatureVerifies)
+std::vector<std::string> Sorted(std::vector<std::string> rows)
 {
-    std::string verified = FileBytes(BinDir() + "\\signed\\verified.txt");
-    std::vector<std::string> signedFiles;
-    for (size_t at = verified.find("== "), next; at != std::string::npos; at = next)
-    {
-        next = verified.find("\n== ", at);
-        std::string section = verified.substr(at, next == std::string::npos ? next : ++next - at);
-        signedFiles.push_back(section.substr(3, section.find('\n') - 3));
-        SCOPED_TRACE(section);
-        EXPECT_NE(section.find("Subject: /CN=Quorbit test publisher\n"), std::string::npos);
-        EXPECT_NE(section.find("\nSignature verification: ok\n"), std::string::npos);
-        EXPECT_NE(section.find("\nexit code 0\n"), std::string::npos);
-    }
-    EXPECT_EQ(signedFiles.size(), 4u) << "Quorbit.dll, QuorbitHandlers.exe, the import program, the package";
-    for (const char* szFile :
-         {"Quorbit/Quorbit.dll", "Quorbit/QuorbitHandlers.exe", "Quorbit-" QUORBIT_VERSION_TEXT ".msi"})
-        EXPECT_NE(std::find(signedFiles.begin(), signedFiles.end(), szFile), signedFiles.end()) << szFile;
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
-// A restart the installer finds needed is left to the administrator, and a
-// silent install closes no program that holds a file in use.
-TEST(PackageFiles, NeitherRestartsNorClosesPrograms)
+// The build's one package, which the tests' build signs with a throwaway
+// certificate (install/CMakeLists.txt), and the tests' own packages.
+std::string ReleasePackage()
 {
-    const std::string msi = BinDir() + "\\..\\Quorbit-" QUORBIT_VERSION_TEXT ".msi";
-    MSIHANDLE hPackage = 0;
-    ASSERT_EQ(MsiOpenPackageA(msi.c_str(), &hPackage), (UINT)ERROR_SUCCESS);
-    for (const auto& property : {std::make_pair("REBOOT", "ReallySuppress"), {"ALLUSERS", "1"},
-                                 {"MSIRESTARTMANAGERCONTROL", "Disable"}})
+    return BinDir() + "\\..\\release\\Quorbit-" QUORBIT_VERSION_TEXT ".msi";
+}
+
+std::string TestFile(const std::string& name)
+{
+    return BinDir() + "\\..\\tests\\install\\" + name;
+}
+
+// One file's part of osslsigncode's report: from "== FILE" to its exit code.
+std::string ReportOn(const std::string& report, const std::string& file)
+{
+    size_t at = report.find("== " + file + "\n");
+    size_t end = report.find("\nexit code ", at);
+    if (at == std::string::npos || end == std::string::npos)
+        return "";
+    return report.substr(at, report.find('\n', end + 1) - at);
+}
+
+size_t Count(const std::string& text, const std::string& what)
+{
+    size_t c = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        c++;
+    return c;
+}
+
+// The release files' signatures, each checked by osslsigncode against the
+// throwaway certificate they were made with: the programs twice, SHA-1 and
+// then SHA-256 nested, so that XP to 7 each find one they check; the
+// package, which holds one only, with SHA-256. A copy of each with one byte
+// changed breaks every signature it has.
+TEST(PackageFiles, EverySignatureVerifiesAndAChangedByteBreaksThem)
+{
+    const std::string verified = FileBytes(TestFile("signatures\\verified.txt"));
+    const std::string changed = FileBytes(TestFile("signatures\\changed.txt"));
+    const struct
     {
-        char sz[32] = "";
+        const char* szFile;
+        std::vector<std::string> digests;
+    } files[] = {
+        {"Quorbit/Quorbit.dll", {"SHA1", "SHA256"}},
+        {"Quorbit/QuorbitHandlers.exe", {"SHA1", "SHA256"}},
+        {"Quorbit/handler-import.exe", {"SHA1", "SHA256"}},
+        {"Quorbit-" QUORBIT_VERSION_TEXT ".msi", {"SHA256"}},
+    };
+    for (const auto& f : files)
+    {
+        std::string good = ReportOn(verified, f.szFile), bad = ReportOn(changed, f.szFile);
+        SCOPED_TRACE(good + bad);
+        std::vector<std::string> digests;
+        for (size_t at = good.find("\nMessage digest algorithm "); at != std::string::npos;
+             at = good.find("\nMessage digest algorithm ", at + 1))
+        {
+            size_t value = good.find(": ", at) + 2;
+            digests.push_back(good.substr(value, good.find_first_of(" \n", value) - value));
+        }
+        EXPECT_EQ(digests, f.digests);
+        EXPECT_EQ(Count(good, "Subject: /CN=Quorbit test publisher\n"), 2 * f.digests.size());
+        EXPECT_EQ(Count(good, "\nSignature verification: ok\n"), f.digests.size());
+        EXPECT_NE(good.find("\nexit code 0"), std::string::npos);
+        EXPECT_EQ(Count(bad, "MISMATCH"), f.digests.size());
+        EXPECT_EQ(Count(bad, "Signature verification: failed\n"), f.digests.size());
+        EXPECT_NE(bad.find("\nexit code 1"), std::string::npos);
+    }
+}
+
+// A restart the installer finds needed is left to the administrator, a
+// silent install closes no program that holds a file in use, and the
+// package installs per machine. Add/Remove Programs offers no "Change",
+// which would change nothing, shows the editor's icon from the package's
+// Icon table, and says what Quorbit does.
+TEST(PackageFiles, PropertiesAsAdministratorsNeedThem)
+{
+    PMSIHANDLE hPackage;
+    ASSERT_EQ(MsiOpenPackageA(ReleasePackage().c_str(), &hPackage), (UINT)ERROR_SUCCESS);
+    for (const auto& property :
+         {std::make_pair("REBOOT", "ReallySuppress"), {"ALLUSERS", "1"}, {"MSIRESTARTMANAGERCONTROL", "Disable"},
+          {"ARPNOMODIFY", "1"}, {"ARPPRODUCTICON", "QuorbitHandlers.ico"},
+          {"ARPCOMMENTS", "Hands messages from chosen senders to outside programs."}})
+    {
+        char sz[128] = "";
         DWORD cch = sizeof(sz);
         MsiGetPropertyA(hPackage, property.first, sz, &cch);
         EXPECT_STREQ(sz, property.second) << property.first;
     }
-    MsiCloseHandle(hPackage);
+    PMSIHANDLE hDatabase = MsiGetActiveDatabase(hPackage);
+    EXPECT_EQ(Rows(hDatabase, "SELECT `Name` FROM `Icon`"), std::vector<std::string>{"QuorbitHandlers.ico"});
 }
 
-// What the validation rules and an upgrade that rolls back whole need of the
-// tables: the old version goes right after InstallInitialize, inside the
-// new one's transaction; only deferred actions skip impersonation; the
-// shortcut's component has a per-user key; the Active Setup entry's Version
-// has the product's version where its action has not run.
+// What the validation rules, an upgrade that rolls back whole and one that
+// keeps the install folder need of the tables: the old version goes right
+// after InstallInitialize, inside the new one's transaction; only deferred
+// actions skip impersonation; every component is keyed by a file or a value
+// below HKLM, as the package is per machine (ICE57), the one with
+// handler-import.exe by that versioned file; the shortcut is in the
+// component its target keys (ICE69); AppSearch reads the folder the
+// package writes, and a folder given on the command line wins over it; the
+// Active Setup entry's Version has the product's version where its action
+// has not run.
 TEST(PackageFiles, KeepTheInstallersRules)
 {
     PMSIHANDLE hPackage;
-    ASSERT_EQ(MsiOpenPackageA((BinDir() + "\\..\\Quorbit-" QUORBIT_VERSION_TEXT ".msi").c_str(), &hPackage),
-              (UINT)ERROR_SUCCESS);
+    ASSERT_EQ(MsiOpenPackageA(ReleasePackage().c_str(), &hPackage), (UINT)ERROR_SUCCESS);
     PMSIHANDLE hDatabase = MsiGetActiveDatabase(hPackage);
-    std::vector<std::string> actions =
-        Column(hDatabase, "SELECT `Action` FROM `InstallExecuteSequence` ORDER BY `Sequence`");
+    std::vector<std::string> actions = Rows(hDatabase, "SELECT `Action` FROM `InstallExecuteSequence` ORDER BY `Sequence`");
     auto itInitialize = std::find(actions.begin(), actions.end(), "InstallInitialize");
     ASSERT_NE(itInitialize, actions.end());
     EXPECT_EQ(*(itInitialize + 1), "RemoveExistingProducts");
-    for (const std::string& type : Column(hDatabase, "SELECT `Type` FROM `CustomAction`"))
+    for (const std::string& type : Rows(hDatabase, "SELECT `Type` FROM `CustomAction`"))
         EXPECT_TRUE((atoi(type.c_str()) & (msidbCustomActionTypeInScript | msidbCustomActionTypeNoImpersonate)) !=
                     msidbCustomActionTypeNoImpersonate) << type;
-    EXPECT_EQ(Column(hDatabase, "SELECT `Registry`.`Root` FROM `Shortcut`, `Component`, `Registry` WHERE "
-                                "`Shortcut`.`Component_` = `Component`.`Component` AND "
-                                "`Component`.`KeyPath` = `Registry`.`Registry`"),
-              std::vector<std::string>{"1"}) << "HKEY_CURRENT_USER";
-    std::vector<std::string> version = Column(hDatabase, "SELECT `Value` FROM `Registry` WHERE `Name` = 'Version'");
+
+    EXPECT_EQ(Sorted(Rows(hDatabase, "SELECT `Component`.`Component`, `File`.`File` FROM `Component`, `File` WHERE "
+                                     "`Component`.`KeyPath` = `File`.`File`")),
+              (std::vector<std::string>{"AdminScripts\tImportHandlers", "Extension\tQuorbitDll",
+                                        "HandlerEditor\tQuorbitHandlers", "HandlerImport\tHandlerImport",
+                                        "HelpFiles\tQuorbitHlp"}));
+    EXPECT_EQ(Sorted(Rows(hDatabase, "SELECT `Component`.`Component`, `Registry`.`Root`, `Registry`.`Key`, "
+                                     "`Registry`.`Name` FROM `Component`, `Registry` WHERE "
+                                     "`Component`.`KeyPath` = `Registry`.`Registry`")),
+              (std::vector<std::string>{
+                  "ClientCacheMarks\t2\tSoftware\\Microsoft\\Active Setup\\Installed "
+                  "Components\\{310D2494-6664-4672-A11D-AEDA04695A85}\\\t",
+                  "RememberedFolder\t2\tSOFTWARE\\Quorbit\tInstallFolder"}))
+        << "HKEY_LOCAL_MACHINE";
+    EXPECT_EQ(Rows(hDatabase, "SELECT `Component` FROM `Component`").size(), 7u);
+    EXPECT_EQ(Rows(hDatabase, "SELECT `Shortcut`.`Target`, `Component`.`KeyPath` FROM `Shortcut`, `Component` WHERE "
+                              "`Shortcut`.`Component_` = `Component`.`Component`"),
+              std::vector<std::string>{"[#QuorbitHandlers]\tQuorbitHandlers"});
+
+    EXPECT_EQ(Rows(hDatabase, "SELECT `AppSearch`.`Property`, `RegLocator`.`Root`, `RegLocator`.`Key`, "
+                              "`RegLocator`.`Name`, `RegLocator`.`Type` FROM `AppSearch`, `RegLocator` WHERE "
+                              "`AppSearch`.`Signature_` = `RegLocator`.`Signature_`"),
+              std::vector<std::string>{"INSTALLFOLDER\t2\tSOFTWARE\\Quorbit\tInstallFolder\t2"})
+        << "HKEY_LOCAL_MACHINE, 32-bit view, the value as it is";
+    EXPECT_EQ(Rows(hDatabase, "SELECT `Root`, `Key`, `Name` FROM `Registry` WHERE `Value` = '[INSTALLFOLDER]'"),
+              std::vector<std::string>{"2\tSOFTWARE\\Quorbit\tInstallFolder"});
+    for (const char* szSequence : {"InstallUISequence", "InstallExecuteSequence"})
+    {
+        SCOPED_TRACE(szSequence);
+        std::vector<std::string> order =
+            Rows(hDatabase, std::string("SELECT `Action` FROM `") + szSequence + "` ORDER BY `Sequence`");
+        auto at = [&order](const char* szAction) { return std::find(order.begin(), order.end(), szAction) - order.begin(); };
+        EXPECT_LT(at("KeepGivenFolder"), at("AppSearch"));
+        EXPECT_LT(at("AppSearch"), at("UseGivenFolder"));
+        EXPECT_LT(at("UseGivenFolder"), at("CostFinalize"));
+    }
+
+    std::vector<std::string> version = Rows(hDatabase, "SELECT `Value` FROM `Registry` WHERE `Name` = 'Version'");
     ASSERT_EQ(version.size(), 1u);
     PMSIHANDLE hRecord = MsiCreateRecord(0);
     MsiRecordSetStringA(hRecord, 0, version[0].c_str());
@@ -544,12 +705,13 @@ protected:
             RegDeleteKeyA(HKEY_CURRENT_USER, szPath);
         InstallScripts::TearDown();
     }
-    // Installs msi silently; false, with what it said, when that failed.
-    ::testing::AssertionResult Install(const std::string& msi)
+    // Installs msi silently, with the properties given; false, with what it
+    // said, when that failed.
+    ::testing::AssertionResult Install(const std::string& msi, const std::string& properties = "")
     {
         std::string output;
-        if (RunCmd("msiexec /i \"" + msi + "\" /qn", m_dir, &output) != 0)
-            return ::testing::AssertionFailure() << msi << ": " << output;
+        if (RunCmd("msiexec /i \"" + msi + "\" " + properties + " /qn", m_dir, &output) != 0)
+            return ::testing::AssertionFailure() << msi << " " << properties << ": " << output;
         return ::testing::AssertionSuccess();
     }
     // The marks the client leaves once it has seen a cache trigger.
@@ -563,28 +725,49 @@ protected:
         }
     }
 
-    const std::string m_msi = BinDir() + "\\..\\Quorbit-" QUORBIT_VERSION_TEXT ".msi";
-    const std::string m_signedMsi = BinDir() + "\\signed\\Quorbit-" QUORBIT_VERSION_TEXT ".msi";
+    const std::string m_msi = ReleasePackage();
+    const std::string m_older = TestFile("packages\\older-1.0.0.0.msi");
+    const std::string m_higher = TestFile("packages\\higher-" QUORBIT_HIGHER_VERSION_TEXT ".msi");
     std::string m_folder, m_shortcut;
 };
 
 // A silent install replaces an older version, and a rebuild of its own
-// version, one with the fourth field raised and ./dev package's signed one
-// (the next in the fourth field only) replace it in turn, one product at a
-// time; each raises the Active Setup entry's version, so that every user's
-// logon runs its command again. An older package is refused.
+// version, one with the fourth field raised, the build's own (the next in
+// the fourth field only) and a higher version replace it in turn, one
+// product at a time; each raises the Active Setup entry's version, so that
+// every user's logon runs its command again. An older package is refused.
 TEST_P(InstallPackage, EachPackageReplacesTheOneBeforeAndAnOlderOneIsRefused)
 {
+    // Refused with the installer's own message, installing nothing: any
+    // installation for one user only, and an older package.
+    MsiSetInternalUI(INSTALLUILEVEL_BASIC, NULL);
+    auto refused = [](const std::string& msi, const char* szProperties, const char* szText) {
+        std::vector<std::string> products = InstalledProducts();
+        BoxAnswerer answerer;
+        SCOPED_TRACE(msi + " " + szProperties);
+        EXPECT_EQ(MsiInstallProductA(msi.c_str(), szProperties), (UINT)ERROR_INSTALL_FAILURE);
+        ASSERT_EQ(answerer.boxes.size(), 1u);
+        EXPECT_EQ(answerer.boxes[0].text, szText);
+        EXPECT_EQ(answerer.boxes[0].caption, "Install Failed");  // Wine's; Windows names the product
+        EXPECT_EQ(answerer.boxes[0].buttons, "OK");
+        EXPECT_EQ(answerer.boxes[0].icon, "none");
+        EXPECT_EQ(answerer.boxes[0].owner, (HWND)NULL);
+        EXPECT_EQ(InstalledProducts(), products);
+    };
+    refused(m_msi, "ALLUSERS=\"\"",
+            "Quorbit installs for all users of the computer only. Install it as an administrator, without "
+            "ALLUSERS=\"\" or MSIINSTALLPERUSER=1.");
+
     StoreHandler("Orders", "orders@example.com", "orders.exe");
-    ASSERT_TRUE(Install(BinDir() + "\\Quorbit-older.msi"));
+    ASSERT_TRUE(Install(m_older));
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);  // from the install, as nothing was removed
     std::vector<std::string> products;
     std::string before;
     std::vector<unsigned long> setupBefore = SetupVersion();
-    for (const auto& step : {std::make_pair(m_msi, QUORBIT_VERSION_TEXT),
-                             {BinDir() + "\\Quorbit-rebuild.msi", QUORBIT_VERSION_TEXT},
-                             {BinDir() + "\\Quorbit-next.msi", QUORBIT_NEXT_VERSION_TEXT},
-                             {m_signedMsi, QUORBIT_VERSION_TEXT}})
+    for (const auto& step : {std::make_pair(TestFile("packages\\rebuild-" QUORBIT_VERSION_TEXT ".msi"), QUORBIT_VERSION_TEXT),
+                             {TestFile("packages\\fourth-field-" QUORBIT_NEXT_VERSION_TEXT ".msi"), QUORBIT_NEXT_VERSION_TEXT},
+                             {m_msi, QUORBIT_VERSION_TEXT},
+                             {m_higher, QUORBIT_HIGHER_VERSION_TEXT}})
     {
         ASSERT_TRUE(Install(step.first));
         products = InstalledProducts();
@@ -597,42 +780,25 @@ TEST_P(InstallPackage, EachPackageReplacesTheOneBeforeAndAnOlderOneIsRefused)
     }
     EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Orders"});
 
-    // Refused with the installer's own message, installing nothing: an
-    // older package, and any installation for one user only.
-    MsiSetInternalUI(INSTALLUILEVEL_BASIC, NULL);
-    for (const auto& refused :
-         {std::make_tuple(BinDir() + "\\Quorbit-older.msi", "", "A newer version of Quorbit is already installed."),
-          {m_msi, "ALLUSERS=\"\"",
-           "Quorbit installs for all users of the computer only. Install it as an administrator, without "
-           "ALLUSERS=\"\" or MSIINSTALLPERUSER=1."}})
-    {
-        BoxAnswerer answerer;
-        SCOPED_TRACE(std::get<0>(refused));
-        EXPECT_EQ(MsiInstallProductA(std::get<0>(refused).c_str(), std::get<1>(refused)), (UINT)ERROR_INSTALL_FAILURE);
-        ASSERT_EQ(answerer.boxes.size(), 1u);
-        EXPECT_EQ(answerer.boxes[0].text, std::get<2>(refused));
-        EXPECT_EQ(answerer.boxes[0].caption, "Install Failed");  // Wine's; Windows names the product
-        EXPECT_EQ(answerer.boxes[0].buttons, "OK");
-        EXPECT_EQ(answerer.boxes[0].icon, "none");
-        EXPECT_EQ(answerer.boxes[0].owner, (HWND)NULL);
-        EXPECT_EQ(InstalledProducts(), products);
-    }
+    refused(m_older, "", "A newer version of Quorbit is already installed.");
+    refused(m_msi, "", "A newer version of Quorbit is already installed.");
 }
 
 // The signed package puts the files where they belong and the registration
 // where the 32-bit client reads it; the client loads the signed DLL from
 // there and runs a stored handler; every user's cache mark is deleted at
-// logon. Either package's File table has each file's version and language,
-// and short forms of long names.
+// logon. The File table has each file's version and language, and short
+// forms of long names.
 TEST_P(InstallPackage, InstalledFilesServeTheClient)
 {
     StoreHandler("Orders", "orders@example.com", "\"" + RecorderPath() + "\"", 0, 1, 0);
     std::string recording = PrepareRecording();
     std::string output;
-    ASSERT_TRUE(Install(m_signedMsi));
+    ASSERT_TRUE(Install(m_msi));
 
     for (const char* szFile : {"Quorbit.dll", "Quorbit.HLP", "Quorbit.chm", "QuorbitHandlers.exe", "import-handlers.cmd",
-                               "export-handlers.cmd", "handler-import.exe", "example-handler.reg"})
+                               "export-handlers.cmd", "handler-import.exe", "example-handler.reg", "import-at-startup.cmd",
+                               "quorbit-code.vbs", "package-codes.vbs", "administrators.txt"})
         EXPECT_TRUE(Exists(m_folder + "\\" + szFile)) << szFile;
     EXPECT_TRUE(Exists(m_shortcut));
     EXPECT_GE(ExtractIconExA((m_folder + "\\QuorbitHandlers.exe").c_str(), -1, NULL, NULL, 0), 1u) << "its icon";
@@ -649,7 +815,7 @@ TEST_P(InstallPackage, InstalledFilesServeTheClient)
                            "", &output, &dwExit));
     EXPECT_EQ(dwExit, 0u) << output;
     EXPECT_NE(output.find("loaded " + m_folder + "\\Quorbit.dll"), std::string::npos) << output;
-    std::vector<BYTE> signedDll = ReadFileBytes(BinDir() + "\\signed\\Quorbit\\Quorbit.dll");
+    std::vector<BYTE> signedDll = ReadFileBytes(TestFile("signatures\\Quorbit\\Quorbit.dll"));
     EXPECT_FALSE(signedDll.empty());
     EXPECT_EQ(ReadFileBytes(m_folder + "\\Quorbit.dll"), signedDll) << "the signed DLL ran";
     EXPECT_NE(output.find("OnOpen -> E_ABORT"), std::string::npos) << output;
@@ -657,46 +823,39 @@ TEST_P(InstallPackage, InstalledFilesServeTheClient)
     EXPECT_TRUE(WaitForRecording(recording, &cmdLine));
     EXPECT_EQ(cmdLine, "\"" + RecorderPath() + "\" \"MessageID\" \"001FA0\"");
 
-    for (const std::string& package : {m_msi, m_signedMsi})
+    PMSIHANDLE hDatabase, hView, hRecord;
+    ASSERT_EQ(MsiOpenDatabaseA(m_msi.c_str(), MSIDBOPEN_READONLY, &hDatabase), (UINT)ERROR_SUCCESS);
+    MsiDatabaseOpenViewA(hDatabase, "SELECT `FileName`, `Version`, `Language` FROM `File`", &hView);
+    MsiViewExecute(hView, 0);
+    int cVersioned = 0;
+    while (MsiViewFetch(hView, &hRecord) == ERROR_SUCCESS)
     {
-        PMSIHANDLE hDatabase, hView, hRecord;
-        ASSERT_EQ(MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY, &hDatabase), (UINT)ERROR_SUCCESS);
-        MsiDatabaseOpenViewA(hDatabase, "SELECT `FileName`, `Version`, `Language` FROM `File`", &hView);
-        MsiViewExecute(hView, 0);
-        int cVersioned = 0;
-        while (MsiViewFetch(hView, &hRecord) == ERROR_SUCCESS)
-        {
-            char sz[3][256] = {}, szFileVersion[32] = "", szFileLanguage[32] = "";
-            for (DWORD i = 0, cch = 256; i < 3; i++, cch = 256)
-                MsiRecordGetStringA(hRecord, i + 1, sz[i], &cch);
-            std::string name = sz[0], longName = name.substr(name.find('|') + 1);
-            SCOPED_TRACE(package + ": " + name);
-            EXPECT_TRUE(IsShortName(name.substr(0, name.find('|'))));
-            EXPECT_EQ(name.find('|') == std::string::npos, IsShortName(longName));
-            DWORD cchVersion = sizeof(szFileVersion), cchLanguage = sizeof(szFileLanguage);
-            MsiGetFileVersionA((m_folder + "\\" + longName).c_str(), szFileVersion, &cchVersion, szFileLanguage,
-                               &cchLanguage);
-            EXPECT_STREQ(sz[1], szFileVersion);
-            EXPECT_STREQ(sz[2], szFileLanguage);
-            bool fProgram = longName.find(".exe") == longName.size() - 4 || longName.find(".dll") == longName.size() - 4;
-            EXPECT_STREQ(sz[1], fProgram ? QUORBIT_VERSION_TEXT : "");
-            cVersioned += fProgram;
-        }
-        EXPECT_EQ(cVersioned, 3) << "Quorbit.dll, QuorbitHandlers.exe and handler-import.exe";
+        char sz[3][256] = {}, szFileVersion[32] = "", szFileLanguage[32] = "";
+        for (DWORD i = 0, cch = 256; i < 3; i++, cch = 256)
+            MsiRecordGetStringA(hRecord, i + 1, sz[i], &cch);
+        std::string name = sz[0], longName = name.substr(name.find('|') + 1);
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(IsShortName(name.substr(0, name.find('|'))));
+        EXPECT_EQ(name.find('|') == std::string::npos, IsShortName(longName));
+        DWORD cchVersion = sizeof(szFileVersion), cchLanguage = sizeof(szFileLanguage);
+        MsiGetFileVersionA((m_folder + "\\" + longName).c_str(), szFileVersion, &cchVersion, szFileLanguage,
+                           &cchLanguage);
+        EXPECT_STREQ(sz[1], szFileVersion);
+        EXPECT_STREQ(sz[2], szFileLanguage);
+        bool fProgram = longName.find(".exe") == longName.size() - 4 || longName.find(".dll") == longName.size() - 4;
+        EXPECT_STREQ(sz[1], fProgram ? QUORBIT_VERSION_TEXT : "");
+        cVersioned += fProgram;
     }
+    EXPECT_EQ(cVersioned, 3) << "Quorbit.dll, QuorbitHandlers.exe and handler-import.exe";
     // And the custom action's DLL, which the package holds in its Binary table.
     char szActionsVersion[32] = "";
     DWORD cchActionsVersion = sizeof(szActionsVersion);
     MsiGetFileVersionA((BinDir() + "\\QuorbitPackage.dll").c_str(), szActionsVersion, &cchActionsVersion, NULL, NULL);
     EXPECT_STREQ(szActionsVersion, QUORBIT_VERSION_TEXT);
-    // The Uninstall entry names the folder.
-    std::vector<std::string> products = InstalledProducts();
-    char szLocation[MAX_PATH] = "";
-    DWORD cchLocation = MAX_PATH;
-    ASSERT_EQ(products.size(), 1u);
-    MsiGetProductInfoA(products[0].substr(products[0].find('{')).c_str(), INSTALLPROPERTY_INSTALLLOCATION, szLocation,
-                       &cchLocation);
-    EXPECT_EQ(szLocation, m_folder + "\\");
+    // The Uninstall entry names the folder, and the help there as its
+    // support link.
+    EXPECT_EQ(ProductInfo(INSTALLPROPERTY_INSTALLLOCATION), m_folder + "\\");
+    EXPECT_EQ(ProductInfo(INSTALLPROPERTY_HELPLINK), m_folder + "\\Quorbit.chm");
 
     // Active Setup: what a user's logon runs once per version.
     EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "")), "Quorbit message handlers");
@@ -709,10 +868,66 @@ TEST_P(InstallPackage, InstalledFilesServeTheClient)
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Office\\12.0\\Outlook\\Kept");
 }
 
+// A folder given on the command line wins over the one the package
+// remembers, and then stays: an upgrade to a higher version whose programs
+// differ, and a repair of a removed DLL, put the files and the registration
+// there again and keep the handlers; the Uninstall entry and
+// quorbit-code.vbs name it; and a policy's startup script finds it.
+TEST_P(InstallPackage, TheFolderGivenOnceOutlivesUpgradeAndRepair)
+{
+    const std::string folder = m_dir + "\\Mail Tools\\Q";
+    StoreHandler("Orders", "orders@example.com", "orders.exe");
+    WriteString("SOFTWARE\\Quorbit", "InstallFolder", m_dir + "\\Elsewhere\\");
+    const struct
+    {
+        const char* szStep;
+        std::string msi, properties;
+        const char* szVersion;
+        bool fDllRemoved;
+    } steps[] = {
+        {"install", m_msi, "INSTALLFOLDER=\"" + folder + "\"", QUORBIT_VERSION_TEXT, false},
+        {"upgrade", m_higher, "", QUORBIT_HIGHER_VERSION_TEXT, false},
+        {"repair", m_higher, "REINSTALL=ALL REINSTALLMODE=omus", QUORBIT_HIGHER_VERSION_TEXT, true},
+    };
+    for (const auto& step : steps)
+    {
+        SCOPED_TRACE(step.szStep);
+        if (step.fDllRemoved)
+        {
+            ASSERT_TRUE(DeleteFileA((folder + "\\Quorbit.dll").c_str()));
+        }
+        ASSERT_TRUE(Install(step.msi, step.properties));
+        std::vector<std::string> products = InstalledProducts();
+        ASSERT_EQ(products.size(), 1u);
+        EXPECT_EQ(products[0].find(step.szVersion + std::string(" {")), 0u) << products[0];
+        for (const char* szProgram : {"Quorbit.dll", "QuorbitHandlers.exe", "handler-import.exe"})
+        {
+            char szVersion[32] = "";
+            DWORD cch = sizeof(szVersion);
+            MsiGetFileVersionA((folder + "\\" + szProgram).c_str(), szVersion, &cch, NULL, NULL);
+            EXPECT_STREQ(szVersion, step.szVersion) << szProgram;
+        }
+        EXPECT_EQ(Registration(), "4.0;" + folder + "\\Quorbit.dll;1;00000111111100");
+        EXPECT_EQ(ProductInfo(INSTALLPROPERTY_INSTALLLOCATION), folder + "\\");
+        EXPECT_FALSE(Exists(m_folder));
+        EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Orders"});
+    }
+
+    std::string output;
+    EXPECT_EQ(RunCmd("cscript //nologo quorbit-code.vbs", folder, &output), 0);
+    EXPECT_EQ(output, InstalledProducts()[0].substr(InstalledProducts()[0].find('{')) + " " +
+                          QUORBIT_HIGHER_VERSION_TEXT " " + folder + "\\\n");
+    EXPECT_EQ(RunCmd("import-at-startup.cmd \"" + folder + "\\example-handler.reg\" startup.log", m_dir, &output), 0)
+        << output;
+    EXPECT_EQ(SubKeys(TEST_ROOT_KEY), (std::vector<std::string>{"Example orders", "Orders"}));
+    EXPECT_NE(StartupLog(m_dir + "\\startup.log").find("with \"" + folder + "\\import-handlers.cmd\""), std::string::npos);
+}
+
 // A silent uninstall by product code leaves nothing of ours but the
 // handlers, the cache trigger and the Active Setup entry, whose version it
 // raises past any before (a clock set back too), so that each user's next
-// logon deletes the client's marks; the entry goes as the README says.
+// logon deletes the client's marks; the entry goes, and the handlers with
+// their key, as the administrators' guide says.
 TEST_P(InstallPackage, UninstallLeavesTheHandlersAndAnEntryThatClearsTheMarks)
 {
     StoreHandler("Orders", "orders@example.com", "orders.exe");
@@ -735,14 +950,54 @@ TEST_P(InstallPackage, UninstallLeavesTheHandlersAndAnEntryThatClearsTheMarks)
     EXPECT_EQ(Registration(), "");
     EXPECT_EQ(Registration("Outlook Setup Extension"), CACHE_TRIGGER);
     EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Orders"});
+    EXPECT_FALSE(ReadStored("SOFTWARE\\Quorbit", "InstallFolder").present) << "the folder it remembered";
     EXPECT_EQ(SetupVersion(), (std::vector<unsigned long>{9999, 1231, 2360, 0}));
     EXPECT_EQ(Text(ReadStored(ACTIVE_SETUP_KEY, "StubPath")), stub);
     ASSERT_TRUE(RunCommand(stub, "", &output, &dwExit)) << stub;
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("11.0")));
     EXPECT_FALSE(UserKeyExists(CLIENT_MARK("12.0")));
-    std::string reg = IsWow64() ? "%WINDIR%\\SysWOW64\\reg.exe" : "reg.exe";
-    EXPECT_EQ(RunCmd(reg + " delete \"HKLM\\" ACTIVE_SETUP_KEY "\" /f", m_dir), 0);
-    EXPECT_FALSE(KeyExists(ACTIVE_SETUP_KEY));
+    EXPECT_EQ(RunCmd("cscript //nologo quorbit-code.vbs", BinDir() + "\\install", &output), 1);
+    EXPECT_EQ(output, "quorbit-code: Quorbit is not installed on this computer\n");
+    std::string reg = IsWow64() ? "%WINDIR%\\SysWOW64\\reg.exe" : "%WINDIR%\\System32\\reg.exe";
+    for (const char* szKey : {ACTIVE_SETUP_KEY, "SOFTWARE\\Quorbit"})
+    {
+        EXPECT_EQ(RunCmd(reg + " delete \"HKLM\\" + szKey + "\" /f", m_dir), 0) << szKey;
+        EXPECT_FALSE(KeyExists(szKey));
+    }
+}
+
+// package-codes.vbs prints a package file's codes as Windows Installer reads
+// them, and refuses a file that is no package. (Wine's automation object
+// takes the read-only mode, 0, for the name of a copy to write, "0" in the
+// current folder.)
+TEST_P(InstallPackage, PackageCodesScriptReadsThePackageFile)
+{
+    PMSIHANDLE hDatabase;
+    ASSERT_EQ(MsiOpenDatabaseA(ReleasePackage().c_str(), MSIDBOPEN_READONLY, &hDatabase), (UINT)ERROR_SUCCESS);
+    std::string codes;
+    for (const char* szName : {"ProductCode", "ProductVersion", "UpgradeCode"})
+        for (const std::string& value :
+             Rows(hDatabase, std::string("SELECT `Value` FROM `Property` WHERE `Property` = '") + szName + "'"))
+            codes += std::string(szName) + " " + value + "\n";
+    EXPECT_NE(codes.find("\nUpgradeCode " UPGRADE_CODE "\n"), std::string::npos) << codes;
+
+    const struct
+    {
+        std::string arguments;
+        int iExit;
+        std::string says;
+    } runs[] = {
+        {"\"" + ReleasePackage() + "\"", 0, codes},
+        {"", 2, "usage: cscript //nologo package-codes.vbs FILE.msi\n"},
+        {"install.cmd", 1, "package-codes: \"install.cmd\" is no Windows Installer package\n"},
+    };
+    std::string output;
+    for (const auto& run : runs)
+    {
+        EXPECT_EQ(RunCmd("cscript //nologo package-codes.vbs " + run.arguments, m_dir, &output), run.iExit)
+            << run.arguments;
+        EXPECT_EQ(output, run.says);
+    }
 }
 
 // XP's reg.exe is the stricter: whatever the package runs with it runs
