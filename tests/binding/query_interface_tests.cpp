@@ -6,9 +6,17 @@
 
 namespace {
 
-// Identifiers of the client's other extension interfaces, refused by all.
-const IID IID_IExchExtCommands = {0x00020D12, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-const IID IID_IOutlookExtCallback = {0x0006720D, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+// The client's identifiers as it publishes them, written here apart from
+// the project's header: a wrong byte there fails the tables below. The
+// last three are refused by all.
+#define CLIENT_IID(l) {l, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}
+const IID kIExchExt = CLIENT_IID(0x00020D11);
+const IID kIExchExtMessageEvents = CLIENT_IID(0x00020D15);
+const IID kIExchExtPropertySheets = CLIENT_IID(0x00020D17);
+const IID kIOutlookExtItemEvents = CLIENT_IID(0x0006723A);
+const IID kIExchExtCallback = CLIENT_IID(0x00020D10);
+const IID kIExchExtCommands = CLIENT_IID(0x00020D12);
+const IID kIOutlookExtCallback = CLIENT_IID(0x0006720D);
 
 enum Answer
 {
@@ -25,23 +33,23 @@ struct Identifier
 
 const Identifier identifiers[] = {
     {"IUnknown", &IID_IUnknown},
-    {"IExchExt", &IID_IExchExt},
-    {"IExchExtPropertySheets", &IID_IExchExtPropertySheets},
-    {"IExchExtMessageEvents", &IID_IExchExtMessageEvents},
-    {"IOutlookExtItemEvents", &IID_IOutlookExtItemEvents},
-    {"IExchExtCallback", &IID_IExchExtCallback},
-    {"IOutlookExtCallback", &IID_IOutlookExtCallback},
-    {"IExchExtCommands", &IID_IExchExtCommands},
+    {"IExchExt", &kIExchExt},
+    {"IExchExtPropertySheets", &kIExchExtPropertySheets},
+    {"IExchExtMessageEvents", &kIExchExtMessageEvents},
+    {"IOutlookExtItemEvents", &kIOutlookExtItemEvents},
+    {"IExchExtCallback", &kIExchExtCallback},
+    {"IOutlookExtCallback", &kIOutlookExtCallback},
+    {"IExchExtCommands", &kIExchExtCommands},
     {"IClassFactory", &IID_IClassFactory},
 };
 
 Answer Expected(ULONG eecontext, const IID& riid)
 {
-    if (riid == IID_IUnknown || riid == IID_IExchExt)
+    if (riid == IID_IUnknown || riid == kIExchExt)
         return Itself;
-    if (riid == IID_IExchExtPropertySheets)
+    if (riid == kIExchExtPropertySheets)
         return (eecontext >= 6 && eecontext <= 11) ? Refused : Object;
-    if (riid == IID_IExchExtMessageEvents || riid == IID_IOutlookExtItemEvents)
+    if (riid == kIExchExtMessageEvents || riid == kIOutlookExtItemEvents)
         return Object;
     return Refused;
 }
@@ -139,7 +147,7 @@ class InterfaceObjectQuery : public ::testing::TestWithParam<int>
 
 TEST_P(InterfaceObjectQuery, OwnIdentifierAndIUnknownOnly)
 {
-    const IID* own[] = {&IID_IExchExtPropertySheets, &IID_IExchExtMessageEvents, &IID_IOutlookExtItemEvents};
+    const IID* own[] = {&kIExchExtPropertySheets, &kIExchExtMessageEvents, &kIOutlookExtItemEvents};
     const IID& riidOwn = *own[GetParam()];
     LPEXCHEXT pExt = InstalledExtension(EECONTEXT_PROPERTYSHEETS);
     ASSERT_NE(pExt, nullptr);
