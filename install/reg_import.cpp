@@ -327,7 +327,8 @@ int ImportRegFile(HANDLE hHeap, const WCHAR* pwszFile, HANDLE hOut, DWORD msWait
     lError = (LONG)TakeImportLock(hOut, msWait, pHooks, &hMutex);
     if (lError == WAIT_TIMEOUT)
     {
-        Say(hOut, c_wszSays, L"another import did not finish within ", WaitText(msWait, wszWait), c_wszNothing, NULL);
+        Say(hOut, c_wszSays, L"\"", pwszFile, L"\" was not imported: another import did not finish within ",
+            WaitText(msWait, wszWait), NULL);
         return 1;
     }
     if (lError == ERROR_SUCCESS)
