@@ -720,8 +720,11 @@ LONG PushPutBack(CHANGES* c, FRAMES* pFrames, HKEY hParent, KEYSNAP* p)
     {
         RegCloseKey(f->hKey);
         f->hKey = NULL;
-        return ERROR_SUCCESS;
     }
+    // hParent may make keys: a key refused is one that another writer made,
+    // which this user may not change.
+    if (lError == ERROR_ACCESS_DENIED || (lError == ERROR_SUCCESS && f->hKey == NULL))
+        return ERROR_SUCCESS;
     if (lError != ERROR_SUCCESS)
         return lError;
     f->pSnap = p;

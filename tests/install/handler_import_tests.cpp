@@ -400,6 +400,13 @@ const struct
      {WRITE_KEYS, 4, 1, {"SOFTWARE\\Quorbit\\OtherProduct", TEST_ROOT_KEY "\\Taken"}}},
     {V5 "[-" ROOT "]\r\n", " line 3" DENIED, FLEETING KEPT "Late" BY_B LOCKED, RIGHTS, false,
      {WRITE_KEYS, 3, 2, {TEST_ROOT_KEY "\\Late"}}},
+    // A value it wrote, and a key it removed, that another writer wrote again
+    // meanwhile stay as that writer left them.
+    {V5 "[" ROOT "\\Kept]\r\n\"by\"=\"A\"\r\n[" ROOT "\\Taken]\r\n", " line 5" DENIED,
+     "Kept{by=B," KEPT_VALUES "}Taken" BY_B, KEPT_ONLY, false,
+     {WRITE_KEYS, 5, 1, {TEST_ROOT_KEY "\\Kept", TEST_ROOT_KEY "\\Taken"}}},
+    {V5 "[-" ROOT "\\Kept]\r\n[" ROOT "\\Taken]\r\n", " line 4" DENIED, "Kept" BY_B "Taken" BY_B, KEPT_ONLY, false,
+     {WRITE_KEYS, 4, 1, {TEST_ROOT_KEY "\\Kept", TEST_ROOT_KEY "\\Taken"}}},
     // One import at a time: another one's end is waited for, a named time at most.
     {V5 "[" ROOT "\\A]\r\n", NULL, "A{}" KEPT, KEPT_ONLY, false, {HOLD_LOCK}},
     {V5 "[" ROOT "\\A]\r\n", " was not imported: another import did not finish within 1 second\n", KEPT, KEPT_ONLY,
