@@ -18,8 +18,9 @@ namespace {
 
 const SECURITY_INFORMATION c_siKey = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
                                      DACL_SECURITY_INFORMATION;
-// A removal reads, lists and deletes each key.
-const REGSAM c_samRemove = KEY_READ | DELETE;
+// A removal reads, lists and deletes each key, and makes a key below it
+// where it may, to learn whether it is volatile.
+const REGSAM c_samRemove = KEY_READ | DELETE | KEY_CREATE_SUB_KEY;
 // Made for a moment below a key about to be deleted, to learn whether that
 // key is volatile: below one, only volatile keys can be made. Neither XP
 // nor Wine tells it otherwise.
@@ -317,7 +318,9 @@ LONG PushLevel(CHANGES* c, const WCHAR* pwszPath, int ich, int ichEnd, REGSAM sa
             RegCloseKey(hKey);
         return lError;
     }
-    CopyMemory(c->pwszOpen, pwszPath, ichEnd * sizeof(WCHAR));
+    if (ich > 0)
+        c->pwszOpen[ich - 1] = L'\\';
+    CopyMemory(c->pwszOpen + ich, pwszPath + ich, (ichEnd - ich) * sizeof(WCHAR));
     c->pLevels[c->cLevels].hKey = hKey;
     c->pLevels[c->cLevels].sam = sam;
     c->pLevels[c->cLevels].cchEnd = ichEnd;
@@ -509,14 +512,20 @@ void FreeFrames(FRAMES* pFrames)
     pFrames->p = NULL;
 }
 
-// Pushes the frame of p's key below hParent, opened with sam and asked
-// whether it is a link; with fList its sub-keys are listed into p, once.
+// Pushes the frame of p's key below hParent, opened with sam (without
+// KEY_CREATE_SUB_KEY where that is refused) and asked whether it is a
+// link; with fList its sub-keys are listed into p, once.
 LONG PushFrame(CHANGES* c, FRAMES* pFrames, HKEY hParent, KEYSNAP* p, REGSAM sam, BOOL fList)
 {
     FRAME* f = NextFrame(pFrames);
     HKEY hKey = NULL;
     LONG lError = f != NULL ? RegOpenKeyExW(hParent, p->pwszName, REG_OPTION_OPEN_LINK, sam, &hKey)
                             : ERROR_NOT_ENOUGH_MEMORY;
+    if (lError == ERROR_ACCESS_DENIED && (sam & KEY_CREATE_SUB_KEY) != 0)
+    {
+        sam &= ~KEY_CREATE_SUB_KEY;
+        lError = RegOpenKeyExW(hParent, p->pwszName, REG_OPTION_OPEN_LINK, sam, &hKey);
+    }
     if (lError == ERROR_SUCCESS)
         lError = CheckNotLink(hParent, p->pwszName, hKey);
     if (lError == ERROR_SUCCESS && fList)
