@@ -395,16 +395,16 @@ LONG CopyValues(CHANGES* c, HKEY hKey, KEYSNAP* p)
     LONG lError = ERROR_SUCCESS;
     for (DWORD i = 0; lError == ERROR_SUCCESS; i++)
     {
-        VALUESNAP* pValue = (VALUESNAP*)Alloc(c, sizeof(VALUESNAP));
         DWORD cch = REG_MAX_VALUE_NAME + 1;
+        VALUESNAP* pValue;
         const WCHAR* pwszName;
-        if (pValue == NULL)
-            return ERROR_NOT_ENOUGH_MEMORY;
         lError = RegEnumValueW(hKey, i, c->pwszValueName, &cch, NULL, NULL, NULL, NULL);
         if (lError != ERROR_SUCCESS)
             break;
+        pValue = (VALUESNAP*)Alloc(c, sizeof(VALUESNAP));
         pwszName = CopyRegText(c->hHeap, c->pwszValueName, (int)cch);
-        lError = pwszName != NULL ? ReadValue(c->hHeap, hKey, pwszName, pValue) : ERROR_NOT_ENOUGH_MEMORY;
+        lError = pValue != NULL && pwszName != NULL ? ReadValue(c->hHeap, hKey, pwszName, pValue)
+                                                    : ERROR_NOT_ENOUGH_MEMORY;
         if (lError == ERROR_FILE_NOT_FOUND)  // another writer's removal
             lError = ERROR_SUCCESS;
         else if (lError == ERROR_SUCCESS)

@@ -15,6 +15,19 @@ const WCHAR c_wszSays[] = L"import-handlers: ";
 const WCHAR c_wszNothing[] = L"; nothing was imported";
 const DWORD c_cbMaxFile = 64 * 1024 * 1024;
 const WCHAR c_wszMaxFile[] = L"64 MB";
+// The registry's limits that a file's lines pass, and the words for each.
+struct LIMIT
+{
+    REGREFUSAL refusal;
+    const WCHAR* pwszWords;
+    int iLimit;
+};
+const LIMIT c_limits[] = {
+    {REGFILE_TOO_DEEP, L" names a key more than %d levels deep", REG_MAX_LEVELS},
+    {REGFILE_NAME_TOO_LONG, L" names a key longer than %d characters", REG_MAX_NAME},
+    {REGFILE_PATH_TOO_LONG, L" names a key whose whole name is longer than %d characters", REG_MAX_PATH},
+    {REGFILE_VALUE_NAME_TOO_LONG, L" holds a value name longer than %d characters", REG_MAX_VALUE_NAME},
+};
 // Long work tells where it is this often.
 const DWORD c_msProgress = 3000;
 
@@ -213,22 +226,6 @@ void SayRefused(HANDLE hOut, const WCHAR* pwszFile, const REGFILEREAD* pRead)
     case REGFILE_WOW6432NODE:
         pwszWhy = L" names a key Wow6432Node, which would hide the handlers from the mail client";
         break;
-    case REGFILE_TOO_DEEP:
-        wsprintfW(wszLimit, L" names a key more than %d levels deep", REG_MAX_LEVELS);
-        pwszWhy = wszLimit;
-        break;
-    case REGFILE_NAME_TOO_LONG:
-        wsprintfW(wszLimit, L" names a key longer than %d characters", REG_MAX_NAME);
-        pwszWhy = wszLimit;
-        break;
-    case REGFILE_PATH_TOO_LONG:
-        wsprintfW(wszLimit, L" names a key whose whole name is longer than %d characters", REG_MAX_PATH);
-        pwszWhy = wszLimit;
-        break;
-    case REGFILE_VALUE_NAME_TOO_LONG:
-        wsprintfW(wszLimit, L" holds a value name longer than %d characters", REG_MAX_VALUE_NAME);
-        pwszWhy = wszLimit;
-        break;
     case REGFILE_LINK_VALUE:
         pwszWhy = L" holds a value of type hex(6), a registry link, which handlers never hold";
         break;
@@ -237,6 +234,13 @@ void SayRefused(HANDLE hOut, const WCHAR* pwszFile, const REGFILEREAD* pRead)
         break;
     default:
         break;
+    }
+    for (const LIMIT* pLimit = c_limits; pLimit < c_limits + ARRAYSIZE(c_limits); pLimit++)
+    {
+        if (pLimit->refusal != pRead->refusal)
+            continue;
+        wsprintfW(wszLimit, pLimit->pwszWords, pLimit->iLimit);
+        pwszWhy = wszLimit;
     }
     Say(hOut, c_wszSays, L"\"", pwszFile, L"\"", wszLine, pwszWhy, c_wszNothing, NULL);
 }
