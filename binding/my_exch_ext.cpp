@@ -110,9 +110,9 @@ STDMETHODIMP MyExchExt::Install(LPEXCHEXTCALLBACK peecb, ULONG eecontext, ULONG 
 
     hr = (eecontext >= EECONTEXT_SENDNOTEMESSAGE && eecontext <= EECONTEXT_PROPERTYSHEETS) ? S_OK : S_FALSE;
 
-    // The pair is kept for the module's life and never released: the
-    // dialogs use the address book long after this call, and a Release of
-    // a pointer the client only lent would take its session away.
+    // The pair is kept, with the references GetSession handed out, for the
+    // module's life: the dialogs use the address book long after this
+    // call, and the module is never told when the session ends.
     if (SUCCEEDED(peecb->GetSession(&lpNewSession, &lpNewAdrbook)))
     {
         lpSession = lpNewSession;

@@ -26,32 +26,44 @@ BOOL PathBesideModule(HMODULE hModule, const char* szFile, char* szPath, DWORD c
     return TRUE;
 }
 
-FARPROC SystemProcAddress(const char* szDll, const char* szProc)
+// Completes the folder the system wrote at szPath, of cchFolder characters
+// (0: none, more than cchPath: it did not fit), with szFile.
+static BOOL PathInFolder(UINT cchFolder, const char* szFile, char* szPath, DWORD cchPath)
 {
-    char szPath[MAX_PATH];
-    UINT cch = GetSystemDirectoryA(szPath, MAX_PATH);
-    HMODULE hModule;
+    UINT cchFile = lstrlenA(szFile);
 
-    if (cch == 0 || cch + 1 + lstrlenA(szDll) >= MAX_PATH)
-        return NULL;
-    lstrcatA(szPath, "\\");
-    lstrcatA(szPath, szDll);
-    hModule = LoadLibraryA(szPath);
-    return hModule != NULL ? GetProcAddress(hModule, szProc) : NULL;
+    if (cchFolder == 0 || cchFolder + (cchFile != 0 ? 1 + cchFile : 0) >= cchPath)
+    {
+        szPath[0] = '\0';
+        return FALSE;
+    }
+    if (cchFile != 0)
+    {
+        lstrcatA(szPath, "\\");
+        lstrcatA(szPath, szFile);
+    }
+    return TRUE;
+}
+
+BOOL PathInSystemFolder(const char* szFile, char* szPath, DWORD cchPath)
+{
+    return PathInFolder(GetSystemDirectoryA(szPath, cchPath), szFile, szPath, cchPath);
 }
 
 BOOL PathInWindowsFolder(const char* szFile, char* szPath, DWORD cchPath)
 {
     // The system's Windows folder: under Terminal Server GetWindowsDirectory
     // gives each user a folder of their own.
-    UINT cch = GetSystemWindowsDirectoryA(szPath, cchPath);
+    return PathInFolder(GetSystemWindowsDirectoryA(szPath, cchPath), szFile, szPath, cchPath);
+}
 
-    if (cch == 0 || cch + 1 + lstrlenA(szFile) >= cchPath)
-    {
-        szPath[0] = '\0';
-        return FALSE;
-    }
-    lstrcatA(szPath, "\\");
-    lstrcatA(szPath, szFile);
-    return TRUE;
+FARPROC SystemProcAddress(const char* szDll, const char* szProc)
+{
+    char szPath[MAX_PATH];
+    HMODULE hModule;
+
+    if (!PathInSystemFolder(szDll, szPath, MAX_PATH))
+        return NULL;
+    hModule = LoadLibraryA(szPath);
+    return hModule != NULL ? GetProcAddress(hModule, szProc) : NULL;
 }

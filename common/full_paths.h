@@ -11,8 +11,11 @@
 // not fit; szPath is then empty.
 BOOL PathBesideModule(HMODULE hModule, const char* szFile, char* szPath, DWORD cchPath);
 
-// Puts the full path of szFile in the Windows folder into szPath, of
-// cchPath characters. FALSE when it does not fit; szPath is then empty.
+// Put the full path of szFile in the system folder, or in the system's
+// Windows folder, into szPath, of cchPath characters; an empty szFile gives
+// the folder itself, without a trailing backslash. FALSE when it does not
+// fit; szPath is then empty.
+BOOL PathInSystemFolder(const char* szFile, char* szPath, DWORD cchPath);
 BOOL PathInWindowsFolder(const char* szFile, char* szPath, DWORD cchPath);
 
 // Loads szDll from the system folder and returns its export szProc; NULL

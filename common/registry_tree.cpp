@@ -2,6 +2,7 @@
 // tree (Wine allows more than Windows' 512 levels) needs no more stack.
 #include "registry_tree.h"
 #include "full_paths.h"
+#include "same_text.h"
 
 namespace {
 
@@ -169,7 +170,7 @@ LONG DeleteKeyTree(HKEY hParent, LPCWSTR pwszName, REGDELETEKEYPROC pfnDeleteKey
         lError = RegEnumKeyExW(pTop->hKey, 0, pFrames[cFrames].wszName, &cch, NULL, NULL, NULL, NULL);
         if (lError == ERROR_SUCCESS)
         {
-            if (iGone == cFrames - 1 && lstrcmpiW(wszGone, pFrames[cFrames].wszName) == 0)
+            if (iGone == cFrames - 1 && SameText(wszGone, pFrames[cFrames].wszName))
                 lError = ERROR_CANTWRITE;
             else
                 lError = RegOpenKeyExW(pTop->hKey, pFrames[cFrames].wszName, REG_OPTION_OPEN_LINK, c_samDelete,

@@ -1,3 +1,3 @@
 #include "system_calls.h"
 
-SYSTEMCALLS gSystemCalls = {RegCreateKeyExA, RegSetValueExW, DeleteOneKey, GetTokenInformation, NULL};
+SYSTEMCALLS gSystemCalls = {RegCreateKeyExA, RegSetValueExW, DeleteOneKey, GetTokenInformation, NULL, CreateProcessA, NULL};

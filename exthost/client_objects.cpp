@@ -49,10 +49,14 @@ void ClientMessage::SetSender(const std::string& sender)
 
 void ClientMessage::SetSender(const std::wstring& sender)
 {
-    std::string narrow(2 * sender.size() + 1, '\0');
-    narrow.resize(WideCharToMultiByte(CP_ACP, 0, sender.c_str(), -1, &narrow[0], (int)narrow.size(), NULL, NULL) - 1);
-    m_props.push_back(MessageProp::Str(PR_SENDER_EMAIL_ADDRESS_A, narrow));
-    m_props.push_back(MessageProp::WStr(PR_SENDER_EMAIL_ADDRESS_W, sender));
+    SetText(PROP_ID(PR_SENDER_EMAIL_ADDRESS), sender);
+}
+
+std::string NarrowByBestFit(const std::wstring& text)
+{
+    std::string narrow(2 * text.size() + 1, '\0');
+    narrow.resize(WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], (int)narrow.size(), NULL, NULL) - 1);
+    return narrow;
 }
 
 void ClientMessage::SetEntryId(const std::vector<BYTE>& id)
@@ -60,22 +64,15 @@ void ClientMessage::SetEntryId(const std::vector<BYTE>& id)
     m_props.push_back(MessageProp::Bin(PR_ENTRYID, id));
 }
 
-// Answers as a MAPI store does: one array in MAPI memory, the data of every
-// value allocated with it, PT_ERROR for a property not in the table.
-STDMETHODIMP ClientMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
-                                   LPSPropValue* lppPropArray)
+HRESULT AnswerProps(const std::vector<MessageProp>& props, HRESULT hrWarning, LPSPropTagArray lpPropTagArray,
+                    ULONG* lpcValues, LPSPropValue* lppPropArray)
 {
-    m_cGetProps++;
-    m_ulLastFlags = ulFlags;
-    if (FAILED(m_hrGetProps))
-        return m_hrGetProps;
-
     ULONG cValues = lpPropTagArray->cValues;
     ULONG cbData = 0;
     std::vector<const MessageProp*> found(cValues, nullptr);
     for (ULONG i = 0; i < cValues; i++)
     {
-        for (const MessageProp& p : m_props)
+        for (const MessageProp& p : props)
             if (PROP_ID(p.ulPropTag) == PROP_ID(lpPropTagArray->aulPropTag[i]) &&
                 (found[i] == nullptr || found[i]->ulPropTag != lpPropTagArray->aulPropTag[i]))
                 found[i] = &p;
@@ -129,7 +126,7 @@ STDMETHODIMP ClientMessage::GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFla
     }
     *lpcValues = cValues;
     *lppPropArray = lpValues;
-    return fErrors ? m_hrWarning : m_hrGetProps;
+    return fErrors ? hrWarning : S_OK;
 }
 
 #define NOT_USED(call) \
@@ -161,10 +158,19 @@ STDMETHODIMP ClientCallback::GetWindow(HWND* lphwnd)
 STDMETHODIMP ClientCallback::GetSession(LPMAPISESSION* lppses, LPADRBOOK* lppab)
 {
     m_cGetSession++;
+    // The caller releases both, as the client's documentation asks.
     if (lppses)
+    {
         *lppses = m_pSession;
+        if (m_pSession)
+            m_pSession->AddRef();
+    }
     if (lppab)
+    {
         *lppab = m_pAdrBook;
+        if (m_pAdrBook)
+            m_pAdrBook->AddRef();
+    }
     return S_OK;
 }
 
@@ -236,7 +242,7 @@ STDMETHODIMP ClientAddrBook::Address(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParm
         const std::vector<MessageProp>& props = m_rows[r];
         ULONG cbData = 0;
         for (const MessageProp& p : props)
-            cbData += (ULONG)p.strA.size() + 1;
+            cbData += (ULONG)(p.strA.size() + 1 + p.bin.size());
         LPSPropValue lpValues = NULL;
         MAPIAllocateBuffer((ULONG)(props.size() * sizeof(SPropValue)) + cbData, (void**)&lpValues);
         m_allocated.push_back(lpValues);
@@ -245,6 +251,15 @@ STDMETHODIMP ClientAddrBook::Address(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParm
         {
             ZeroMemory(&lpValues[i], sizeof(SPropValue));
             lpValues[i].ulPropTag = props[i].ulPropTag;
+            if (props[i].kind == MessageProp::Binary)
+            {
+                if (!props[i].bin.empty())
+                    memcpy(pData, props[i].bin.data(), props[i].bin.size());
+                lpValues[i].Value.bin.cb = (ULONG)props[i].bin.size();
+                lpValues[i].Value.bin.lpb = (LPBYTE)pData;
+                pData += props[i].bin.size();
+                continue;
+            }
             memcpy(pData, props[i].strA.c_str(), props[i].strA.size() + 1);
             lpValues[i].Value.lpszA = props[i].fNullPointer ? NULL : pData;
             pData += props[i].strA.size() + 1;
@@ -257,7 +272,42 @@ STDMETHODIMP ClientAddrBook::Address(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParm
     return S_OK;
 }
 
-NOT_USED(ClientAddrBook::OpenEntry(ULONG, LPENTRYID, LPCIID, ULONG, ULONG*, LPUNKNOWN*))
+ClientMailUser* ClientAddrBook::AddEntry(const std::vector<BYTE>& id, const std::vector<MessageProp>& props)
+{
+    m_entries.emplace_back(new ClientMailUser);
+    m_entries.back()->m_entryId = id;
+    m_entries.back()->m_props = props;
+    return m_entries.back().get();
+}
+
+bool ClientAddrBook::EntriesReleased() const
+{
+    for (const std::unique_ptr<ClientMailUser>& p : m_entries)
+        if (p->m_cRef != 1)
+            return false;
+    return true;
+}
+
+STDMETHODIMP ClientAddrBook::OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID, ULONG, ULONG* lpulObjType,
+                                       LPUNKNOWN* lppUnk)
+{
+    m_cOpenEntry++;
+    if (FAILED(m_hrOpenEntry))
+        return m_hrOpenEntry;
+    for (const std::unique_ptr<ClientMailUser>& p : m_entries)
+    {
+        if (p->m_entryId.size() == cbEntryID && lpEntryID != NULL &&
+            memcmp(p->m_entryId.data(), lpEntryID, cbEntryID) == 0)
+        {
+            p->AddRef();
+            *lpulObjType = p->m_ulObjType;
+            *lppUnk = (LPUNKNOWN)(IMailUser*)p.get();
+            return S_OK;
+        }
+    }
+    return MAPI_E_UNKNOWN_ENTRYID;
+}
+
 NOT_USED(ClientAddrBook::CompareEntryIDs(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*))
 NOT_USED(ClientAddrBook::Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*))
 NOT_USED(ClientAddrBook::Unadvise(ULONG))
@@ -279,6 +329,7 @@ OpenedItem::OpenedItem(const std::string& sender, const std::vector<BYTE>& entry
 {
     hwndClient = CreateWindowA("STATIC", "client", WS_POPUP, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
     callback.m_hwnd = hwndClient;
+    callback.m_pAdrBook = &addrBook;
     callback.m_pStore = &store;
     callback.m_pMessage = &message;
     if (!sender.empty())

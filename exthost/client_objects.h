@@ -9,6 +9,7 @@
 #include "exchext.h"
 #include <mapix.h>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,7 +67,7 @@ public:
 // The message store: the check only takes it and releases it.
 typedef CountedObject<IUnknown> ClientMsgStore;
 
-// One entry of the message's property table.
+// One entry of a property table.
 struct MessageProp
 {
     enum Kind { String8, Unicode, Binary, Error, Number } kind;
@@ -86,11 +87,21 @@ struct MessageProp
     static MessageProp Long(ULONG tag, LONG l);
 };
 
-// A message whose GetProps answers from a table, with values allocated by
-// the real MAPIAllocateBuffer as the client's would be. A tag asked for is
-// answered by the entry with that tag, or else by one with its identifier
-// and another type.
-class ClientMessage : public MapiPropObject<IMessage>
+// Answers GetProps from props, as a MAPI store does: one array in MAPI
+// memory from the real MAPIAllocateBuffer, the data of every value
+// allocated with it, PT_ERROR for a property not in the table. A tag asked
+// for is answered by the entry with that tag, or else by one with its
+// identifier and another type. hrWarning is the answer when a value is
+// PT_ERROR.
+HRESULT AnswerProps(const std::vector<MessageProp>& props, HRESULT hrWarning, LPSPropTagArray lpPropTagArray,
+                    ULONG* lpcValues, LPSPropValue* lppPropArray);
+
+// text in the ANSI code page, converted as the A functions convert it.
+std::string NarrowByBestFit(const std::wstring& text);
+
+// A MAPI object whose GetProps answers from its table.
+template <class Base>
+class PropTableObject : public MapiPropObject<Base>
 {
 public:
     std::vector<MessageProp> m_props;
@@ -99,16 +110,37 @@ public:
     int m_cGetProps = 0;
     ULONG m_ulLastFlags = 0xdeadbeef;
 
-    // The sender's address in both forms, as a store with Unicode text
-    // answers: from 8-bit text, its Unicode form is the same text; from
-    // Unicode text, its 8-bit form is the best-fit conversion the store
-    // makes ("\uFF4F" becomes "o").
+    // A text property in both forms, as a store with Unicode text keeps
+    // it: its 8-bit form is the best-fit conversion the store makes
+    // ("\uFF4F" becomes "o").
+    void SetText(ULONG ulPropId, const std::wstring& text)
+    {
+        m_props.push_back(MessageProp::Str(PROP_TAG(PT_STRING8, ulPropId), NarrowByBestFit(text)));
+        m_props.push_back(MessageProp::WStr(PROP_TAG(PT_UNICODE, ulPropId), text));
+    }
+
+    STDMETHODIMP GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
+                          LPSPropValue* lppPropArray) override
+    {
+        m_cGetProps++;
+        m_ulLastFlags = ulFlags;
+        if (FAILED(m_hrGetProps))
+            return m_hrGetProps;
+        HRESULT hr = AnswerProps(m_props, m_hrWarning, lpPropTagArray, lpcValues, lppPropArray);
+        return hr == S_OK ? m_hrGetProps : hr;
+    }
+};
+
+// A message from a table of properties.
+class ClientMessage : public PropTableObject<IMessage>
+{
+public:
+    // The sender's address in both forms (SetText): from 8-bit text, its
+    // Unicode form is the same text.
     void SetSender(const std::string& sender);
     void SetSender(const std::wstring& sender);
     void SetEntryId(const std::vector<BYTE>& id);
 
-    STDMETHODIMP GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
-                          LPSPropValue* lppPropArray) override;
     STDMETHODIMP GetAttachmentTable(ULONG, LPMAPITABLE*) override;
     STDMETHODIMP OpenAttach(ULONG, LPCIID, ULONG, LPATTACH*) override;
     STDMETHODIMP CreateAttach(LPCIID, ULONG, ULONG*, LPATTACH*) override;
@@ -117,6 +149,15 @@ public:
     STDMETHODIMP ModifyRecipients(ULONG, LPADRLIST) override;
     STDMETHODIMP SubmitMessage(ULONG) override;
     STDMETHODIMP SetReadFlag(ULONG) override;
+};
+
+// An entry of the address book, as OpenEntry opens it: a mail user unless
+// m_ulObjType says otherwise.
+class ClientMailUser : public PropTableObject<IMailUser>
+{
+public:
+    std::vector<BYTE> m_entryId;
+    ULONG m_ulObjType = MAPI_MAILUSER;
 };
 
 // The client's callback for one opened item.
@@ -130,8 +171,8 @@ public:
     ClientMsgStore* m_pStore = NULL;      // handed out with a reference
     IMAPIProp* m_pMessage = NULL;       // handed out with a reference
     ULONG m_ulVersion = 0x000D0000;
-    LPMAPISESSION m_pSession = NULL;
-    LPADRBOOK m_pAdrBook = NULL;
+    LPMAPISESSION m_pSession = NULL;      // handed out with a reference
+    LPADRBOOK m_pAdrBook = NULL;          // handed out with a reference
 
     // What was asked.
     int m_cGetWindow = 0;
@@ -157,11 +198,12 @@ public:
     STDMETHODIMP ChooseFolder(_EXCHEXTCHOOSEFOLDER*) override;
 };
 
-// The client's address book. Only Address behaves: it records what it was
-// given and answers as scripted. A returned list is built the way MAPI
-// hands one out, with the real MAPIAllocateBuffer: the list in one buffer,
-// each row's property values in a buffer of their own, so the caller's
-// row-by-row free is the real one.
+// The client's address book. Address records what it was given and
+// answers as scripted. A returned list is built the way MAPI hands one out,
+// with the real MAPIAllocateBuffer: the list in one buffer, each row's
+// property values in a buffer of their own, so the caller's row-by-row
+// free is the real one. OpenEntry opens the entries added with AddEntry,
+// each with a counted reference.
 class ClientAddrBook : public MapiPropObject<IAddrBook>
 {
 public:
@@ -184,9 +226,17 @@ public:
     // freed: the list itself first, then each row's values.
     std::vector<void*> m_allocated;
 
-    // Adds a row holding these properties (string values only need a tag
-    // and text).
+    // Adds a row holding these properties (8-bit text and bytes).
     void AddRow(const std::vector<MessageProp>& props) { m_rows.push_back(props); }
+
+    // Entries OpenEntry finds by their identifier; a failure of its own
+    // when m_hrOpenEntry is one.
+    std::vector<std::unique_ptr<ClientMailUser> > m_entries;
+    HRESULT m_hrOpenEntry = S_OK;
+    int m_cOpenEntry = 0;
+    ClientMailUser* AddEntry(const std::vector<BYTE>& id, const std::vector<MessageProp>& props);
+    // Whether every entry opened was released again.
+    bool EntriesReleased() const;
 
     STDMETHODIMP OpenEntry(ULONG, LPENTRYID, LPCIID, ULONG, ULONG*, LPUNKNOWN*) override;
     STDMETHODIMP CompareEntryIDs(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*) override;
@@ -210,9 +260,11 @@ public:
 
 // An item the client opens: a message from sender (none: a new message,
 // which has no sender yet), with entryId, in a store, both handed out by
-// the callback, which gives a window of the client's as its own.
+// the callback, which gives a window of the client's as its own and the
+// session's address book.
 struct OpenedItem
 {
+    ClientAddrBook addrBook;
     ClientCallback callback;
     ClientMsgStore store;
     ClientMessage message;

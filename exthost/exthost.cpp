@@ -12,13 +12,17 @@ static void Usage()
 {
     fprintf(stderr,
             "usage: exthost [where] [--build-version HEX] open --from ADDRESS --entryid HEX\n"
+            "                   [--addrtype TYPE] [--smtp ADDRESS | --book-smtp ADDRESS]\n"
             "                   [--context N] [--answer yes|no]\n"
             "       exthost [where] [--build-version HEX] open --compose [--context N] [--answer yes|no]\n"
             "       exthost [where] [--build-version HEX] options [--context N] [--close-after MS]\n"
             "where the extension is, as the client finds it (default: Quorbit.dll beside exthost):\n"
             "       --dll PATH             a path; the context map is " DEFAULT_CONTEXT_MAP "\n"
             "       --line \"4.0;PATH;1;MAP\" a registration line\n"
-            "       --registry NAME        the registration value NAME of the client's extension key\n");
+            "       --registry NAME        the registration value NAME of the client's extension key\n"
+            "an Exchange sender: --from its directory address, --addrtype EX, and its SMTP address\n"
+            "       --smtp ADDRESS         kept on the message (PR_SENDER_SMTP_ADDRESS)\n"
+            "       --book-smtp ADDRESS    answered by its address-book entry (PR_SMTP_ADDRESS)\n");
 }
 
 static BOOL ParseNumber(const char* sz, int base, ULONG* pul)
@@ -74,6 +78,12 @@ int main(int argc, char** argv)
             options.eecontext = ul;
         else if (strcmp(szArg, "--from") == 0)
             options.szFrom = szValue;
+        else if (strcmp(szArg, "--addrtype") == 0)
+            options.szAddrType = szValue;
+        else if (strcmp(szArg, "--smtp") == 0)
+            options.szSmtp = szValue;
+        else if (strcmp(szArg, "--book-smtp") == 0)
+            options.szBookSmtp = szValue;
         else if (strcmp(szArg, "--entryid") == 0)
             options.szEntryId = szValue;
         else if (strcmp(szArg, "--answer") == 0 && (strcmp(szValue, "yes") == 0 || strcmp(szValue, "no") == 0))

@@ -10,6 +10,9 @@ struct HostOptions
     ULONG ulBuildVersion;   // what GetVersion reports
     ULONG eecontext;        // 0: the command's usual context
     const char* szFrom;     // open: the item's sender address
+    const char* szAddrType; // open: its address type ("EX"), or NULL
+    const char* szSmtp;     // open: the SMTP address the message keeps beside it, or NULL
+    const char* szBookSmtp; // open: the SMTP address its address-book entry answers, or NULL
     bool fCompose;          // open: a new message, which has no sender yet
     const char* szEntryId;  // open: its entry identifier, hexadecimal
     int idAnswer;           // 0: boxes wait for the user; IDYES or IDNO

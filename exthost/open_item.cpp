@@ -3,6 +3,7 @@
 #include "host_commands.h"
 #include "client_objects.h"
 #include "box_answerer.h"
+#include <mapitags.h>
 #include <new>
 #include <stdio.h>
 #include <stdlib.h>
@@ -100,10 +101,47 @@ ULONG ItemContext(const HostOptions* pOptions)
 void PrintItem(const HostOptions* pOptions, ULONG eecontext)
 {
     if (pOptions->fCompose)
+    {
         printf("open: a new message, without a sender, context %lu\n", eecontext);
-    else
-        printf("open: item from %s, entry identifier %s, context %lu\n", pOptions->szFrom, pOptions->szEntryId,
-               eecontext);
+        return;
+    }
+    printf("open: item from %s, entry identifier %s, context %lu\n", pOptions->szFrom, pOptions->szEntryId,
+           eecontext);
+    if (pOptions->szAddrType != NULL)
+        printf("  the sender's address type is %s\n", pOptions->szAddrType);
+    if (pOptions->szSmtp != NULL)
+        printf("  the message keeps the sender's SMTP address %s\n", pOptions->szSmtp);
+    if (pOptions->szBookSmtp != NULL)
+        printf("  the sender's address-book entry answers the SMTP address %s\n", pOptions->szBookSmtp);
+}
+
+std::wstring Widened(const char* sz)
+{
+    std::wstring wide(lstrlenA(sz) + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, sz, -1, &wide[0], (int)wide.size()) - 1);
+    return wide;
+}
+
+// The sender's address type and SMTP address, on the message or in the
+// address book's entry for the sender, which the message names.
+void DescribeSender(const HostOptions* pOptions, OpenedItem* pItem)
+{
+    if (pOptions->szAddrType != NULL)
+        pItem->message.SetText(PROP_ID(PR_SENDER_ADDRTYPE), Widened(pOptions->szAddrType));
+    if (pOptions->szSmtp != NULL)
+        pItem->message.SetText(0x5D01, Widened(pOptions->szSmtp));
+    if (pOptions->szBookSmtp != NULL)
+    {
+        // Four flag bytes, then the directory address.
+        std::string from = pOptions->szFrom;
+        std::vector<BYTE> id(4 + from.size(), 0x00);
+        CopyMemory(&id[4], from.data(), from.size());
+        ClientMailUser* pEntry = pItem->addrBook.AddEntry(id, {});
+        pEntry->SetText(PROP_ID(PR_ADDRTYPE), Widened(pOptions->szAddrType != NULL ? pOptions->szAddrType : "EX"));
+        pEntry->SetText(PROP_ID(PR_EMAIL_ADDRESS), Widened(pOptions->szFrom));
+        pEntry->SetText(0x39FE, Widened(pOptions->szBookSmtp));
+        pItem->message.m_props.push_back(MessageProp::Bin(PR_SENDER_ENTRYID, id));
+    }
 }
 
 // Gets an extension object for the context, installs it and asks it for
@@ -194,9 +232,10 @@ void ShowItem(const ItemExtension* pExtension, OpenedItem* pItem, HRESULT hrOpen
 }
 
 // Releases the interfaces, then the extension object, and checks that the
-// extension gave back every reference to the item. Returns false when it
-// kept one.
-bool ReleaseExtension(ItemExtension* pExtension, const OpenedItem* pItem)
+// extension gave back every reference to the item, and every one to the
+// address book and its entries that it took after cBookRefs (Install
+// keeps the book's). Returns false when it kept one.
+bool ReleaseExtension(ItemExtension* pExtension, const OpenedItem* pItem, LONG cBookRefs)
 {
     if (pExtension->pItemEvents != NULL)
         printf("  release IOutlookExtItemEvents -> %lu\n", pExtension->pItemEvents->Release());
@@ -206,10 +245,12 @@ bool ReleaseExtension(ItemExtension* pExtension, const OpenedItem* pItem)
         printf("  release IExchExtPropertySheets -> %lu\n", pExtension->pSheets->Release());
     if (pExtension->pExt != NULL)
         printf("  release IExchExt -> %lu\n", pExtension->pExt->Release());
-    if (pItem->store.m_cRef != 1 || pItem->message.m_cRef != 1 || pItem->callback.m_cRef != 1)
+    if (pItem->store.m_cRef != 1 || pItem->message.m_cRef != 1 || pItem->callback.m_cRef != 1 ||
+        pItem->addrBook.m_cRef != cBookRefs || !pItem->addrBook.EntriesReleased())
     {
-        printf("  the extension kept references: store %ld, message %ld, callback %ld\n", pItem->store.m_cRef - 1,
-               pItem->message.m_cRef - 1, pItem->callback.m_cRef - 1);
+        printf("  the extension kept references: store %ld, message %ld, callback %ld, address book %ld%s\n",
+               pItem->store.m_cRef - 1, pItem->message.m_cRef - 1, pItem->callback.m_cRef - 1,
+               pItem->addrBook.m_cRef - cBookRefs, pItem->addrBook.EntriesReleased() ? "" : ", an entry");
         return false;
     }
     printf("  every reference the client handed out came back\n");
@@ -232,11 +273,16 @@ int OpenItem(LoadedExtension* pLoaded, const HostOptions* pOptions)
     }
     // A new message has no sender until it is sent.
     OpenedItem item(pOptions->fCompose ? "" : pOptions->szFrom, entryId);
+    LONG cBookRefs = item.addrBook.m_cRef;
     item.callback.m_ulVersion = pOptions->ulBuildVersion;
+    if (!pOptions->fCompose)
+        DescribeSender(pOptions, &item);
     PrintItem(pOptions, eecontext);
     switch (InstallExtension(pLoaded, &item, eecontext, pOptions->ulBuildVersion, &extension))
     {
     case INSTALLED:
+        // The address book's reference Install took stays with the module.
+        cBookRefs = item.addrBook.m_cRef;
         ShowItem(&extension, &item, OpenWithExtension(&extension, &item, pOptions->idAnswer));
         break;
     case NOT_INSTALLED:
@@ -246,7 +292,7 @@ int OpenItem(LoadedExtension* pLoaded, const HostOptions* pOptions)
         rc = 1;
         break;
     }
-    if (!ReleaseExtension(&extension, &item))
+    if (!ReleaseExtension(&extension, &item, cBookRefs))
         rc = 1;
     fflush(stdout);
     return rc;

@@ -2,9 +2,11 @@
 #include "handler_store.h"
 #include "ansi_text.h"
 #include "registry_tree.h"
+#include "same_text.h"
 #include "store_access.h"
 #include "quorbit_facts.h"
 #include "system_calls.h"
+#include <stddef.h>
 
 char szRootKey[CCH_ROOT_KEY] = QUORBIT_HANDLERS_KEY;
 
@@ -13,49 +15,113 @@ static char szEmptyClass[] = "";
 // The values' names, for the UTF-16 reads and writes.
 #define WIDE(szText) L"" szText
 
-// The five values, in the order they are read and written.
-static const WCHAR* const awszValueNames[] = {WIDE(REGVAL_CONFIRM_DIALOG), WIDE(REGVAL_PREVENT_OPEN),
-                                              WIDE(REGVAL_SENDER_EMAIL), WIDE(REGVAL_FILE_PATH), WIDE(REGVAL_DEBUG)};
-#define CVALUES (sizeof(awszValueNames) / sizeof(awszValueNames[0]))
+// No field: an option's read has no result to keep.
+#define NO_FIELD ((size_t)-1)
+
+// One value of a handler: how it is stored, where it goes in a HANDLER,
+// and what a new handler starts with.
+typedef struct tagHANDLERVALUE
+{
+    LPCWSTR wszName;
+    DWORD   dwType;        // as written: REG_DWORD for an option, REG_SZ for a text
+    size_t  offField;      // the field in a HANDLER
+    DWORD   cbField;       // its size: 4 for an option, a text's capacity with its terminator
+    size_t  offRead;       // a text's l...Read field, why it is what the read left it
+    LPCSTR  szDefault;     // a new handler's text
+    DWORD   dwDefault;     // a new handler's option
+} HANDLERVALUE;
+
+// A handler's five values, in the order they are read and written. The
+// read, the write, the undo of a refused write and a new handler's values
+// all walk this table.
+static constexpr HANDLERVALUE aHandlerValues[] = {
+    {WIDE(REGVAL_CONFIRM_DIALOG), REG_DWORD, offsetof(HANDLER, dwConfirmDialog), sizeof(DWORD), NO_FIELD, NULL, 1},
+    {WIDE(REGVAL_PREVENT_OPEN), REG_DWORD, offsetof(HANDLER, dwPreventOpen), sizeof(DWORD), NO_FIELD, NULL, 1},
+    {WIDE(REGVAL_SENDER_EMAIL), REG_SZ, offsetof(HANDLER, szSenderEmailAddress), CCH_SENDER_EMAIL,
+     offsetof(HANDLER, lSenderEmailAddressRead), "sender@example.com", 0},
+    {WIDE(REGVAL_FILE_PATH), REG_SZ, offsetof(HANDLER, szFilePath), CCH_FILE_PATH, offsetof(HANDLER, lFilePathRead),
+     "\"Specify a path and file name\"", 0},
+    {WIDE(REGVAL_DEBUG), REG_DWORD, offsetof(HANDLER, dwDebug), sizeof(DWORD), NO_FIELD, NULL, 0},
+};
+#define CVALUES (sizeof(aHandlerValues) / sizeof(aHandlerValues[0]))
+
+// The bytes of a HANDLER the table's rows from i on account for.
+static constexpr size_t TableBytes(size_t i)
+{
+    return i == CVALUES ? 0
+                        : aHandlerValues[i].cbField + (aHandlerValues[i].offRead != NO_FIELD ? sizeof(LONG) : 0) +
+                              TableBytes(i + 1);
+}
+// A field added to HANDLER and not to the table would be neither read nor
+// written, nor put back when a save is undone.
+static_assert(sizeof(HANDLER) == sizeof(((HANDLER*)NULL)->szName) + TableBytes(0),
+              "every field of HANDLER but its name is a value of aHandlerValues");
+
+// The field row v describes in *lpHandler.
+static BYTE* FieldOf(const HANDLER* lpHandler, const HANDLERVALUE& v)
+{
+    return (BYTE*)lpHandler + v.offField;
+}
 
 // Key names have at most 255 characters.
 #define CCH_KEY_NAME_MAX 256
 
 // Reads a REG_DWORD (or up to 4 bytes of anything) into *pdwField.
-static void RegistryReadDword(HKEY hk, const char* szValue, DWORD* pdwField)
+static void RegistryReadDword(HKEY hk, LPCWSTR wszValue, DWORD* pdwField)
 {
     DWORD dwValue = 0;
     DWORD cb = sizeof(dwValue);
 
-    if (RegQueryValueExA(hk, szValue, NULL, NULL, (LPBYTE)&dwValue, &cb) == ERROR_SUCCESS)
+    if (RegQueryValueExW(hk, wszValue, NULL, NULL, (LPBYTE)&dwValue, &cb) == ERROR_SUCCESS)
         *pdwField = dwValue;
 }
 
-// Reads a REG_SZ value into szField only when the text and its terminator fit
-// in cchField and the text has an exact spelling in the code page. It is read
-// as stored, in UTF-16: the A functions would read "C:\Lab" for a stored
-// "C:\" with an L with stroke and "ab", another path. A missing, too long or
-// unterminated value, one of another type, or one without that spelling
-// leaves the field as it was. Returns TRUE when the field was written.
-static BOOL RegistryReadString(HKEY hk, LPCWSTR wszValue, char* szField, DWORD cchField)
+// Reads the text value wszValue of hk as stored, in UTF-16: the A functions
+// would read "C:\Lab" for a stored "C:\" with an L with stroke and "ab",
+// another path. A REG_EXPAND_SZ is the same text, never expanded. On
+// success wszText (CCH_FILE_PATH + 1 units) holds it and szText (cchField
+// bytes) its exact spelling in the code page, each when given; the text and
+// its terminator fit in cchField there. Otherwise both are left as they
+// were, and the result says why: ERROR_FILE_NOT_FOUND,
+// ERROR_DATATYPE_MISMATCH, ERROR_MORE_DATA, ERROR_NO_UNICODE_TRANSLATION,
+// or the registry's reason.
+static LONG RegistryReadText(HKEY hk, LPCWSTR wszValue, DWORD cchField, WCHAR* wszText, char* szText)
 {
-    // One character more than the largest field, for a value stored without
-    // its terminator. A text of cchField characters or more never fits.
+    // One unit more than the largest field, for a value stored without its
+    // terminator. A text of cchField characters or more never fits.
     WCHAR wszBuffer[CCH_FILE_PATH + 1];
-    char szBuffer[CCH_FILE_PATH];
+    // Room for a double-byte spelling of the largest field, to tell one
+    // that is too long from one that has no spelling.
+    char szBuffer[2 * CCH_FILE_PATH];
     DWORD dwType = REG_NONE;
     DWORD cb = cchField * sizeof(WCHAR);
     BOOL fExact = FALSE;
+    int cbAnsi;
+    LONG lResult;
 
     if (cchField > CCH_FILE_PATH)
-        return FALSE;
-    if (RegQueryValueExW(hk, wszValue, NULL, &dwType, (LPBYTE)wszBuffer, &cb) != ERROR_SUCCESS || dwType != REG_SZ)
-        return FALSE;
+        return ERROR_INVALID_PARAMETER;
+    lResult = RegQueryValueExW(hk, wszValue, NULL, &dwType, (LPBYTE)wszBuffer, &cb);
+    // A value too long for the buffer comes with its type too; one that
+    // did not come is taken as text, too long.
+    if ((lResult == ERROR_SUCCESS || (lResult == ERROR_MORE_DATA && dwType != REG_NONE)) && dwType != REG_SZ &&
+        dwType != REG_EXPAND_SZ)
+        return ERROR_DATATYPE_MISMATCH;
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
     wszBuffer[cb / sizeof(WCHAR)] = L'\0';
-    if (AnsiFromWide(wszBuffer, szBuffer, (int)cchField, &fExact) == 0 || !fExact)
-        return FALSE;
-    lstrcpyA(szField, szBuffer);
-    return TRUE;
+    if ((DWORD)lstrlenW(wszBuffer) >= cchField)
+        return ERROR_MORE_DATA;
+    cbAnsi = AnsiFromWide(wszBuffer, szBuffer, sizeof(szBuffer), &fExact);
+    if (cbAnsi != 0 && !fExact)
+        return ERROR_NO_UNICODE_TRANSLATION;
+    if (cbAnsi == 0 || (DWORD)cbAnsi > cchField)
+        return ERROR_MORE_DATA;
+    if (wszText != NULL)
+        lstrcpyW(wszText, wszBuffer);
+    if (szText != NULL)
+        lstrcpyA(szText, szBuffer);
+    return ERROR_SUCCESS;
 }
 
 // The name of the sub-key i of hk in the code page, read as the registry
@@ -91,7 +157,7 @@ static BOOL SubKeyIsListed(HKEY hk, const char* szName)
 
     for (DWORD i = 0; IsListed(RegistryEnumName(hk, i, sz, CCH_KEY_NAME)); i++)
     {
-        if (lstrcmpiA(sz, szName) == 0)
+        if (SameName(sz, szName))
             return TRUE;
     }
     return FALSE;
@@ -203,11 +269,16 @@ LONG RegistryReadHandler(const char* szHandler, LPHANDLER lpHandler)
     }
 
     lstrcpyA(lpHandler->szName, szHandler);
-    RegistryReadDword(hk, REGVAL_CONFIRM_DIALOG, &lpHandler->dwConfirmDialog);
-    RegistryReadDword(hk, REGVAL_PREVENT_OPEN, &lpHandler->dwPreventOpen);
-    RegistryReadString(hk, WIDE(REGVAL_SENDER_EMAIL), lpHandler->szSenderEmailAddress, CCH_SENDER_EMAIL);
-    RegistryReadString(hk, WIDE(REGVAL_FILE_PATH), lpHandler->szFilePath, CCH_FILE_PATH);
-    RegistryReadDword(hk, REGVAL_DEBUG, &lpHandler->dwDebug);
+    for (size_t i = 0; i < CVALUES; i++)
+    {
+        const HANDLERVALUE& v = aHandlerValues[i];
+
+        if (v.dwType == REG_DWORD)
+            RegistryReadDword(hk, v.wszName, (DWORD*)FieldOf(lpHandler, v));
+        else
+            *(LONG*)((BYTE*)lpHandler + v.offRead) =
+                RegistryReadText(hk, v.wszName, v.cbField, NULL, (char*)FieldOf(lpHandler, v));
+    }
 
 Cleanup:
     RegistryClose(hk);
@@ -221,15 +292,32 @@ Cleanup:
 // value it could not write.
 static LONG RegistryWriteHandler(HKEY hkHandle, const HANDLER* lpHandler)
 {
-    LONG lResult;
+    LONG lResult = ERROR_SUCCESS;
 
-    lResult = RegistryWriteDword(hkHandle, WIDE(REGVAL_CONFIRM_DIALOG), lpHandler->dwConfirmDialog);
-    FirstFailure(&lResult, RegistryWriteDword(hkHandle, WIDE(REGVAL_PREVENT_OPEN), lpHandler->dwPreventOpen));
-    FirstFailure(&lResult,
-                 RegistryWriteString(hkHandle, WIDE(REGVAL_SENDER_EMAIL), lpHandler->szSenderEmailAddress));
-    FirstFailure(&lResult, RegistryWriteString(hkHandle, WIDE(REGVAL_FILE_PATH), lpHandler->szFilePath));
-    FirstFailure(&lResult, RegistryWriteDword(hkHandle, WIDE(REGVAL_DEBUG), lpHandler->dwDebug));
+    for (size_t i = 0; i < CVALUES; i++)
+    {
+        const HANDLERVALUE& v = aHandlerValues[i];
+
+        if (v.dwType == REG_DWORD)
+            FirstFailure(&lResult, RegistryWriteDword(hkHandle, v.wszName, *(const DWORD*)FieldOf(lpHandler, v)));
+        else
+            FirstFailure(&lResult, RegistryWriteString(hkHandle, v.wszName, (const char*)FieldOf(lpHandler, v)));
+    }
     return lResult;
+}
+
+void RegistryNewHandler(LPHANDLER lpHandler)
+{
+    ZeroMemory(lpHandler, sizeof(*lpHandler));
+    for (size_t i = 0; i < CVALUES; i++)
+    {
+        const HANDLERVALUE& v = aHandlerValues[i];
+
+        if (v.dwType == REG_DWORD)
+            *(DWORD*)FieldOf(lpHandler, v) = v.dwDefault;
+        else
+            lstrcpynA((char*)FieldOf(lpHandler, v), v.szDefault, v.cbField);
+    }
 }
 
 void RegistryClose(HKEY hkHandle)
@@ -250,10 +338,10 @@ typedef struct tagSAVEDVALUE
 // Keeps the five values of hk, whatever their size, for RestoreValues.
 static LONG SaveValues(HKEY hk, SAVEDVALUE* aSaved)
 {
-    for (DWORD i = 0; i < CVALUES; i++)
+    for (size_t i = 0; i < CVALUES; i++)
     {
         DWORD cb = 0;
-        LONG lResult = RegQueryValueExW(hk, awszValueNames[i], NULL, NULL, NULL, &cb);
+        LONG lResult = RegQueryValueExW(hk, aHandlerValues[i].wszName, NULL, NULL, NULL, &cb);
 
         if (lResult == ERROR_FILE_NOT_FOUND)
             continue;
@@ -263,7 +351,7 @@ static LONG SaveValues(HKEY hk, SAVEDVALUE* aSaved)
             aSaved[i].lpb = (BYTE*)LocalAlloc(LMEM_FIXED, cb + 1);
             aSaved[i].cb = cb;
             lResult = aSaved[i].lpb == NULL ? ERROR_NOT_ENOUGH_MEMORY
-                                            : RegQueryValueExW(hk, awszValueNames[i], NULL, &aSaved[i].dwType,
+                                            : RegQueryValueExW(hk, aHandlerValues[i].wszName, NULL, &aSaved[i].dwType,
                                                                aSaved[i].lpb, &aSaved[i].cb);
         }
         if (lResult != ERROR_SUCCESS)
@@ -279,16 +367,16 @@ static BOOL RestoreValues(HKEY hk, const SAVEDVALUE* aSaved)
 {
     BOOL fRestored = TRUE;
 
-    for (DWORD i = 0; i < CVALUES; i++)
+    for (size_t i = 0; i < CVALUES; i++)
     {
         LONG lResult;
 
         if (aSaved[i].fPresent)
-            lResult = gSystemCalls.pfnRegSetValueExW(hk, awszValueNames[i], 0, aSaved[i].dwType, aSaved[i].lpb,
+            lResult = gSystemCalls.pfnRegSetValueExW(hk, aHandlerValues[i].wszName, 0, aSaved[i].dwType, aSaved[i].lpb,
                                                      aSaved[i].cb);
         else
         {
-            lResult = RegDeleteValueW(hk, awszValueNames[i]);
+            lResult = RegDeleteValueW(hk, aHandlerValues[i].wszName);
             if (lResult == ERROR_FILE_NOT_FOUND)
                 lResult = ERROR_SUCCESS;
         }
@@ -337,7 +425,7 @@ LONG RegistrySaveHandler(const char* szHandler, const HANDLER* lpHandler, BOOL* 
 
 Cleanup:
     RegistryClose(hk);
-    for (DWORD i = 0; i < CVALUES; i++)
+    for (size_t i = 0; i < CVALUES; i++)
         LocalFree(aSaved[i].lpb);
     if (pfUndone != NULL)
         *pfUndone = fUndone;
@@ -400,18 +488,19 @@ void RegistryListHandlers(HANDLERNAMEPROC pfnName, void* pv)
     RegistryClose(hkRoot);
 }
 
-HRESULT RegistryFindHandler(const char* szSender, LPHANDLER lpHandler)
+HRESULT RegistryFindHandler(const SENDER* lpSender, LPHANDLER lpHandler, DWORD* pcCompared)
 {
     char szName[CCH_KEY_NAME];
-    char szHandlerEmailAddress[CCH_SENDER_EMAIL];
+    WCHAR wszAddress[CCH_FILE_PATH + 1];
     HRESULT hr = S_FALSE;
     HKEY hkRoot = NULL;
     HKEY hkHandler = NULL;
     DWORD cSubKeys = 0;
+    DWORD cCompared = 0;
     BOOL fMatch;
     LONG lResult;
 
-    if (szSender == NULL || lpHandler == NULL)
+    if (lpSender == NULL || lpHandler == NULL)
         goto Cleanup;
     // No root: no handlers. A root that is there but cannot be read is the
     // store's failure, not "no handler".
@@ -441,10 +530,17 @@ HRESULT RegistryFindHandler(const char* szSender, LPHANDLER lpHandler)
             continue;
         }
         // Only the address, for every key: the search costs one read per
-        // handler. A key whose address cannot be read matches nothing, not
-        // even an empty address.
-        fMatch = RegistryReadString(hkHandler, WIDE(REGVAL_SENDER_EMAIL), szHandlerEmailAddress, CCH_SENDER_EMAIL) &&
-                 lstrcmpiA(szSender, szHandlerEmailAddress) == 0;
+        // handler. It is read as the handler's record reads it, and one
+        // that record would not hold matches nothing.
+        fMatch = FALSE;
+        if (RegistryReadText(hkHandler, WIDE(REGVAL_SENDER_EMAIL), CCH_SENDER_EMAIL, wszAddress, NULL) ==
+            ERROR_SUCCESS)
+        {
+            // An empty address is none, and is not counted as compared.
+            cCompared += wszAddress[0] != L'\0';
+            fMatch = SameAddress(wszAddress, lpSender->lpszAddress) ||
+                     SameAddress(wszAddress, lpSender->lpszSmtpAddress);
+        }
         RegistryClose(hkHandler);
         hkHandler = NULL;
         // The match is read whole as any handler is; one removed meanwhile
@@ -459,5 +555,7 @@ HRESULT RegistryFindHandler(const char* szSender, LPHANDLER lpHandler)
 Cleanup:
     RegistryClose(hkHandler);
     RegistryClose(hkRoot);
+    if (pcCompared != NULL)
+        *pcCompared = cCompared;
     return hr;
 }

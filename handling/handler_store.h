@@ -14,7 +14,8 @@
 #define CCH_HANDLER_KEY     120
 #define CCH_KEY_NAME        260
 
-// Registry value names, in the order they are read and written.
+// Registry value names. The table of handler_store.cpp gives each its
+// type, field and default, in the order they are read and written.
 #define REGVAL_CONFIRM_DIALOG   "ConfirmDialog"
 #define REGVAL_PREVENT_OPEN     "PreventOpen"
 #define REGVAL_SENDER_EMAIL     "SenderEmailAddress"
@@ -28,7 +29,8 @@ extern char szRootKey[CCH_ROOT_KEY];
 // alone, into a structure the caller has zeroed. A value that is missing,
 // unreadable, of another type or too long for its field stays as zeroed: an
 // option is then off, and an empty text names no sender and no program. An
-// option is on only when it holds exactly 1.
+// option is on only when it holds exactly 1. Fill it by field name: the
+// store walks its values from one table (handler_store.cpp).
 typedef struct tagHANDLER
 {
     char  szName[CCH_KEY_NAME];     // the key's name
@@ -37,7 +39,29 @@ typedef struct tagHANDLER
     DWORD dwPreventOpen;
     DWORD dwConfirmDialog;
     DWORD dwDebug;
+    // Why each text above is what the read left it: ERROR_SUCCESS when it
+    // was read; ERROR_FILE_NOT_FOUND when the key lacks it,
+    // ERROR_DATATYPE_MISMATCH when it is not text (REG_SZ, or REG_EXPAND_SZ
+    // read as the same text, never expanded), ERROR_MORE_DATA when it is
+    // too long for its field, ERROR_NO_UNICODE_TRANSLATION when it has no
+    // exact spelling in the code page.
+    LONG  lSenderEmailAddressRead;
+    LONG  lFilePathRead;
 } HANDLER, *LPHANDLER;
+
+// The values a new handler starts with, into *lpHandler (its name empty).
+void RegistryNewHandler(LPHANDLER lpHandler);
+
+// One message's sender, as the search compares it, in UTF-16: the address
+// the message gives (for an Exchange sender, its directory address) and,
+// for an Exchange sender, its SMTP address where known (NULL otherwise).
+// Read once, from the message, and searched with as it was read.
+typedef struct tagSENDER
+{
+    LPWSTR lpszAddress;
+    LPWSTR lpszSmtpAddress;
+    BOOL   fExchange;       // its address type is "EX"
+} SENDER, *LPSENDER;
 
 // Builds "<root>\<name>" into szKey (cchKey characters). Returns FALSE and
 // leaves szKey empty when the path would not fit.
@@ -58,8 +82,10 @@ LONG RegistryOpenForWriting(const char* szName, HKEY* phkHandle, DWORD* pdwDispo
 // Fills *lpHandler, zeroed by the caller, from the handler key szHandler
 // below the root and from nothing else: the one read of a handler's five
 // values. An option is read from up to four bytes of any type; a text only
-// from a REG_SZ that fits its field with its terminator, read as stored
-// (UTF-16) and only when it has an exact spelling in the code page. Returns
+// from a REG_SZ or REG_EXPAND_SZ (never expanded: a user's environment may
+// redefine %ProgramFiles%) that fits its field with its terminator, read
+// as stored (UTF-16) and only when it has an exact spelling in the code
+// page; its l...Read field says why not. Returns
 // ERROR_SUCCESS, or the registry's reason with *lpHandler untouched:
 // ERROR_FILE_NOT_FOUND when there is no such handler (or no root),
 // ERROR_ACCESS_DENIED when its key may not be read,
@@ -94,15 +120,17 @@ LONG RegistryDelete(HKEY hkHandle, const char* lpSubKey);
 typedef void (*HANDLERNAMEPROC)(const char* szName, void* pv);
 void RegistryListHandlers(HANDLERNAMEPROC pfnName, void* pv);
 
-// Finds the handler whose "SenderEmailAddress" equals szSender (ignoring
-// case), searching from the last sub-key to the first, and fills
+// Finds the handler whose "SenderEmailAddress" is either of *lpSender's
+// addresses (SameAddress: the same text up to letter case, and never an
+// empty one), searching from the last sub-key to the first, and fills
 // *lpHandler (zeroed by the caller) with RegistryReadHandler. A key whose
 // name or address cannot be read, or has no exact spelling in the code
-// page, matches nothing. S_OK when found, S_FALSE when
-// not (*lpHandler untouched), or the registry's reason as an HRESULT when
-// the root key is there but cannot be read. Every key is opened for
-// reading, relative to the root: the search creates none, and names of any
-// length are found.
-HRESULT RegistryFindHandler(const char* szSender, LPHANDLER lpHandler);
+// page, matches nothing. S_OK when found, S_FALSE when not (*lpHandler
+// untouched), or the registry's reason as an HRESULT when the root key is
+// there but cannot be read. *pcCompared, when given, receives how many
+// handlers' addresses were compared: none when the store holds no handler
+// with an address. Every key is opened for reading, relative to the root:
+// the search creates none, and names of any length are found.
+HRESULT RegistryFindHandler(const SENDER* lpSender, LPHANDLER lpHandler, DWORD* pcCompared);
 
 #endif

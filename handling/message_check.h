@@ -5,10 +5,6 @@
 #include "exchext.h"
 #include "handler_store.h"
 
-// Sender address of the message under check (MAPI memory), NULL outside a
-// check.
-extern LPSTR lpszSenderEmail;
-
 // Looks up the handler for the item the client is opening and runs it.
 // S_FALSE lets the client go on opening the item; E_ABORT stops it (the
 // handler ran with PreventOpen on); other failures come from the client,
@@ -26,14 +22,16 @@ HRESULT ProcessMessage(LPMAPIPROP pMessage, const HANDLER* lpHandler);
 
 // Starts the one file lpHandler's program text settles on
 // (SettleProgramText), by its full path, with the text's arguments, a blank
-// and szCmdArgs. A full path that is quoted or has no blank begins the
-// command line as stored; any other program, by the full path found, in
-// quotes. A batch file starts as "<system folder>\cmd.exe" /d /v:off /c
-// ""<batch file>" <arguments>", so that cmd.exe reads it as meant. A text
-// that means no program or several, one that is no full path or bare name,
-// and a batch file whose line cmd.exe would read otherwise start nothing,
-// and a box says why. Returns what ProcessMessage does; a failure to start
-// is shown to the user, not returned.
+// and szCmdArgs, in the folder FolderToStartIn gives. A full path that is
+// quoted or has no blank begins the command line as stored; any other
+// program, by the full path found, in quotes. A batch file starts as
+// "<system folder>\cmd.exe" /d /v:off /c ""<batch file>" <arguments>", so
+// that cmd.exe reads it as meant, with NoDefaultCurrentDirectoryInExePath
+// added to its environment. A text that means no program or several, one
+// that is no full path or bare name, one whose arguments the program or
+// cmd.exe would read otherwise, start nothing, and a box says why. Returns
+// what ProcessMessage does; a failure to start is shown to the user, not
+// returned.
 HRESULT RunApp(const char* szCmdArgs, const HANDLER* lpHandler);
 
 #endif

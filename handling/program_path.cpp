@@ -3,6 +3,7 @@
 #include "program_path.h"
 #include "ansi_text.h"
 #include "full_paths.h"
+#include "same_text.h"
 
 // The system takes "/" as it takes "\". Callers walk text by characters:
 // in a double-byte code page a second byte may have the value of "\".
@@ -28,15 +29,43 @@ static BOOL IsBareName(const char* szName)
            !HasCharacter(szName, ':') && !HasCharacter(szName, '%');
 }
 
+// The "." that begins the extension of szPath's file name, or NULL.
+static const char* FindExtension(const char* szPath)
+{
+    const char* pExtension = NULL;
+
+    for (const char* p = szPath; *p != '\0'; p = CharNextA(p))
+    {
+        if (IsSeparator(*p))
+            pExtension = NULL;
+        else if (*p == '.')
+            pExtension = p;
+    }
+    return pExtension;
+}
+
 // The file the full path szPath names, ".exe" added when its name has no
 // extension, by its full path as the system opens it: SearchPathA makes it
 // so, without the trailing dots and blanks the system drops, and "run.bat."
-// is known for the batch file it is.
+// is known for the batch file it is. The name with ".exe" is asked for
+// itself: SearchPathA adds the extension only where nothing has the bare
+// name, and a folder C:\Tools\imp would hide C:\Tools\imp.exe. A folder is
+// never the program.
 static BOOL FindFullPath(const char* szPath, char* szFound, DWORD cchFound)
 {
-    DWORD cch = SearchPathA(NULL, szPath, ".exe", cchFound, szFound, NULL);
-    DWORD dwAttributes = cch != 0 && cch < cchFound ? GetFileAttributesA(szFound) : INVALID_FILE_ATTRIBUTES;
+    char szName[MAX_PATH + 4];
+    DWORD cch = 0;
+    DWORD dwAttributes = INVALID_FILE_ATTRIBUTES;
 
+    if (lstrlenA(szPath) < MAX_PATH)
+    {
+        lstrcpyA(szName, szPath);
+        if (FindExtension(szName) == NULL)
+            lstrcatA(szName, ".exe");
+        cch = SearchPathA(NULL, szName, NULL, cchFound, szFound, NULL);
+    }
+    if (cch != 0 && cch < cchFound)
+        dwAttributes = GetFileAttributesA(szFound);
     if (dwAttributes == INVALID_FILE_ATTRIBUTES || (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
     {
         szFound[0] = '\0';
@@ -46,8 +75,8 @@ static BOOL FindFullPath(const char* szPath, char* szFound, DWORD cchFound)
 }
 
 // Looks for the bare name szName in the folder of cchFolder characters at
-// szFolder, which must be a full path: any other would be read from the
-// current folder.
+// szFolder, which must be a full path on its own: "C:" is drive C's current
+// folder, "Tools" and "." are folders below the current one.
 static BOOL FindInFolder(const char* szFolder, int cchFolder, const char* szName, char* szFound, DWORD cchFound)
 {
     char szPath[MAX_PATH];
@@ -56,13 +85,17 @@ static BOOL FindInFolder(const char* szFolder, int cchFolder, const char* szName
     if (cchFolder <= 0 || cchFolder + 1 + lstrlenA(szName) >= MAX_PATH)
         return FALSE;
     CopyMemory(szPath, szFolder, cchFolder);
+    szPath[cch] = '\0';
+    if (!IsFullPath(szPath))
+        return FALSE;
     if (!IsSeparator(*CharPrevA(szFolder, szFolder + cchFolder)))
         szPath[cch++] = '\\';
     lstrcpyA(szPath + cch, szName);
-    return IsFullPath(szPath) && FindFullPath(szPath, szFound, cchFound);
+    return FindFullPath(szPath, szFound, cchFound);
 }
 
-// Looks for the bare name szName in each folder of PATH, in order.
+// Looks for the bare name szName in each folder of PATH, in order. An entry
+// with a "%" names a variable that nobody expanded, not a folder.
 static BOOL FindInPath(const char* szName, char* szFound, DWORD cchFound)
 {
     DWORD cch = GetEnvironmentVariableA("PATH", NULL, 0);
@@ -71,11 +104,13 @@ static BOOL FindInPath(const char* szName, char* szFound, DWORD cchFound)
 
     if (lpszPath != NULL && GetEnvironmentVariableA("PATH", lpszPath, cch) < cch)
     {
-        for (const char* p = lpszPath; !fFound && *p != '\0';)
+        for (LPSTR p = lpszPath; !fFound && *p != '\0';)
         {
-            const char* pEnd = FindCharacter(p, ';');
-            fFound = FindInFolder(p, (int)(pEnd - p), szName, szFound, cchFound);
-            p = *pEnd != '\0' ? pEnd + 1 : pEnd;
+            LPSTR pEnd = (LPSTR)FindCharacter(p, ';');
+            char chEnd = *pEnd;
+            *pEnd = '\0';
+            fFound = !HasCharacter(p, '%') && FindInFolder(p, (int)(pEnd - p), szName, szFound, cchFound);
+            p = chEnd != '\0' ? pEnd + 1 : pEnd;
         }
     }
     LocalFree(lpszPath);
@@ -94,11 +129,10 @@ BOOL FindProgramFile(const char* szName, char* szFound, DWORD cchFound)
         return FindFullPath(szName, szFound, cchFound);
     if (!IsBareName(szName))
         return FALSE;
-    ZeroMemory(aszFolders, sizeof(aszFolders));
     PathBesideModule(NULL, "", aszFolders[0], MAX_PATH);
-    GetSystemDirectoryA(aszFolders[1], MAX_PATH);
-    if (GetWindowsDirectoryA(aszFolders[3], MAX_PATH) < MAX_PATH - 7)
-        lstrcatA(lstrcpyA(aszFolders[2], aszFolders[3]), "\\system");
+    PathInSystemFolder("", aszFolders[1], MAX_PATH);
+    PathInWindowsFolder("system", aszFolders[2], MAX_PATH);
+    PathInWindowsFolder("", aszFolders[3], MAX_PATH);
     for (int i = 0; i < 4; i++)
     {
         if (FindInFolder(aszFolders[i], lstrlenA(aszFolders[i]), szName, szFound, cchFound))
@@ -123,21 +157,40 @@ const char* FindBlank(const char* szText)
 
 BOOL IsBatchFile(const char* szPath)
 {
-    const char* pExtension = NULL;
+    const char* pExtension = FindExtension(szPath);
 
-    for (const char* p = szPath; *p != '\0'; p = CharNextA(p))
-    {
-        if (IsSeparator(*p))
-            pExtension = NULL;
-        else if (*p == '.')
-            pExtension = p;
-    }
     if (pExtension == NULL)
         return FALSE;
     // Longer extensions that begin so count too: cmd.exe then reads a line
     // it can only read as it is meant.
     return ((pExtension[1] | 0x20) == 'b' && (pExtension[2] | 0x20) == 'a' && (pExtension[3] | 0x20) == 't') ||
            ((pExtension[1] | 0x20) == 'c' && (pExtension[2] | 0x20) == 'm' && (pExtension[3] | 0x20) == 'd');
+}
+
+BOOL FolderToStartIn(const char* szProgram, char* szFolder, DWORD cchFolder)
+{
+    const char* pName = szProgram;
+    DWORD cch;
+
+    if (IsBatchFile(szProgram) && IsSeparator(szProgram[0]) && IsSeparator(szProgram[1]))
+        return PathInSystemFolder("", szFolder, cchFolder);
+    for (const char* p = szProgram; *p != '\0'; p = CharNextA(p))
+    {
+        if (IsSeparator(*p))
+            pName = p + 1;
+    }
+    // Without the last separator, but a drive's root keeps it: "C:" is
+    // drive C's current folder.
+    cch = (DWORD)(pName - szProgram);
+    if (cch > 0 && !(cch == 3 && szProgram[1] == ':'))
+        cch--;
+    if (cch == 0 || cch >= cchFolder)
+    {
+        szFolder[0] = '\0';
+        return FALSE;
+    }
+    lstrcpynA(szFolder, szProgram, cch + 1);
+    return TRUE;
 }
 
 // Whether the double quotes in szText pair.
@@ -166,6 +219,25 @@ static const char* FindCmdOperator(const char* szArgs)
             fQuoted = !fQuoted;
         else if (*p == '%' || *p == '\r' || *p == '\n' || (!fQuoted && HasCharacter("&|<>^()", *p)))
             return p;
+    }
+    return NULL;
+}
+
+// The first double quote in szArgs that a program's C runtime reads as
+// text, or NULL: after an odd run of backslashes it keeps half the run and
+// takes the quote as a character of the argument. "C:\Out Dir\" then opens
+// a quote that nothing closes, and every argument after it runs into one;
+// "C:\Out Dir\\" closes where it is written, and gives C:\Out Dir\. Walked by
+// characters, as the runtime walks a double-byte code page.
+static const char* FindEscapedQuote(const char* szArgs)
+{
+    int cBackslashes = 0;
+
+    for (const char* p = szArgs; *p != '\0'; p = CharNextA(p))
+    {
+        if (*p == '"' && cBackslashes % 2 != 0)
+            return p;
+        cBackslashes = *p == '\\' ? cBackslashes + 1 : 0;
     }
     return NULL;
 }
@@ -237,7 +309,7 @@ static PROGRAMTEXT SettleReadings(const char* szText, char* szProgram, DWORD cch
             lstrcpynA(szPart, szText, cch + 1);
             // A longer part that names the same file ("imp.exe ." is
             // imp.exe) is no other reading: the system takes the shorter.
-            if (FindProgramFile(szPart, szFound, MAX_PATH) && lstrcmpiA(szFound, szReading) != 0 &&
+            if (FindProgramFile(szPart, szFound, MAX_PATH) && !SameName(szFound, szReading) &&
                 ++cReadings == 1)
             {
                 pReading = p;
@@ -266,6 +338,8 @@ PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProg
 
     szProgram[0] = '\0';
     *ppszArgs = NULL;
+    if (IsBlank(szText[0]))
+        return PROGRAM_LEADING_BLANK;
     if (!QuotesPair(szText))
         return PROGRAM_UNPAIRED_QUOTES;
     if (szText[0] == '"')
@@ -291,10 +365,18 @@ PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProg
         *ppszArgs = NULL;
         return pt;
     }
+    // A program's arguments are read by its C runtime, where a backslash
+    // may make a quote text.
+    if (!IsBatchFile(szProgram))
+    {
+        const char* pQuote = FindEscapedQuote(*ppszArgs);
+        if (pQuote == NULL)
+            return pt;
+        *ppszArgs = pQuote;
+        return PROGRAM_ESCAPED_QUOTE;
+    }
     // cmd.exe reads a batch file's line again: the path goes in quotes,
     // where only "%" still means something, and the arguments must be text.
-    if (!IsBatchFile(szProgram))
-        return pt;
     if (HasCharacter(szProgram, '%'))
     {
         *ppszArgs = NULL;

@@ -16,13 +16,13 @@
 BOOL IsFullPath(const char* szText);
 
 // Finds the program file szName names, ".exe" added when the name has no
-// extension. A full path names its own file; a bare file name (no folder,
-// no drive, no "%") is looked for where the system looks, but never in the
-// current folder: the client's own folder, the system folder, the 16-bit
-// system folder, the Windows folder, then each full path in PATH. Any other
-// name finds nothing. TRUE with the file's full path, as the system opens
-// it, in szFound (cchFound characters); FALSE, szFound empty, when there is
-// no such file.
+// extension; a folder is never the program. A full path names its own
+// file; a bare file name (no folder, no drive, no "%") is looked for where
+// the system looks, but never in the current folder: the client's own
+// folder, the system folder, the 16-bit system folder, the Windows folder,
+// then each full path in PATH. Any other name finds nothing. TRUE with the
+// file's full path, as the system opens it, in szFound (cchFound
+// characters); FALSE, szFound empty, when there is no such file.
 BOOL FindProgramFile(const char* szName, char* szFound, DWORD cchFound);
 
 // How the launch reads a program text.
@@ -36,7 +36,9 @@ typedef enum tagPROGRAMTEXT
     PROGRAM_UNPAIRED_QUOTES,  // its double quotes do not pair
     PROGRAM_QUOTE_GOES_ON,    // text follows the quoted program without a blank
     PROGRAM_BATCH_PATH,       // a batch file whose path holds a "%"
-    PROGRAM_BATCH_ARGUMENTS   // a batch file, and cmd.exe would not read its arguments as text
+    PROGRAM_BATCH_ARGUMENTS,  // a batch file, and cmd.exe would not read its arguments as text
+    PROGRAM_ESCAPED_QUOTE,    // a program whose C runtime would read a quote in its arguments as text
+    PROGRAM_LEADING_BLANK     // it begins with a blank or a tab
 } PROGRAMTEXT;
 
 // Whether ch ends a program path in an unquoted text: a blank or a tab.
@@ -47,6 +49,14 @@ const char* FindBlank(const char* szText);
 // Whether the system runs szPath through cmd.exe: its extension begins
 // with ".bat" or ".cmd", in any case.
 BOOL IsBatchFile(const char* szPath);
+
+// The folder the program at the full path szProgram starts in, into
+// szFolder (cchFolder characters): its own, where nobody plants who may not
+// change the program, and which it and a batch file's bare names are
+// looked up in first. cmd.exe takes no share as its current folder: a batch
+// file on one starts in the system folder. FALSE when it does not fit;
+// szFolder is then empty.
+BOOL FolderToStartIn(const char* szProgram, char* szFolder, DWORD cchFolder);
 
 // Settles the program szText means, never guessing. The program is a full
 // path or a bare file name (FindProgramFile); quotes must pair, and a
@@ -66,7 +76,11 @@ BOOL IsBatchFile(const char* szPath);
 // *ppszArgs points at the first character of its arguments that cmd.exe
 // would read as more than text (one of & | < > ^ ( ) outside double quotes,
 // a "%" anywhere, a line break); for PROGRAM_BATCH_PATH szProgram holds
-// the path with its "%".
+// the path with its "%". Any other program's arguments are read by its C
+// runtime: for PROGRAM_ESCAPED_QUOTE *ppszArgs points at a double quote
+// that follows an odd run of backslashes, which the runtime reads as text
+// ("C:\Out Dir\" must be written "C:\Out Dir\\"). A text that begins with a
+// blank is PROGRAM_LEADING_BLANK.
 PROGRAMTEXT SettleProgramText(const char* szText, char* szProgram, DWORD cchProgram, const char** ppszArgs);
 
 // Puts szText in quotes when it has a blank, is not in quotes and names a

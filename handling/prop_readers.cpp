@@ -3,6 +3,15 @@
 #include <mapix.h>
 #include <mapiutil.h>
 #include <mapicode.h>
+#include "system_calls.h"
+
+// A buffer of cb bytes of MAPI memory for the caller, from the allocator
+// the system calls name.
+static HRESULT AllocateResult(ULONG cb, void** ppv)
+{
+    return gSystemCalls.pfnMAPIAllocateBuffer != NULL ? gSystemCalls.pfnMAPIAllocateBuffer(cb, ppv)
+                                                      : MAPIAllocateBuffer(cb, ppv);
+}
 
 // Asks the message for one property and sorts the outcome: S_OK with the
 // value array (which the caller frees), MAPI_E_NOT_FOUND, or E_FAIL. A value
@@ -74,7 +83,7 @@ HRESULT GetPropString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, voi
         cb = 2 * (pvText != NULL ? lstrlenW(lpValues[0].Value.lpszW) : 0) + 2;
     }
 
-    if (FAILED(MAPIAllocateBuffer(cb, lppvProp)) || *lppvProp == NULL)
+    if (FAILED(AllocateResult(cb, lppvProp)) || *lppvProp == NULL)
     {
         *lppvProp = NULL;
         hr = E_OUTOFMEMORY;
@@ -92,6 +101,23 @@ Cleanup:
     return hr;
 }
 
+// A PT_BINARY property's bytes, whole: *lpcb receives their count, and
+// *lppValues the value array they are in, which the caller frees.
+static HRESULT GetBinaryValue(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcb, LPSPropValue* lppValues)
+{
+    HRESULT hr;
+
+    *lpcb = 0;
+    if (PROP_TYPE(ulPropTag) != PT_BINARY)
+        return E_FAIL;
+    hr = GetOneProp(pMessage, ulPropTag, lppValues);
+    if (FAILED(hr))
+        return hr;
+    *lpcb = (*lppValues)[0].Value.bin.cb;
+    // Two digits a byte and the terminator must not wrap a size.
+    return *lpcb > 0x3FFFFFF0 ? E_FAIL : S_OK;
+}
+
 HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp)
 {
     LPSPropValue lpValues = NULL;
@@ -102,22 +128,12 @@ HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbP
 
     *lpcbProp = 0;
     *lppvProp = NULL;
-    if (PROP_TYPE(ulPropTag) != PT_BINARY)
-        return E_FAIL;
-    hr = GetOneProp(pMessage, ulPropTag, &lpValues);
+    hr = GetBinaryValue(pMessage, ulPropTag, &cbBin, &lpValues);
     if (FAILED(hr))
         goto Cleanup;
-
-    cbBin = lpValues[0].Value.bin.cb;
-    // Two digits a byte and the terminator must not wrap the size.
-    if (cbBin > 0x3FFFFFF0)
-    {
-        hr = E_FAIL;
-        goto Cleanup;
-    }
     cb = 2 * cbBin + 2;
 
-    if (FAILED(MAPIAllocateBuffer(cb, &pvText)) || pvText == NULL)
+    if (FAILED(AllocateResult(cb, &pvText)) || pvText == NULL)
     {
         hr = E_OUTOFMEMORY;
         goto Cleanup;
@@ -130,5 +146,62 @@ HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbP
 
 Cleanup:
     MAPIFreeBuffer(lpValues);
+    return hr;
+}
+
+HRESULT GetPropBinary(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp)
+{
+    LPSPropValue lpValues = NULL;
+    void* pvBytes = NULL;
+    ULONG cb;
+    HRESULT hr;
+
+    *lpcbProp = 0;
+    *lppvProp = NULL;
+    hr = GetBinaryValue(pMessage, ulPropTag, &cb, &lpValues);
+    if (FAILED(hr))
+        goto Cleanup;
+    // One byte at least: MAPI memory of no bytes is no buffer.
+    if (FAILED(MAPIAllocateBuffer(cb != 0 ? cb : 1, &pvBytes)) || pvBytes == NULL)
+    {
+        hr = E_OUTOFMEMORY;
+        goto Cleanup;
+    }
+    if (cb != 0)
+        CopyMemory(pvBytes, lpValues[0].Value.bin.lpb, cb);
+    *lpcbProp = cb;
+    *lppvProp = pvBytes;
+
+Cleanup:
+    MAPIFreeBuffer(lpValues);
+    return hr;
+}
+
+HRESULT GetPropText(LPMAPIPROP pMessage, ULONG ulPropId, LPWSTR* lppszText)
+{
+    LPSTR lpszNarrow = NULL;
+    ULONG cb = 0;
+    int cch;
+    HRESULT hr;
+
+    hr = GetPropString(pMessage, PROP_TAG(PT_UNICODE, ulPropId), &cb, (void**)lppszText);
+    if (SUCCEEDED(hr))
+        return hr;
+    hr = GetPropString(pMessage, PROP_TAG(PT_STRING8, ulPropId), &cb, (void**)&lpszNarrow);
+    if (FAILED(hr))
+        return hr;
+    cch = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, lpszNarrow, -1, NULL, 0);
+    if (cch == 0)
+        hr = E_FAIL;
+    else if (FAILED(MAPIAllocateBuffer(cch * sizeof(WCHAR), (void**)lppszText)) || *lppszText == NULL)
+        hr = E_OUTOFMEMORY;
+    else if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, lpszNarrow, -1, *lppszText, cch) == 0)
+        hr = E_FAIL;
+    if (FAILED(hr))
+    {
+        MAPIFreeBuffer(*lppszText);
+        *lppszText = NULL;
+    }
+    MAPIFreeBuffer(lpszNarrow);
     return hr;
 }

@@ -19,4 +19,16 @@ HRESULT GetPropString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, voi
 // *lppvProp NULL, as with GetPropString.
 HRESULT GetPropBinaryAsString(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp);
 
+// A binary property as a copy of its bytes, in a buffer of its own size
+// (one byte at least); the tag and the value must be PT_BINARY. Results
+// and outputs as GetPropBinaryAsString's.
+HRESULT GetPropBinary(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, void** lppvProp);
+
+// A text property (by its identifier) in UTF-16, terminated, in MAPI
+// memory: its Unicode form where the object has one, else its 8-bit form
+// widened with the ANSI code page, which must define every byte of it.
+// Results as GetPropString's for the 8-bit form (E_FAIL for 8-bit text
+// the code page cannot read); on failure *lppszText is NULL.
+HRESULT GetPropText(LPMAPIPROP pMessage, ULONG ulPropId, LPWSTR* lppszText);
+
 #endif

@@ -5,7 +5,8 @@
 # installs Quorbit-<version>.msi silently, imports a sample handler that
 # runs print_args.exe with import-handlers.cmd, then has exthost (our
 # stand-in for the mail client) open one message from that sender, one
-# from another and a new message, and uninstalls the package.
+# from an Exchange colleague who sends as that address, one from another
+# and a new message, and uninstalls the package.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,6 +28,21 @@ trap 'rm -f "$out"' EXIT
 
 step() { printf '\n== %s\n' "$*"; }
 wine_quiet() { wine "$@" 2>/dev/null | tr -d '\r'; }
+# What the handler program wrote, once it has; then empty again.
+show_handler_output() {
+    for _ in $(seq 1 100); do
+        [ -s "$out" ] && break
+        sleep 0.1
+    done
+    if [ -s "$out" ]; then
+        echo "  the handler program got:"
+        tr -d '\r' <"$out" | sed 's/^/    /'
+    else
+        echo "  the handler program wrote nothing within 10 s" >&2
+        exit 1
+    fi
+    : >"$out"
+}
 
 step "1. Install: msiexec /i $(basename "$msi") /qn, as Group Policy or a deployment tool would"
 if wine msiexec /i "$(winepath -w "$msi" 2>/dev/null)" /qn 2>/dev/null; then
@@ -59,20 +75,15 @@ wine_quiet reg query 'HKLM\SOFTWARE\Quorbit\Message Handlers\Demo orders' /reg:3
 step "3. The client opens a message from orders@example.com; the question is answered Yes"
 wine_quiet "$bin/exthost.exe" --registry Quorbit open --from orders@example.com \
     --entryid 00000000A1B2C3D4E5F60718293A4B5C6D7E8F90 --answer yes
-for _ in $(seq 1 100); do
-    [ -s "$out" ] && break
-    sleep 0.1
-done
-if [ -s "$out" ]; then
-    echo "  the handler program got:"
-    tr -d '\r' <"$out" | sed 's/^/    /'
-else
-    echo "  the handler program wrote nothing within 10 s" >&2
-    exit 1
-fi
-: >"$out"
+show_handler_output
 
-step "4. The client opens a message from someone@example.com, who has no handler"
+step "4. A colleague on the same Exchange server sends from the orders mailbox: the message carries its directory address, and the handler for orders@example.com runs by its SMTP address"
+wine_quiet "$bin/exthost.exe" --registry Quorbit open \
+    --from '/O=CORP/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=ORDERS' \
+    --addrtype EX --smtp orders@example.com --entryid 00000000A1B2C3D4E5F6 --answer yes
+show_handler_output
+
+step "5. The client opens a message from someone@example.com, who has no handler"
 wine_quiet "$bin/exthost.exe" --registry Quorbit open --from someone@example.com --entryid 00000000FFEE --answer yes
 sleep 1
 if [ -s "$out" ]; then
@@ -81,12 +92,12 @@ if [ -s "$out" ]; then
 fi
 echo "  no handler program was started"
 
-step "5. The user starts a new message, which has no sender yet: it opens"
+step "6. The user starts a new message, which has no sender yet: it opens"
 opened=$(wine_quiet "$bin/exthost.exe" --registry Quorbit open --compose --answer yes)
 printf '%s\n' "$opened" | grep -E 'OnOpen|the client'
 printf '%s\n' "$opened" | grep -q 'the client opens the item' || { echo "  the new message did not open" >&2; exit 1; }
 
-step "6. Uninstall: msiexec /x /qn; the handlers stay, as the administrator's data"
+step "7. Uninstall: msiexec /x /qn; the handlers stay, as the administrator's data"
 wine msiexec /x "$(winepath -w "$msi" 2>/dev/null)" /qn >/dev/null 2>&1 || { echo "  msiexec /x failed" >&2; exit 1; }
 if wine reg query "$ext_key" /v Quorbit /reg:32 >/dev/null 2>&1 || [ -e "$(winepath -u "$folder" 2>/dev/null)" ]; then
     echo "  the registration or $folder is still there" >&2

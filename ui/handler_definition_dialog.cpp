@@ -6,6 +6,8 @@
 #include "host_handles.h"
 #include "error_box.h"
 #include "program_path.h"
+#include "same_text.h"
+#include "sender_address.h"
 #include "resource.h"
 #include "store_failure.h"
 #include <commdlg.h>
@@ -111,6 +113,14 @@ static void OnOk(HWND hDlg)
                    CCH_SENDER_EMAIL) ||
         !ReadField(hDlg, IDC_FILE_PATH, "program's path", handler.szFilePath, CCH_FILE_PATH))
         return;
+    // An empty address matches no message: such a handler would never run.
+    if (handler.szSenderEmailAddress[0] == '\0')
+    {
+        MessageBoxA(hDlg, "The handler must have the sender's e-mail address: without one it handles no message.",
+                    szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
+        SetFocus(GetDlgItem(hDlg, IDC_SENDER_EMAIL_ADDRESS));
+        return;
+    }
 
     handler.dwConfirmDialog = ReadOption(hDlg, IDC_CONFIRM_DIALOG);
     handler.dwPreventOpen = ReadOption(hDlg, IDC_PREVENT_OPEN);
@@ -141,13 +151,68 @@ static void FreeAddressList(LPADRLIST lpAdrList)
     MAPIFreeBuffer(lpAdrList);
 }
 
-// Puts the e-mail address of the first chosen entry into the sender field.
+// The text of the 8-bit property ulPropTag of an address-book row, or NULL.
+// A later value of the tag replaces an earlier one, as the row is walked.
+static LPCSTR RowText(const ADRENTRY* lpEntry, ULONG ulPropTag)
+{
+    LPCSTR lpszText = NULL;
+
+    for (ULONG i = 0; lpEntry->rgPropVals != NULL && i < lpEntry->cValues; i++)
+    {
+        if (lpEntry->rgPropVals[i].ulPropTag == ulPropTag && lpEntry->rgPropVals[i].Value.lpszA != NULL)
+            lpszText = lpEntry->rgPropVals[i].Value.lpszA;
+    }
+    return lpszText;
+}
+
+// The SMTP address of an Exchange ("EX") entry, whose e-mail address is a
+// directory address that no message from the internet carries and that
+// rarely fits the field: the row's PR_SMTP_ADDRESS, or else the one of the
+// mail user its entry identifier opens to. Whole and exactly spelt in the
+// code page, in MAPI memory the caller frees; NULL when it has none.
+static LPSTR EntrySmtpAddress(const ADRENTRY* lpEntry)
+{
+    LPCSTR lpszRow = RowText(lpEntry, PROP_TAG(PT_STRING8, PROP_ID_SMTP_ADDRESS));
+    LPWSTR lpszOpened = NULL;
+    LPSTR lpszSmtp = NULL;
+    BOOL fExact = FALSE;
+    int cb;
+
+    for (ULONG i = 0; lpszRow == NULL && lpEntry->rgPropVals != NULL && i < lpEntry->cValues; i++)
+    {
+        const SPropValue& v = lpEntry->rgPropVals[i];
+        if (v.ulPropTag == PR_ENTRYID && lpszOpened == NULL)
+            GetEntrySmtpAddress(lpAdrbook, v.Value.bin.cb, (LPENTRYID)v.Value.bin.lpb, &lpszOpened);
+    }
+    if (lpszRow != NULL)
+        cb = lstrlenA(lpszRow) + 1;
+    else
+        cb = lpszOpened != NULL ? AnsiFromWide(lpszOpened, NULL, 0, &fExact) : 0;
+    if (cb != 0 && SUCCEEDED(MAPIAllocateBuffer(cb, (void**)&lpszSmtp)) && lpszSmtp != NULL)
+    {
+        if (lpszRow != NULL)
+            lstrcpyA(lpszSmtp, lpszRow);
+        else if (AnsiFromWide(lpszOpened, lpszSmtp, cb, &fExact) == 0 || !fExact)
+        {
+            MAPIFreeBuffer(lpszSmtp);
+            lpszSmtp = NULL;
+        }
+    }
+    MAPIFreeBuffer(lpszOpened);
+    return lpszSmtp;
+}
+
+// Puts the e-mail address of the first chosen entry into the sender field:
+// for an Exchange entry its SMTP address where it has one. An address the
+// field cannot hold is refused, never cut: a cut address is another one.
 static void OnBrowseSender(HWND hDlg)
 {
     ADRPARM adrparm;
     ULONG_PTR ulUIParam = (ULONG_PTR)hDlg;
     LPADRLIST lpAdrList = NULL;
-    LPADRENTRY lpEntry;
+    LPSTR lpszSmtp = NULL;
+    LPCSTR lpszAddress;
+    LPCSTR lpszType;
 
     // The client gave no address book: say so rather than do nothing.
     if (lpAdrbook == NULL)
@@ -168,14 +233,26 @@ static void OnBrowseSender(HWND hDlg)
     if (lpAdrList == NULL || lpAdrList->cEntries == 0)
         goto Cleanup;
 
-    lpEntry = &lpAdrList->aEntries[0];
-    for (ULONG i = 0; lpEntry->rgPropVals != NULL && i < lpEntry->cValues; i++)
+    lpszAddress = RowText(&lpAdrList->aEntries[0], PR_EMAIL_ADDRESS_A);
+    lpszType = RowText(&lpAdrList->aEntries[0], PR_ADDRTYPE_A);
+    if (lpszType != NULL && SameName(lpszType, "EX"))
+        lpszSmtp = EntrySmtpAddress(&lpAdrList->aEntries[0]);
+    if (lpszSmtp != NULL)
+        lpszAddress = lpszSmtp;
+    if (lpszAddress == NULL)
+        goto Cleanup;
+    if (lstrlenA(lpszAddress) >= CCH_SENDER_EMAIL)
     {
-        if (lpEntry->rgPropVals[i].ulPropTag == PR_EMAIL_ADDRESS_A && lpEntry->rgPropVals[i].Value.lpszA != NULL)
-            SetDlgItemTextA(hDlg, IDC_SENDER_EMAIL_ADDRESS, lpEntry->rgPropVals[i].Value.lpszA);
+        MessageBoxA(hDlg,
+                    "The e-mail address of this entry is too long to be kept (at most 79 characters). "
+                    "Type the sender's e-mail address instead.",
+                    szMessageBoxTitle, MB_OK | MB_ICONEXCLAMATION);
+        goto Cleanup;
     }
+    SetDlgItemTextA(hDlg, IDC_SENDER_EMAIL_ADDRESS, lpszAddress);
 
 Cleanup:
+    MAPIFreeBuffer(lpszSmtp);
     FreeAddressList(lpAdrList);
 }
 

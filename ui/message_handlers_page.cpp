@@ -6,6 +6,7 @@
 #include "host_handles.h"
 #include "error_box.h"
 #include "resource.h"
+#include "same_text.h"
 #include "store_failure.h"
 #include "system_text.h"
 #include <commctrl.h>
@@ -13,16 +14,23 @@
 COLORREF GrayColor = 0;
 HBRUSH   hBrush = NULL;
 
-static HANDLER lastLoaded = {"", "sender@example.com", "\"Specify a path and file name\"", 1, 1, 0};
+// A new handler's values until one is loaded: filled at the first use, so
+// that no other module's static initialisation reads it unfilled.
+static HANDLER lastLoaded;
+static BOOL fLastLoaded = FALSE;
 
 void RememberLoadedHandler(const HANDLER* lpHandler)
 {
     lastLoaded = *lpHandler;
+    fLastLoaded = TRUE;
 }
 
 void GetLastLoadedHandler(LPHANDLER lpHandler)
 {
-    *lpHandler = lastLoaded;
+    if (!fLastLoaded)
+        RegistryNewHandler(lpHandler);
+    else
+        *lpHandler = lastLoaded;
 }
 
 void DescribeHandlersPage(LPPROPSHEETPAGEA lppsp)
@@ -84,12 +92,28 @@ static BOOL GetListedName(HWND hList, LRESULT i, char* szName, int cchName)
     return SendMessageA(hList, LB_GETTEXT, (WPARAM)i, (LPARAM)szName) != LB_ERR;
 }
 
+// The entry listing szName as the registry names keys: up to letter case,
+// and nothing else. LB_FINDSTRINGEXACT compares by the user's locale and
+// would take "Stra\xDFe" for a listed "Strasse". LB_ERR when there is none.
+static LRESULT FindListedName(HWND hList, const char* szName)
+{
+    char szListed[CCH_KEY_NAME];
+    LRESULT n = SendMessageA(hList, LB_GETCOUNT, 0, 0);
+
+    for (LRESULT i = 0; n != LB_ERR && i < n; i++)
+    {
+        if (GetListedName(hList, i, szListed, CCH_KEY_NAME) && SameName(szListed, szName))
+            return i;
+    }
+    return LB_ERR;
+}
+
 // Shows the handler the definition dialog has just saved under szName:
 // selects its entry, listing it first when it is new. The store ignores
 // case in key names, and so does the search.
 static void ShowSavedHandler(HWND hList, const char* szName)
 {
-    LRESULT i = SendMessageA(hList, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)szName);
+    LRESULT i = FindListedName(hList, szName);
 
     if (i == LB_ERR)
         i = SendMessageA(hList, LB_INSERTSTRING, (WPARAM)-1, (LPARAM)szName);
@@ -105,14 +129,15 @@ static void RunDefinitionDialog(HWND hDlg, LPHANDLER lpHandler)
     if (DialogBoxParamA(ghInstDLL, MAKEINTRESOURCEA(IDD_HANDLER_DEFINITION), hDlg, AddHandlerDlgProc,
                         (LPARAM)lpHandler) != 1)
         return;
-    lastLoaded = *lpHandler;
+    RememberLoadedHandler(lpHandler);
     ShowSavedHandler(GetDlgItem(hDlg, IDC_HANDLER_LIST), lpHandler->szName);
 }
 
 static void OnAdd(HWND hDlg)
 {
-    HANDLER handler = lastLoaded;
+    HANDLER handler;
 
+    GetLastLoadedHandler(&handler);
     handler.szName[0] = '\0';
     RunDefinitionDialog(hDlg, &handler);
 }
@@ -220,7 +245,7 @@ static void OnProperties(HWND hDlg)
         ShowUnreadable(hDlg, szName, lResult);
         return;
     }
-    lastLoaded = handler;
+    RememberLoadedHandler(&handler);
     RunDefinitionDialog(hDlg, &handler);
 }
 

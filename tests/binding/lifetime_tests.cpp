@@ -173,6 +173,46 @@ TEST(Lifetime, ExtraReleaseIsHarmless)
     EXPECT_EQ(pExt->Release(), 0u);
 }
 
+// Without memory for the extension object, the entry point gives none;
+// without memory for an interface object, only that interface is refused,
+// and the rest work and go as ever.
+TEST(Lifetime, WhatCannotBeAllocatedIsRefusedAndNothingElse)
+{
+    ClientCallback callback;
+    // In the order the entry point allocates them.
+    const IID* const allocated[] = {&IID_IExchExt, &IID_IExchExtPropertySheets, &IID_IExchExtMessageEvents,
+                                    &IID_IOutlookExtItemEvents};
+    for (const IID* piidMissing : allocated)
+    {
+        LPEXCHEXT pExt;
+        {
+            FailedAllocation failed((int)(std::find(allocated, allocated + 4, piidMissing) - allocated));
+            pExt = NewExtension();
+        }
+        if (piidMissing == &IID_IExchExt)
+        {
+            EXPECT_EQ(nullptr, pExt);
+            continue;
+        }
+        ASSERT_NE(nullptr, pExt);
+        EXPECT_EQ(S_OK, pExt->Install(&callback, EECONTEXT_PROPERTYSHEETS, 0));
+        for (const IID* piid : objectIids)
+        {
+            HRESULT hr = 0xdeadbeef;
+            IUnknown* pUnk = Ask(pExt, *piid, &hr);
+            EXPECT_EQ(piid == piidMissing ? E_NOINTERFACE : S_OK, hr);
+            if (piid == piidMissing)
+                EXPECT_EQ(nullptr, pUnk);
+            else
+            {
+                ExpectAlive(pUnk, *piid);
+                EXPECT_EQ(0u, pUnk->Release());
+            }
+        }
+        EXPECT_EQ(0u, pExt->Release());
+    }
+}
+
 // Everything is freed once the last count is gone, whatever the order and
 // whether or not the interface objects were ever handed out.
 TEST(Lifetime, NothingIsLeftBehind)

@@ -198,7 +198,7 @@ TEST_F(SenderBrowseThroughTheDll, IsNotReplacedByAnotherVersionOrAFailedGetSessi
     BrowseSender();
     EXPECT_EQ(m_bookA.m_cAddress, 1);
     EXPECT_EQ(m_bookB.m_cAddress, 0);
-    EXPECT_EQ(m_bookA.m_cRef, 1) << "the address book is kept without a reference of the DLL's own";
+    EXPECT_EQ(m_bookA.m_cRef, 2) << "the address book is kept with the one reference GetSession handed out";
 }
 
 }  // namespace

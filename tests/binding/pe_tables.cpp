@@ -196,6 +196,9 @@ std::vector<std::string> ExtensionTableProblems(const PeTables& tables)
 {
     static const char* const systemDlls[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll",
                                              "comdlg32.dll", "comctl32.dll", "mapi32.dll", "msvcrt.dll"};
+    // System functions whose answer is not what the DLL must rely on:
+    // under Terminal Server each user has a Windows folder of their own.
+    static const char* const shunnedFunctions[] = {"GetWindowsDirectoryA"};
     std::vector<std::string> problems;
     if (!tables.fValid)
     {
@@ -223,6 +226,10 @@ std::vector<std::string> ExtensionTableProblems(const PeTables& tables)
                 fSystem = true;
         if (!fSystem)
             problems.push_back("imports " + import.dll + ", not a system DLL");
+        for (const std::string& name : import.names)
+            for (const char* szShunned : shunnedFunctions)
+                if (name == szShunned)
+                    problems.push_back("imports " + name);
         if (lstrcmpiA(import.dll.c_str(), "mapi32.dll") == 0)
         {
             for (const std::string& name : import.names)

@@ -32,7 +32,8 @@ std::vector<BYTE> ReadFileBytes(const std::string& path);
 PeTables ReadPeTables(const std::vector<BYTE>& image);
 
 // Empty when the module exports ExchEntryPoint alone, by its plain name at
-// ordinal 1, and imports system DLLs only, mapi32 by ordinal.
+// ordinal 1, and imports system DLLs only, mapi32 by ordinal, and none of
+// the system functions it shuns.
 std::vector<std::string> ExtensionTableProblems(const PeTables& tables);
 
 #endif

@@ -22,4 +22,16 @@ IUnknown* Ask(IUnknown* pUnk, REFIID riid, HRESULT* phr = NULL);
 // The object's count as it stands, read with an AddRef/Release pair.
 ULONG CountOf(IUnknown* pUnk);
 
+// While it lives, the DLL's allocation number iFailing (from 0) finds no
+// memory, as the system answers when it has none: through the DLL's
+// import of HeapAlloc, which all its objects come from.
+class FailedAllocation
+{
+public:
+    explicit FailedAllocation(int iFailing);
+    ~FailedAllocation();
+    FailedAllocation(const FailedAllocation&) = delete;
+    FailedAllocation& operator=(const FailedAllocation&) = delete;
+};
+
 #endif

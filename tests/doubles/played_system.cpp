@@ -1,6 +1,8 @@
 #include "played_system.h"
+#include <mapicode.h>
 
 std::vector<std::string> PlayedSystem::editorStarts;
+std::vector<std::string> PlayedSystem::launches;
 
 static std::wstring strRefusedValue;
 static int cRefusals = 0;
@@ -51,6 +53,30 @@ static BOOL WINAPI RecordEditorStart(LPSHELLEXECUTEINFOA lpsei)
     return TRUE;
 }
 
+static BOOL WINAPI RecordLaunch(LPCSTR lpApplication, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES lpProcess,
+                                LPSECURITY_ATTRIBUTES lpThread, BOOL fInherit, DWORD dwFlags, LPVOID lpEnvironment,
+                                LPCSTR lpFolder, LPSTARTUPINFOA lpsi, LPPROCESS_INFORMATION lppi)
+{
+    char szFlags[16];
+    STARTUPINFOA siZero;
+    ZeroMemory(&siZero, sizeof(siZero));
+    siZero.cb = lpsi->cb;
+    wsprintfA(szFlags, "%08X", dwFlags);
+    PlayedSystem::launches.push_back(
+        std::string("flags ") + szFlags + (fInherit ? ", handles inherited" : ", no handles inherited") +
+        (lpProcess != NULL || lpThread != NULL ? ", security given" : "") + ", startup " + std::to_string(lpsi->cb) +
+        " bytes" + (memcmp(lpsi, &siZero, sizeof(siZero)) != 0 ? " with fields set" : "") +
+        (lpEnvironment != NULL ? ", environment given" : ""));
+    return CreateProcessA(lpApplication, lpCommandLine, lpProcess, lpThread, fInherit, dwFlags, lpEnvironment,
+                          lpFolder, lpsi, lppi);
+}
+
+static HRESULT WINAPI RefuseAllocation(ULONG, LPVOID* ppv)
+{
+    *ppv = NULL;
+    return MAPI_E_NOT_ENOUGH_MEMORY;
+}
+
 PlayedSystem::PlayedSystem() : m_saved(gSystemCalls)
 {
     gSystemCalls.pfnRegCreateKeyExA = RegCreateKeyExA;
@@ -58,7 +84,10 @@ PlayedSystem::PlayedSystem() : m_saved(gSystemCalls)
     gSystemCalls.pfnDeleteKey = DeleteOneKey;
     gSystemCalls.pfnGetTokenInformation = GetTokenInformation;
     gSystemCalls.pfnShellExecuteExA = RecordEditorStart;
+    gSystemCalls.pfnCreateProcessA = RecordLaunch;
+    gSystemCalls.pfnMAPIAllocateBuffer = NULL;
     editorStarts.clear();
+    launches.clear();
 }
 
 PlayedSystem::~PlayedSystem()
@@ -88,4 +117,9 @@ void PlayedSystem::PlayToken(bool fVirtualized, DWORD dwElevationType)
     fTokenVirtualized = fVirtualized;
     dwTokenElevationType = dwElevationType;
     gSystemCalls.pfnGetTokenInformation = PlayedTokenInformation;
+}
+
+void PlayedSystem::RefuseMapiAllocations()
+{
+    gSystemCalls.pfnMAPIAllocateBuffer = RefuseAllocation;
 }

@@ -155,14 +155,28 @@ void WriteRegFile(const std::string& path, const std::string& text, bool fUtf16)
     CloseHandle(hFile);
 }
 
-void WriteUnicode(const std::string& path, const char* szValue, const std::string& utf8)
+std::wstring FromUtf8(const std::string& utf8)
 {
     std::wstring text(utf8.size() + 1, L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &text[0], (int)text.size()));
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &text[0], (int)text.size()) - 1);
+    return text;
+}
+
+std::string InCodePage(const std::string& utf8)
+{
+    std::wstring text = FromUtf8(utf8);
+    std::string narrow(2 * text.size() + 1, '\0');
+    narrow.resize(WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], (int)narrow.size(), NULL, NULL) - 1);
+    return narrow;
+}
+
+void WriteUnicode(const std::string& path, const char* szValue, const std::string& utf8, DWORD type)
+{
+    std::wstring text = FromUtf8(utf8);
     HKEY hk = NULL;
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &hk, NULL);
     std::wstring name(szValue, szValue + lstrlenA(szValue));
-    RegSetValueExW(hk, name.c_str(), 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)(text.size() * sizeof(WCHAR)));
+    RegSetValueExW(hk, name.c_str(), 0, type, (const BYTE*)text.c_str(), (DWORD)((text.size() + 1) * sizeof(WCHAR)));
     RegCloseKey(hk);
 }
 

@@ -38,10 +38,16 @@ std::vector<std::string> ValueNames(const std::string& path);
 void WriteDword(const std::string& path, const char* szValue, DWORD dw);
 void WriteRaw(const std::string& path, const char* szValue, DWORD type, const void* pv, DWORD cb);
 void WriteString(const std::string& path, const char* szValue, const std::string& s);
-// Text given in UTF-8, as regedit and the import program store a REG_SZ:
-// in UTF-16; and read back so, "<missing>" when there is none.
-void WriteUnicode(const std::string& path, const char* szValue, const std::string& utf8);
+// Text given in UTF-8, as regedit and the import program store a REG_SZ
+// (or another text type): in UTF-16; and read back so, "<missing>" when
+// there is none.
+void WriteUnicode(const std::string& path, const char* szValue, const std::string& utf8, DWORD type = REG_SZ);
 std::string ReadUnicode(const std::string& path, const char* szValue);
+
+// Text given in UTF-8, in UTF-16; and in the ANSI code page, converted as
+// the A functions convert it.
+std::wstring FromUtf8(const std::string& utf8);
+std::string InCodePage(const std::string& utf8);
 
 // A handler key with all five values.
 void StoreHandler(const std::string& name, const std::string& sender, const std::string& program,

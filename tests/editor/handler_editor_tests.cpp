@@ -15,7 +15,7 @@ namespace {
 const char kEditor[] = "Quorbit Message Handlers";
 const char kDefinition[] = "Message Handler Definition";
 // The system's: a property sheet's tab control, a message box's text.
-enum { IDC_TABS = 0x3020, IDC_BOX_TEXT = 0xFFFF };
+enum { IDC_TABS = 0x3020, IDC_APPLY = 0x3021, IDC_BOX_TEXT = 0xFFFF };
 
 void Press(HWND hDlg, int id)
 {
@@ -88,6 +88,8 @@ TEST(HandlerEditor, AddsChangesAndRemovesAHandlerThroughTheDllsPage)
     HWND sheet = Wait(kEditor, IDC_TABS);
     ASSERT_NE((HWND)NULL, sheet);
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(sheet, IDHELP)) && IsWindowEnabled(GetDlgItem(sheet, IDHELP)));
+    // Every change is stored as it is made: an Apply button would do nothing.
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(sheet, IDC_APPLY)));
     HWND page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
 
     Press(page, IDC_ADD_HANDLER);
@@ -165,12 +167,14 @@ TEST(HandlerEditor, WithoutAUsableDllShowsOneBoxAndExitsWithOne)
         const char* szDll;
         const char* szWhat;
         DWORD dwError;
+        bool fRefuses = false;  // Install answers S_FALSE, as to a client it does not serve
     } cases[] = {
         {NULL, " could not be loaded.", ERROR_MOD_NOT_FOUND},
         {"", " could not be loaded.", ERROR_BAD_EXE_FORMAT},  // an empty file; its text names it
         {"not_an_extension.dll", " is no mail client extension: it has no entry point ExchEntryPoint.",
          ERROR_PROC_NOT_FOUND},
         {"greedy_extension.dll", " gives no pages for the Options dialog.", 0},
+        {"greedy_extension.dll", " refused to be installed for the Options dialog.", 0, true},
     };
     char szTemp[MAX_PATH];
     GetTempPathA(MAX_PATH, szTemp);
@@ -187,6 +191,7 @@ TEST(HandlerEditor, WithoutAUsableDllShowsOneBoxAndExitsWithOne)
             CloseHandle(CreateFileA(dll.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
         ASSERT_TRUE(!c.szDll || !*c.szDll || CopyFileA((BinDir() + "\\" + c.szDll).c_str(), dll.c_str(), FALSE));
         DeleteFileA(references.c_str());
+        SetEnvironmentVariableA("QUORBIT_GREEDY_REFUSES", c.fRefuses ? "1" : NULL);
         {
             Editor editor(dir);
             std::string reason = c.dwError ? "\n\n" + SystemText(c.dwError) : "";
@@ -206,6 +211,7 @@ TEST(HandlerEditor, WithoutAUsableDllShowsOneBoxAndExitsWithOne)
     }
     DeleteFileA(references.c_str());
     SetEnvironmentVariableA("QUORBIT_GREEDY_REFERENCES", NULL);
+    SetEnvironmentVariableA("QUORBIT_GREEDY_REFUSES", NULL);
 }
 
 }  // namespace

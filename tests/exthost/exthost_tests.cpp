@@ -100,6 +100,18 @@ const ExthostCase exthostCases[] = {
       "  release IExchExtMessageEvents -> 0\n"
       "  release IExchExt -> 0\n"
       "  every reference the client handed out came back\n"}, {"OnRead"}, Runs},
+    // A colleague on the same Exchange server, by the SMTP address the
+    // message keeps, or the one the address book answers.
+    {"AnExchangeSenderRunsTheHandlerOfItsSmtpAddress",
+     "open --from /O=CORP/CN=RECIPIENTS/CN=ORDERS --addrtype EX --smtp orders@example.com --entryid 001FA0 "
+     "--answer yes", NULL,
+     {"  the sender's address type is EX\n  the message keeps the sender's SMTP address orders@example.com\n",
+      "OnOpen -> E_ABORT\n", "every reference the client handed out came back\n"}, {}, Runs},
+    {"AnExchangeSenderRunsTheHandlerOfTheSmtpAddressItsEntryAnswers",
+     "open --from \"/O=CORP/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=ORDERS\" "
+     "--addrtype EX --book-smtp orders@example.com --entryid 001FA0 --answer yes", NULL,
+     {"  the sender's address-book entry answers the SMTP address orders@example.com\n", "OnOpen -> E_ABORT\n",
+      "every reference the client handed out came back\n"}, {}, Runs},
     {"OpenWithNoOpensTheItem", "open --from orders@example.com --entryid 001FA0 --answer no", NULL,
      {"    answer  No\n", "OnOpen -> S_FALSE\n  OnOpenComplete(0) -> S_FALSE\n  the client opens the item\n"
                         "  OnRead -> S_FALSE\n"}, {}, DoesNotRun},

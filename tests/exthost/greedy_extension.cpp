@@ -1,8 +1,9 @@
 // greedy_extension.dll: an extension that answers what ours never would,
 // for exthost and the handler editor to play the client's part: more option
 // pages than any options dialog holds (0xFFFFFFFF), and an error from
-// OnOpen. With QUORBIT_GREEDY_REFERENCES naming a file, it writes there, as
-// it unloads, the references its host still holds on its objects.
+// OnOpen; with QUORBIT_GREEDY_REFUSES set, S_FALSE from Install. With
+// QUORBIT_GREEDY_REFERENCES naming a file, it writes there, as it unloads,
+// the references its host still holds on its objects.
 #include "client_objects.h"
 
 namespace {
@@ -47,7 +48,10 @@ struct GreedyExt : CountedObject<IExchExt>
         ((IUnknown*)*ppv)->AddRef();
         return S_OK;
     }
-    STDMETHODIMP Install(LPEXCHEXTCALLBACK, ULONG, ULONG) override { return S_OK; }
+    STDMETHODIMP Install(LPEXCHEXTCALLBACK, ULONG, ULONG) override
+    {
+        return GetEnvironmentVariableA("QUORBIT_GREEDY_REFUSES", NULL, 0) != 0 ? S_FALSE : S_OK;
+    }
 } ext;
 
 }  // namespace

@@ -28,11 +28,14 @@ protected:
     void SetUp() override { ResetStore(); }
     void TearDown() override { ResetStore(); }
 
-    // Runs the search for one sender address into m_found, zeroed first.
-    HRESULT Find(const char* szSender)
+    // Runs the search for one sender, its address and an SMTP address
+    // (none: "") given in UTF-8, into m_found, zeroed first.
+    HRESULT Find(const std::string& sender, const std::string& smtp = "")
     {
+        std::wstring address = FromUtf8(sender), smtpAddress = FromUtf8(smtp);
+        SENDER searched = {&address[0], smtp.empty() ? NULL : &smtpAddress[0], !smtp.empty()};
         ZeroMemory(&m_found, sizeof(m_found));
-        return RegistryFindHandler(szSender, &m_found);
+        return RegistryFindHandler(&searched, &m_found, NULL);
     }
     // Reads one handler into m_found, zeroed first.
     LONG Read(const std::string& name)
@@ -69,8 +72,13 @@ TEST_F(HandlerStore, ListGivesTheNamesInEnumerationOrder)
 
 TEST_F(HandlerStore, SaveWritesTheFiveValuesWithTheirTypesAndSizes)
 {
-    // Prevent 1, confirm 0, debug 2.
-    const HANDLER handler = {"Orders", "orders@example.com", "\"Specify a path and file name\"", 1, 0, 2};
+    // A new handler's values, with confirm 0 and debug 2.
+    HANDLER handler;
+    RegistryNewHandler(&handler);
+    lstrcpyA(handler.szName, "Orders");
+    lstrcpyA(handler.szSenderEmailAddress, "orders@example.com");
+    handler.dwConfirmDialog = 0;
+    handler.dwDebug = 2;
 
     ASSERT_EQ(ERROR_SUCCESS, RegistrySaveHandler("Orders", &handler, NULL));
 
@@ -123,10 +131,17 @@ TEST_F(HandlerStore, ReadNeverOverrunsAFieldWithAnOversizedValue)
     std::string fits = HandlerPath("Fits");
     WriteString(fits, "SenderEmailAddress", std::string(79, 'b'));
     WriteString(fits, "FilePath", std::string(127, 'q'));
+    // Texts of another type, or without a spelling in the code page.
+    std::string odd = HandlerPath("Odd");
+    WriteRaw(odd, "SenderEmailAddress", REG_BINARY, "odd@example.com", 16);
+    WriteUnicode(odd, "FilePath", "C:\\\xC5\x81" "ab\\odd.exe");
 
     ASSERT_EQ(ERROR_SUCCESS, Read("Oversized"));
     EXPECT_STREQ("", m_found.szSenderEmailAddress);
     EXPECT_STREQ("", m_found.szFilePath);
+    // Each text says why it is empty.
+    EXPECT_EQ(ERROR_MORE_DATA, m_found.lSenderEmailAddressRead);
+    EXPECT_EQ(ERROR_MORE_DATA, m_found.lFilePathRead);
     EXPECT_EQ(0u, m_found.dwDebug);
     // The field after the program text.
     EXPECT_EQ(0u, m_found.dwPreventOpen);
@@ -134,6 +149,12 @@ TEST_F(HandlerStore, ReadNeverOverrunsAFieldWithAnOversizedValue)
     ASSERT_EQ(ERROR_SUCCESS, Read("Fits"));
     EXPECT_EQ(std::string(79, 'b'), m_found.szSenderEmailAddress);
     EXPECT_EQ(std::string(127, 'q'), m_found.szFilePath);
+    EXPECT_EQ(ERROR_SUCCESS, m_found.lSenderEmailAddressRead + m_found.lFilePathRead);
+
+    ASSERT_EQ(ERROR_SUCCESS, Read("Odd"));
+    EXPECT_EQ(ERROR_DATATYPE_MISMATCH, m_found.lSenderEmailAddressRead);
+    EXPECT_EQ(ERROR_NO_UNICODE_TRANSLATION, m_found.lFilePathRead);
+    EXPECT_STREQ("", m_found.szFilePath);
 }
 
 TEST_F(HandlerStore, OpenCreatesAMissingHandlerKeyThatReadsEmptyAndReadCreatesNone)
@@ -147,6 +168,7 @@ TEST_F(HandlerStore, OpenCreatesAMissingHandlerKeyThatReadsEmptyAndReadCreatesNo
     EXPECT_TRUE(ValueNames(HandlerPath("New")).empty());
     ASSERT_EQ(ERROR_SUCCESS, Read("New"));
     EXPECT_STREQ("", m_found.szFilePath);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, m_found.lFilePathRead);
     EXPECT_EQ(0u, m_found.dwPreventOpen);
 
     EXPECT_EQ(ERROR_SUCCESS, RegistryOpenForWriting(HandlerPath("New").c_str(), &hk, &dwDisposition));
@@ -237,7 +259,11 @@ TEST_F(HandlerStore, SaveThatIsRefusedHalfwayPutsBackWhatWasStored)
         {"New", -1, true, ERROR_ACCESS_DENIED, FALSE, ""},
         {"Orders", 0, false, ERROR_SUCCESS, TRUE, "FilePath=changed.exe"},
     };
-    const HANDLER changed = {"Orders", "changed@example.com", "changed.exe", 1, 0, 0};
+    HANDLER changed = {};
+    lstrcpyA(changed.szName, "Orders");
+    lstrcpyA(changed.szSenderEmailAddress, "changed@example.com");
+    lstrcpyA(changed.szFilePath, "changed.exe");
+    changed.dwPreventOpen = 1;
     for (const auto& c : cases)
     {
         SCOPED_TRACE(std::string(c.szHandler) + ", FilePath refused " + std::to_string(c.cFilePathRefusals));
@@ -280,6 +306,38 @@ TEST_F(HandlerStore, FindMatchesWithoutRegardToCase)
     EXPECT_EQ(S_FALSE, Find("someone.else@example.com"));
     EXPECT_STREQ("", m_found.szName);
     EXPECT_STREQ("", m_found.szFilePath);
+
+    // Only letter case is ignored, in UTF-16, whatever the locale would
+    // fold; an empty address is none. Addresses in UTF-8; an Exchange
+    // sender's directory address, then its SMTP address.
+    const std::string directory = "/O=CORP/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=";
+    const struct
+    {
+        std::string stored, sender, smtp;
+        bool fMatch;
+    } rows[] = {
+        {"J\xC3\x9CRG@example.com", "j\xC3\xBCrg@example.com", "", true},
+        {"invoices@strasse-partner.de", "invoices@stra\xC3\x9F" "e-partner.de", "", false},
+        {"orders@example.com", "or\xC2\xAD" "ders@example.com", "", false},
+        {"aesop@example.com", "\xC3\xA6sop@example.com", "", false},
+        {"oeuvre@example.com", "\xC5\x93uvre@example.com", "", false},
+        {"thorsten@example.com", "\xC3\xBEorsten@example.com", "", false},
+        {"", "", "", false},
+        {"", "", "jsmith@example.com", false},
+        {"jsmith@example.com", directory + "JSMITH", "JSmith@Example.com", true},
+        {"jsmith@example.com", directory + "JDOE", "jdoe@example.com", false},
+        // Held to its 79 characters, a cut directory address would be
+        // another sender's too.
+        {(directory + "JSMITH").substr(0, 79), directory + "JSMITH", "", false},
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.stored + " | " + row.sender + " | " + row.smtp);
+        ResetStore();
+        StoreHandler("Row", "", "row.exe");
+        WriteUnicode(HandlerPath("Row"), "SenderEmailAddress", row.stored);
+        EXPECT_EQ(row.fMatch ? S_OK : S_FALSE, Find(row.sender, row.smtp));
+    }
 }
 
 // Each handler is read from its own key alone: what it lacks, or holds too
@@ -290,7 +348,14 @@ TEST_F(HandlerStore, FindFillsOnlyWhatTheMatchingKeyHolds)
     StoreHandler("Full", "full@example.com", "full.exe", 1, 1, 1);
     WriteString(HandlerPath("Bare"), "SenderEmailAddress", "bare@example.com");
     StoreHandler("Overlong", "overlong@example.com", std::string(128, 'p'), 1, 0, 0);
+    // Text of the other type is the same text, never expanded.
+    const std::string expandable = "%SystemRoot%\\expand.exe";
+    WriteRaw(HandlerPath("Expand"), "SenderEmailAddress", REG_EXPAND_SZ, "expand@example.com", 19);
+    WriteRaw(HandlerPath("Expand"), "FilePath", REG_EXPAND_SZ, expandable.c_str(), (DWORD)expandable.size() + 1);
 
+    ASSERT_EQ(S_OK, Find("EXPAND@example.com"));
+    EXPECT_STREQ("expand@example.com", m_found.szSenderEmailAddress);
+    EXPECT_EQ(expandable, m_found.szFilePath);
     ASSERT_EQ(S_OK, Find("full@example.com"));
     ASSERT_EQ(S_OK, Find("bare@example.com"));
     EXPECT_STREQ("", m_found.szFilePath);
@@ -330,10 +395,13 @@ TEST_F(HandlerStore, OfTwoHandlersForOneAddressTheHigherIndexWins)
 
 TEST_F(HandlerStore, EveryHandlerIsFoundWhateverTheAddressesBeforeIt)
 {
-    const char* senders[] = {"a@x.org", "a.much.longer.address@subdomain.example.com", "bb@x.org", "",
+    const char* senders[] = {"a@x.org", "a.much.longer.address@subdomain.example.com", "bb@x.org", "x",
                              "c@example.com"};
     for (int i = 0; i < 5; i++)
         StoreHandler("H" + std::to_string(i), senders[i], "p" + std::to_string(i) + ".exe");
+    // Stored empty, it is no address, and matches no empty one.
+    StoreHandler("Empty", "", "empty.exe");
+    EXPECT_EQ(S_FALSE, Find(""));
 
     for (int i = 0; i < 5; i++)
     {
@@ -394,7 +462,10 @@ TEST_F(StandardUser, WritesNothingAndCreatesNoKey)
     StoreHandler("Orders", "orders@example.com", "orders.exe");
     HKEY hk = (HKEY)0xdeadbeef;
 
-    const HANDLER changed = {"Orders", "orders@example.com", "changed.exe", 0, 0, 0};
+    HANDLER changed = {};
+    lstrcpyA(changed.szName, "Orders");
+    lstrcpyA(changed.szSenderEmailAddress, "orders@example.com");
+    lstrcpyA(changed.szFilePath, "changed.exe");
 
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegistrySaveHandler("Orders", &changed, NULL));
     EXPECT_EQ(std::string("orders.exe"), std::string((char*)ReadStored(HandlerPath("Orders"), "FilePath").data.data()));

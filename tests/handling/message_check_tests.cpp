@@ -5,8 +5,8 @@
 #include "error_box.h"
 #include "message_check.h"
 #include "planted_files.h"
+#include "played_system.h"
 #include "recorder_client.h"
-#include "resource_usage.h"
 #include "test_registry.h"
 #include <mapiutil.h>
 #include <mapicode.h>
@@ -25,6 +25,7 @@ protected:
     ClientMsgStore& m_store = m_item.store;
     ClientMessage& m_message = m_item.message;
     HWND m_hwndHost = m_item.hwndClient;
+    PlayedSystem m_system;
     std::string m_recording;
 
     void SetUp() override
@@ -35,10 +36,12 @@ protected:
 
     void TearDown() override
     {
-        // Every exit releases what the check took and frees the address.
+        // Every exit releases what the check took, the address book and
+        // what it opened included.
         EXPECT_EQ(1, m_store.m_cRef);
         EXPECT_EQ(1, m_message.m_cRef);
-        EXPECT_EQ(nullptr, lpszSenderEmail);
+        EXPECT_EQ(1, m_item.addrBook.m_cRef);
+        EXPECT_TRUE(m_item.addrBook.EntriesReleased());
         ResetStore();
     }
 
@@ -47,28 +50,45 @@ protected:
         StoreHandler("Orders", kSender, program, confirm, prevent, debug);
     }
 
-    std::string Recorded(int timeoutMs = 15000)
+    // Where the sender's SMTP address is: an SMTP sender has none; an
+    // Exchange sender's is on the message, in the address book's entry for
+    // it, or nowhere, the book refusing the entry.
+    enum Exchange { SMTP_SENDER, SMTP_TYPED, SMTP_ON_MESSAGE, SMTP_IN_BOOK, SMTP_NOWHERE };
+    void SetSmtpAddress(Exchange ex, const std::wstring& smtp)
+    {
+        const std::vector<BYTE> id = {0x00, 0x00, 0x00, 0x00, 0xDC, 0xA7};
+        ClientAddrBook& book = m_item.addrBook;
+        book.m_entries.clear();
+        book.m_cOpenEntry = 0;
+        book.m_hrOpenEntry = ex == SMTP_NOWHERE ? MAPI_E_NOT_FOUND : S_OK;
+        if (ex == SMTP_SENDER)
+            return;
+        m_message.SetText(PROP_ID(PR_SENDER_ADDRTYPE), ex == SMTP_TYPED ? L"SMTP" : L"EX");
+        if (ex == SMTP_TYPED || ex == SMTP_ON_MESSAGE)
+            m_message.SetText(0x5D01, smtp);
+        else
+        {
+            book.AddEntry(id, {})->SetText(0x39FE, smtp);
+            m_message.m_props.push_back(MessageProp::Bin(PR_SENDER_ENTRYID, id));
+        }
+    }
+
+    std::string Recorded(int timeoutMs = 15000, ProgramWorld* pWorld = nullptr)
     {
         std::string cmd;
-        return WaitForRecording(m_recording, &cmd, timeoutMs) ? cmd : "<nothing started>";
+        return WaitForRecording(m_recording, &cmd, timeoutMs, pWorld) ? cmd : "<nothing started>";
     }
 };
 
-// The search opens every handler's key, and closes each again: many
-// checks, no more handles.
 TEST_F(MessageCheck, UnknownSenderShowsAndStartsNothing)
 {
     StoreHandler("Reports", "reports@example.com", RecorderPath(), 0, 1, 0);
     StoreHandler("Invoices", "invoices@example.com", RecorderPath(), 0, 1, 0);
     BoxAnswerer boxes;
     HCURSOR hBefore = GetCursor();
+
     EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
-    DWORD cBefore = HandlesInUse();
 
-    for (int i = 0; i < 200; i++)
-        EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
-
-    EXPECT_LE(HandlesInUse(), cBefore + 4);
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(hBefore, GetCursor());
     EXPECT_EQ("<nothing started>", Recorded(1000));
@@ -174,9 +194,12 @@ TEST_F(MessageCheck, OptionsOtherThanOneCountAsOff)
 {
     StoreOrders(RecorderPath(), 2, 2, 2);
     BoxAnswerer boxes;
+    // No cursor before the launch's wait cursor: none after it either.
+    SetCursor(NULL);
 
     EXPECT_EQ(S_FALSE, CheckMessage(&m_callback));
 
+    EXPECT_EQ((HCURSOR)NULL, GetCursor());
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(RecorderPath() + " \"MessageID\" \"001FA0\"", Recorded());
 }
@@ -197,7 +220,7 @@ TEST_F(MessageCheck, DebugShowsTheWholeCommandLineUnderTheWaitCursorBeforeTheLau
 
     std::string expected = RecorderPath() + " \"MessageID\" \"001FA0\"";
     ASSERT_EQ(1u, boxes.boxes.size());
-    EXPECT_EQ(expected + "\n\nProgram: " + RecorderPath(), boxes.boxes[0].text);
+    EXPECT_EQ(expected + "\n\nProgram: " + RecorderPath() + "\nStart in: " + BinDir(), boxes.boxes[0].text);
     EXPECT_EQ("Message Handling", boxes.boxes[0].caption);
     EXPECT_EQ("OK", boxes.boxes[0].buttons);
     EXPECT_EQ("exclamation", boxes.boxes[0].icon);
@@ -279,35 +302,42 @@ TEST_F(MessageCheck, CommandLineKeepsTheProgramTextVerbatim)
     EXPECT_EQ(RecorderPath() + " /import \"MessageID\" \"\"", Recorded());
 }
 
-// A program text starts the one file it means, by its full path, with its
-// arguments as stored, or nothing, and a box says why. Unquoted with a
-// blank, it may mean two (C:\Program.exe planted) or none; a bare name is
-// never the current folder's; cmd.exe gets a batch file's line only when
-// it can read it no other way; text the code page cannot hold is
-// unreadable. Plants are copies of the recorder, or of run.bat, which
-// records its own path and arguments; the client's current folder and PATH
-// are the test's own.
+// A program text starts the one file it means, by its full path, in its
+// own folder, with its arguments as stored, or nothing, and a box says why.
+// Unquoted with a blank, it may mean two (C:\Program.exe planted) or none;
+// a bare name is never the current folder's, nor a PATH entry's that is no
+// full path; cmd.exe and a program's C runtime get only arguments they read
+// as written; text the code page cannot hold is unreadable. Plants are
+// copies of the recorder, or of run.bat, which records its path, whether
+// cmd.exe skips the current folder, and its arguments; the client's current
+// folder and PATH are the test's own.
 TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
 {
     const std::string tools = "C:\\Program Files\\Quorbit Tests\\";
     const std::string own = "C:\\QuorbitTests\\";
     PlantedFiles programs({tools + "recorder.exe", own + "imp.exe", own + "path\\qtool.exe", own + "cwd\\x.txt"},
                           RecorderPath());
-    PlantedFiles script({own + "run.bat"});
-    HANDLE hScript = CreateFileA((own + "run.bat").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    const std::string scriptLine = "@\"" + RecorderPath() + "\" \"%~f0\" %*\r\n";
-    DWORD cb = 0;
-    WriteFile(hScript, scriptLine.data(), (DWORD)scriptLine.size(), &cb, NULL);
-    CloseHandle(hScript);
-    ClientFolders client(own + "cwd", own + "path");
+    PlantedFiles batchFiles({own + "run.bat", own + "hello.bat"});
+    auto writeScript = [](const std::string& path, const std::string& line) {
+        HANDLE hScript = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        DWORD cb = 0;
+        WriteFile(hScript, line.data(), (DWORD)line.size(), &cb, NULL);
+        CloseHandle(hScript);
+    };
+    writeScript(own + "run.bat", "@\"" + RecorderPath() + "\" \"%~f0\" \"%NoDefaultCurrentDirectoryInExePath%\" %*\r\n");
+    // Its helper by bare name: cmd.exe looks in its current folder first.
+    writeScript(own + "hello.bat", "@hello.exe %*\r\n");
+    ClientFolders client(own + "cwd", "C:;" + own + "path");
     char szSystem[MAX_PATH];
     GetSystemDirectoryA(szSystem, MAX_PATH);
     const std::string cmd = std::string(szSystem) + "\\cmd.exe";
     const std::string batch = "\"" + cmd + "\" /d /v:off /c \"\"";
-    auto ran = [&](const std::string& script) { return "\"" + RecorderPath() + "\" \"" + script + "\""; };
+    auto ran = [&](const std::string& script) { return "\"" + RecorderPath() + "\" \"" + script + "\" \"1\""; };
     const std::string relative = "is not a full path, so Windows would look for the program in the mail client's "
                                  "current folder.";
     const std::string tooLong = "Error 800700CE in Message Handling\nAn error occured while processing the message.";
+    const wchar_t* const jsmith = L"/O=CORP/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=JSMITH";
+    const char* const jsmithA = "/O=CORP/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=JSMITH";
     const struct
     {
         std::vector<std::string> planted;  // for the row alone
@@ -320,12 +350,25 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         int cchLine = 0;                   // the line's length with its terminator, made so by the entry id
         const wchar_t* sender = L"orders@example.com";  // the message's address; NULL: in 8-bit text alone
         std::string stored = kSender;                   // the handler's address, in UTF-8
+        std::string narrow = kSender;                   // that 8-bit text, in UTF-8
+        Exchange ex = SMTP_SENDER;                      // the sender's type, and where its SMTP address is
+        std::wstring smtp = L"";
+        int opens = 0;                                  // address-book entries the check opens
+        DWORD type = REG_SZ;                            // of the handler's two texts
+        std::string reads = "";                         // the program's first argument, when a row asks
     } rows[] = {
         {{}, tools + "recorder.exe /quiet", "\"" + tools + "recorder.exe\" /quiet", tools + "recorder.exe"},
         {{}, tools + "recorder.exe\t/quiet", "\"" + tools + "recorder.exe\"\t/quiet", tools + "recorder.exe"},
         {{}, own + "imp C:\\data\\in.txt", own + "imp C:\\data\\in.txt", own + "imp.exe"},
         {{}, own + "imp.exe .", own + "imp.exe .", own + "imp.exe"},
         {{}, own + "imp.exe C:\\R&D 50%OS%", own + "imp.exe C:\\R&D 50%OS%", own + "imp.exe"},
+        {{own + "imp\\x.txt"}, own + "imp -x", own + "imp -x", own + "imp.exe"},
+        {{}, " " + own + "imp.exe -x", "", "", ", begins with a blank."},
+        // Backslashes before a quote: the C runtime reads half of an even
+        // run, and takes the quote after an odd one as text.
+        {{}, own + "imp.exe \"C:\\Out Dir\\\"", "", "", "double the backslashes before the double quote"},
+        {{}, own + "imp.exe \"C:\\Out Dir\\\\\"", own + "imp.exe \"C:\\Out Dir\\\\\"", own + "imp.exe", "", "", E_ABORT, 0,
+         L"orders@example.com", kSender, kSender, SMTP_SENDER, L"", 0, REG_SZ, "C:\\Out Dir\\"},
         {{"C:\\Program.exe"}, tools + "recorder.exe /quiet", "", "", "so it may name more than one program."},
         {{"C:\\Program.exe"}, tools + "missing.exe /quiet", "", "", "File not found."},
         {{"C:\\Program.exe"}, "C:/Program Files/Quorbit Tests/missing.exe /quiet", "", "", "File not found."},
@@ -343,9 +386,12 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         {{}, own + "run.bat a\nb", "", "", "hold a line break, which cmd.exe would not pass on as text"},
         {{own + "%OS%\\run.bat", own + "Windows_NT\\run.bat"}, own + "%OS%\\run.bat", "", "",
          "names the batch file " + own + "%OS%\\run.bat,"},
+        {{own + "cwd\\hello.exe", own + "path\\hello.exe"}, own + "hello.bat", batch + own + "hello.bat\"",
+         own + "hello.bat", "", "hello.exe"},
         // Names without a full path.
         {{own + "cwd\\qtool.exe"}, "qtool", "\"" + own + "path\\qtool.exe\"", own + "path\\qtool.exe"},
-        {{own + "cwd\\qtool.exe"}, "qtool /x", "\"" + own + "path\\qtool.exe\" /x", own + "path\\qtool.exe"},
+        {{own + "cwd\\qtool.exe", "C:\\qtool.exe"}, "qtool /x", "\"" + own + "path\\qtool.exe\" /x",
+         own + "path\\qtool.exe"},
         {{own + "cwd\\Scripts\\run.bat"}, "Scripts\\run.bat a", "", "", relative},
         {{own + "cwd\\Tools\\imp.exe"}, "C:Tools\\imp.exe /q", "", "", relative},
         {{own + "cwd\\%ProgramFiles%\\T\\imp.exe"}, "%ProgramFiles%\\T\\imp.exe /q", "", "", relative},
@@ -358,6 +404,38 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"\uFF4Frders@example.com"},
         {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"orders@example.com", "orders@examp\xC5\x82" "e.com"},
         {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, NULL},
+        // Senders: the same text up to letter case, in 8-bit text as in
+        // Unicode, and nothing a locale would take for it.
+        {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, NULL, "J\xC3\x9CRG@example.com",
+         "j\xC3\xBCrg@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "invoices@strasse-partner.de",
+         "invoices@stra\xC3\x9F" "e-partner.de"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, kSender, "or\xC2\xAD" "ders@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "aesop@example.com", "\xC3\xA6sop@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "oeuvre@example.com", "\xC5\x93uvre@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "thorsten@example.com", "\xC3\xBEorsten@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"", ""},
+        // Exchange senders, by their directory address or SMTP address; the
+        // address book only when the directory address matched no handler
+        // address there was.
+        {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, jsmith, "jsmith@example.com", "",
+         SMTP_ON_MESSAGE, L"JSmith@Example.com"},
+        {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, jsmith, "jsmith@example.com", "",
+         SMTP_IN_BOOK, L"jsmith@example.com", 1},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, jsmith, "jsmith@example.com", "", SMTP_NOWHERE, L"", 1},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"/O=CORP/OU=EXCHANGE ADMINISTRATIVE GROUP "
+         "(FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=JDOE", "jsmith@example.com", "", SMTP_ON_MESSAGE, L"jdoe@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, jsmith, std::string(jsmithA).substr(0, 79), "",
+         SMTP_IN_BOOK, L"jsmith@example.com", 1},
+        {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, L"/O=CORP/CN=ORDERS",
+         "/o=corp/cn=orders", "", SMTP_IN_BOOK, L"jsmith@example.com"},
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, jsmith, "", "", SMTP_IN_BOOK, L"jsmith@example.com"},
+        // Another type's SMTP address is not the sender's.
+        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"someone@example.com", kSender, "", SMTP_TYPED,
+         L"orders@example.com"},
+        // Texts of the other type are the same texts, never expanded.
+        {{own + "cwd\\%ProgramFiles%\\T\\imp.exe"}, "%ProgramFiles%\\T\\imp.exe /q", "", "", relative, "",
+         E_ABORT, 0, L"orders@example.com", kSender, kSender, SMTP_SENDER, L"", 0, REG_EXPAND_SZ},
         // The line built against what CreateProcessA takes, terminator included.
         {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 32767},
         {{}, RecorderPath(), RecorderPath(), "", tooLong, "", S_FALSE, 32768},
@@ -381,31 +459,35 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
             }
             id.assign((row.cchLine - cchFixed) / 2, 0xA5);
         }
-        std::string args = " \"MessageID\" \"";
+        std::string hex;
         for (BYTE b : id)
-            args += "0123456789ABCDEF"[b >> 4], args += "0123456789ABCDEF"[b & 15];
-        args += "\"";
-        SCOPED_TRACE(text);
+            hex += "0123456789ABCDEF"[b >> 4], hex += "0123456789ABCDEF"[b & 15];
+        std::string args = " \"MessageID\" \"" + hex + "\"";
+        SCOPED_TRACE(text + " | " + row.stored + " | " + row.narrow);
         std::vector<std::string> recorders, scripts;
         for (const std::string& path : row.planted)
             (path.size() > 4 && path.substr(path.size() - 4) == ".bat" ? scripts : recorders).push_back(path);
         PlantedFiles planted(recorders, RecorderPath()), plantedScripts(scripts, own + "run.bat");
         StoreOrders("", 0, 1, 1);
-        WriteUnicode(TEST_ROOT_KEY "\\Orders", "FilePath", text);
-        WriteUnicode(TEST_ROOT_KEY "\\Orders", "SenderEmailAddress", row.stored);
+        WriteUnicode(TEST_ROOT_KEY "\\Orders", "FilePath", text, row.type);
+        WriteUnicode(TEST_ROOT_KEY "\\Orders", "SenderEmailAddress", row.stored, row.type);
         m_message.m_props.clear();
         if (row.sender != NULL)
             m_message.SetSender(std::wstring(row.sender));
         else
-            m_message.m_props.push_back(MessageProp::Str(PR_SENDER_EMAIL_ADDRESS_A, kSender));
+            m_message.m_props.push_back(MessageProp::Str(PR_SENDER_EMAIL_ADDRESS_A, InCodePage(row.narrow)));
+        SetSmtpAddress(row.ex, row.smtp);
         m_message.SetEntryId(id);
         m_recording = PrepareRecording();
+        PlayedSystem::launches.clear();
         BoxAnswerer boxes;
         EXPECT_EQ(row.hr, CheckMessage(&m_callback));
         // One box: what refused the text, or the Debug box, which shows the
-        // command line the file starts with and names the files by full
-        // paths. Every row runs whatever an earlier one showed.
-        std::string files = "\n\nProgram: " + (fBatch ? cmd + "\nBatch file: " : "") + row.file;
+        // command line the file starts with and names the files and the
+        // folder by full paths. Every row runs whatever an earlier one
+        // showed.
+        std::string folder = row.file.substr(0, row.file.rfind('\\'));
+        std::string files = "\n\nProgram: " + (fBatch ? cmd + "\nBatch file: " : "") + row.file + "\nStart in: " + folder;
         std::string shown = row.file.empty() ? row.box : (line + args + (fBatch ? "\"" : "") + files).substr(0, 2047);
         EXPECT_EQ(shown.empty() ? 0u : 1u, boxes.boxes.size());
         for (const BoxSeen& box : boxes.boxes)
@@ -417,8 +499,24 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
             EXPECT_EQ(row.file.empty() && row.hr == E_ABORT ? "information" : "exclamation", box.icon);
             EXPECT_EQ(row.hr == S_FALSE ? m_hwndHost : NULL, box.owner);
         }
+        // Its own console, no handle of the client's, the platform's window.
+        std::string launch = std::string("flags ") + (fBatch ? "00000430" : "00000030") +
+                             ", no handles inherited, startup 68 bytes" + (fBatch ? ", environment given" : "");
+        EXPECT_EQ(row.file.empty() ? std::vector<std::string>{} : std::vector<std::string>{launch},
+                  PlayedSystem::launches);
+        ProgramWorld world;
         EXPECT_EQ(row.file.empty() ? "<nothing started>" : (row.recorded.empty() ? line : row.recorded) + args,
-                  Recorded(row.file.empty() ? 1000 : 15000));
+                  Recorded(row.file.empty() ? 1000 : 15000, &world));
+        EXPECT_EQ(row.opens, m_item.addrBook.m_cOpenEntry);
+        EXPECT_TRUE(m_item.addrBook.EntriesReleased());
+        if (row.file.empty())
+            continue;
+        // Its folder, its name, and the message's two arguments last.
+        EXPECT_EQ(folder, world.folder);
+        world.args.resize(std::max<size_t>(world.args.size(), 3));
+        EXPECT_EQ("MessageID", world.args[world.args.size() - 2]);
+        EXPECT_EQ(hex, world.args.back());
+        EXPECT_EQ(row.reads.empty() ? world.args[1] : row.reads, world.args[1]);
     }
 }
 
@@ -460,8 +558,8 @@ TEST_F(MessageCheck, AHandlersMissingValuesNeverComeFromAnotherHandler)
     for (int i = 1; i <= 2; i++)
     {
         EXPECT_EQ("The message handler \"" + std::string(i == 1 ? "Bare" : "Overlong") +
-                      "\" has no program to start: its program path is missing, cannot be read, or is longer than "
-                      "127 characters.",
+                      "\" has no program to start: its program path " +
+                      (i == 1 ? "is missing." : "is longer than 127 characters."),
                   boxes.boxes[i].text);
         EXPECT_EQ("information", boxes.boxes[i].icon);
         EXPECT_EQ("Message Handling", boxes.boxes[i].caption);
@@ -499,20 +597,15 @@ TEST_F(MessageCheck, ASecondCheckWhileTheFirstAsksIsRefused)
     StoreOrders(RecorderPath(), 1, 1, 0);
     OpenedItem nested(kSender, {0x01});
     HRESULT hrNested = E_UNEXPECTED;
-    std::string senderDuringBox;
 
     BoxAnswerer boxes;
     boxes.Answer(IDYES);
-    boxes.WhileShown([&]() {
-        hrNested = CheckMessage(&nested.callback);
-        senderDuringBox = lpszSenderEmail ? lpszSenderEmail : "<freed>";
-    });
+    boxes.WhileShown([&]() { hrNested = CheckMessage(&nested.callback); });
 
     EXPECT_EQ(E_ABORT, CheckMessage(&m_callback));
 
     EXPECT_EQ(S_FALSE, hrNested);
     EXPECT_EQ(0, nested.callback.m_cGetObject);
-    EXPECT_EQ(kSender, senderDuringBox);
     EXPECT_EQ(1u, boxes.boxes.size());
     EXPECT_EQ(RecorderPath() + " \"MessageID\" \"001FA0\"", Recorded());
 }

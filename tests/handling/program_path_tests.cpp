@@ -9,7 +9,8 @@
 namespace {
 
 // A folder of the test's own; "@" in a text or a file stands for it, "#"
-// for the system folder. The current folder is "@\\cwd", PATH "@\\path".
+// for the system folder. The current folder is "@\\cwd"; PATH is "@\\path"
+// after entries that are no full paths on their own.
 const std::string kFolder = "C:\\quorbit-path-tests";
 
 std::string InFolder(std::string s)
@@ -44,6 +45,11 @@ const Case cases[] = {
     // current folder; any other relative text is refused.
     {"qtool", {"@\\cwd\\qtool.exe"}, PROGRAM_AS_WRITTEN, "@\\path\\qtool.exe", ""},
     {"qtool /x", {"@\\cwd\\qtool.exe"}, PROGRAM_SETTLED, "@\\path\\qtool.exe", " /x"},
+    // Not from the PATH entries before it, "C:" (drive C's current folder,
+    // not its root), "Tools" and a "%" no one expanded; nor its folder.
+    {"qtool", {"C:\\qtool.exe", "@\\cwd\\Tools\\qtool.exe", "@\\%QP%\\qtool.exe", "@\\path\\qtool\\x.txt"},
+     PROGRAM_AS_WRITTEN, "@\\path\\qtool.exe", ""},
+    {" @\\imp.exe -x", {"@\\imp.exe"}, PROGRAM_LEADING_BLANK, "", ""},
     {"cmd /c", {}, PROGRAM_SETTLED, "#\\cmd.exe", " /c"},
     {"C:Tools\\imp.exe /q", {"@\\cwd\\Tools\\imp.exe"}, PROGRAM_RELATIVE, "", ""},
     {"%ProgramFiles%\\T\\imp.exe /q", {"@\\cwd\\%ProgramFiles%\\T\\imp.exe"}, PROGRAM_RELATIVE, "", ""},
@@ -74,6 +80,13 @@ const Case cases[] = {
     {"@\\Tool Box\\imp.exe", {"@\\Tool Box\\imp.exe"}, PROGRAM_SETTLED, "@\\Tool Box\\imp.exe", ""},
     {"@\\imp.exe  /q ", {"@\\imp.exe"}, PROGRAM_SETTLED, "@\\imp.exe", "  /q "},
     {"@\\imp /q", {"@\\imp.exe"}, PROGRAM_SETTLED, "@\\imp.exe", " /q"},
+    {"@\\imp -x", {"@\\imp.exe", "@\\imp\\x.txt"}, PROGRAM_SETTLED, "@\\imp.exe", " -x"},
+    // A program's C runtime reads a quote after an odd run of backslashes
+    // as text; cmd.exe reads a batch file's backslashes as they are.
+    {"@\\imp.exe \"C:\\Out Dir\\\"", {"@\\imp.exe"}, PROGRAM_ESCAPED_QUOTE, "@\\imp.exe", "\""},
+    {"@\\imp.exe a\\\\\\\"b c\"", {"@\\imp.exe"}, PROGRAM_ESCAPED_QUOTE, "@\\imp.exe", "\"b c\""},
+    {"@\\imp.exe \"C:\\Out Dir\\\\\"", {"@\\imp.exe"}, PROGRAM_SETTLED, "@\\imp.exe", " \"C:\\Out Dir\\\\\""},
+    {"@\\run.bat \"C:\\Out Dir\\\"", {"@\\run.bat"}, PROGRAM_SETTLED, "@\\run.bat", " \"C:\\Out Dir\\\""},
     {"@\\tool.exe orders\\new batch", {"@\\tool.exe"}, PROGRAM_SETTLED, "@\\tool.exe", " orders\\new batch"},
     // Arguments that are paths, after programs of any kind; "imp.exe ." is
     // imp.exe too, and the system takes the shorter.
@@ -101,7 +114,7 @@ const Case cases[] = {
 TEST(ProgramText, IsSettledOnlyWhenItMeansOneProgram)
 {
     PlantedFiles folders({InFolder("@\\cwd\\qtool.exe"), InFolder("@\\path\\qtool.exe")});
-    ClientFolders client(InFolder("@\\cwd"), InFolder("@\\none;@\\path\\"));
+    ClientFolders client(InFolder("@\\cwd"), InFolder("@\\none;C:;Tools;.;;@\\%QP%;@\\path\\"));
 
     for (const Case& c : cases)
     {
@@ -117,6 +130,34 @@ TEST(ProgramText, IsSettledOnlyWhenItMeansOneProgram)
         EXPECT_EQ(c.expected, SettleProgramText(text.c_str(), szProgram, MAX_PATH, &pszArgs));
         EXPECT_EQ(0, lstrcmpiA(InFolder(c.program).c_str(), szProgram)) << szProgram;
         EXPECT_EQ(InFolder(c.args), std::string(pszArgs != NULL ? pszArgs : ""));
+    }
+}
+
+// The folder a program starts in: its own, a drive's root with its
+// backslash; a batch file on a share, which cmd.exe takes not as its
+// current folder, in the system folder. What does not fit is refused.
+TEST(ProgramText, StartsInItsOwnFolder)
+{
+    const struct
+    {
+        const char *program, *folder;
+        DWORD cchFolder;
+    } cases[] = {
+        {"@\\Tool Box\\imp.exe", "@\\Tool Box", MAX_PATH},
+        {"@/Tool Box/run.cmd", "@/Tool Box", MAX_PATH},
+        {"C:\\imp.exe", "C:\\", MAX_PATH},
+        {"\\\\srv\\share\\imp.exe", "\\\\srv\\share", MAX_PATH},
+        {"\\\\srv\\share\\run.bat", "#", MAX_PATH},
+        {"C:\\Tools\\imp.exe", "C:\\Tools", 9},
+        {"C:\\Tools\\imp.exe", "", 8},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.program);
+        std::string folder(c.cchFolder + 4, '#');
+        EXPECT_EQ(*c.folder != '\0', !!FolderToStartIn(InFolder(c.program).c_str(), &folder[0], c.cchFolder));
+        EXPECT_EQ(InFolder(c.folder), folder.c_str());
+        EXPECT_EQ("####", folder.substr(c.cchFolder)) << "written past the buffer";
     }
 }
 

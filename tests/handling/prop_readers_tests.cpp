@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "resource_usage.h"
 #include "client_objects.h"
+#include "played_system.h"
 #include "prop_readers.h"
 #include <mapiutil.h>
 #include <mapicode.h>
@@ -75,6 +76,7 @@ struct FailureCase
     HRESULT hrWarning;   // what GetProps says of a PT_ERROR value
     HRESULT expected;
     bool fNumber = false;  // the value is the number scValue, not an error
+    bool fNoMemory = false;  // the values are there, and MAPI has no memory for their copies
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os)
@@ -90,7 +92,14 @@ TEST_P(ReaderFailures, AreSortedIntoTheirResultCodes)
     ClientMessage msg;
     msg.m_hrGetProps = c.hrWhole;
     msg.m_hrWarning = c.hrWarning;
-    if (c.fNumber)
+    PlayedSystem system;
+    if (c.fNoMemory)
+    {
+        msg.m_props.push_back(MessageProp::Str(PR_TEST_STRING, "abc"));
+        msg.m_props.push_back(MessageProp::Bin(PR_TEST_BINARY, {0x01}));
+        system.RefuseMapiAllocations();
+    }
+    else if (c.fNumber)
     {
         msg.m_props.push_back(MessageProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_TEST_STRING)), c.scValue));
         msg.m_props.push_back(MessageProp::Long(PROP_TAG(PT_LONG, PROP_ID(PR_TEST_BINARY)), c.scValue));
@@ -128,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"OtherErrorValueWithSuccess", S_OK, MAPI_E_CALL_FAILED, S_OK, E_FAIL},
         // A store that answers a number where text or bytes were asked: read
         // as asked, the number would be taken for a pointer.
-        FailureCase{"ValueOfAnotherType", S_OK, 0x40, S_OK, E_FAIL, true}),
+        FailureCase{"ValueOfAnotherType", S_OK, 0x40, S_OK, E_FAIL, true},
+        FailureCase{"NoMemory", S_OK, 0, S_OK, E_OUTOFMEMORY, false, true}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 // Both readers free the value array on every exit: many reads, no growth.

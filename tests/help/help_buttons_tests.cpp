@@ -81,6 +81,7 @@ protected:
         HtmlHelpShown shown = WaitForHtmlHelp("How the program is called", 20000);
         ASSERT_NE((HWND)NULL, shown.hwnd) << "no HTML Help window";
         ASSERT_FALSE(shown.contents.empty());
+        EXPECT_TRUE(shown.fContentsInFront);
         EXPECT_EQ(title, shown.contents[0]);
         EXPECT_GE(shown.contents.size(), 6u);
     }

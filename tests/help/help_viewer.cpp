@@ -156,6 +156,7 @@ HtmlHelpShown WaitForHtmlHelp(const std::string& expect, DWORD ms)
         if (!shown.hwnd || GetWindowThreadProcessId(shown.hwnd, NULL) != GetCurrentThreadId())
             continue;
         EnumChildWindows(shown.hwnd, FindTree, reinterpret_cast<LPARAM>(&tree));
+        shown.fContentsInFront = IsWindowVisible(tree) != FALSE;
         shown.contents.clear();
         for (HTREEITEM item = TreeView_GetRoot(tree); tree && item; item = TreeView_GetNextSibling(tree, item))
         {

@@ -38,11 +38,13 @@ ViewerShown WaitForViewer(const std::string& expect, DWORD ms);
 bool CloseViewer(HWND owner);
 
 // The HTML Help viewer's window in this process (hhctrl runs in the
-// caller), and the titles its Contents tree lists, in order.
+// caller), the titles its Contents tree lists, in order, and whether that
+// tree is the tab in front.
 struct HtmlHelpShown
 {
     HWND hwnd = NULL;
     std::vector<std::string> contents;
+    bool fContentsInFront = false;
 };
 
 // Waits up to ms for an HTML Help window whose Contents list `expect`,

@@ -117,7 +117,16 @@ TEST_F(HandlerDefinitionDialog, AnEmptyNameIsRefusedWithABoxAndTheDialogStaysOpe
         EXPECT_TRUE(IsOpen(hDlg));
         EXPECT_EQ(Names(), SubKeys(ROOT));
 
+        // An empty address would match no message.
         TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), "Second try");
+        TypeInto(GetDlgItem(hDlg, IDC_SENDER_EMAIL_ADDRESS), "");
+        Click(hDlg, IDC_DEFINITION_OK);
+        ExpectBox(1, "The handler must have the sender's e-mail address: without one it handles no message.",
+                  "exclamation", hDlg);
+        EXPECT_TRUE(IsOpen(hDlg));
+        EXPECT_EQ(Names(), SubKeys(ROOT));
+
+        TypeInto(GetDlgItem(hDlg, IDC_SENDER_EMAIL_ADDRESS), "second@example.com");
         Click(hDlg, IDC_DEFINITION_OK);
         EXPECT_FALSE(IsOpen(hDlg));
     });
@@ -357,8 +366,8 @@ TEST_F(HandlerDefinitionDialog, PropertiesShowsOnlyTheHandlersOwnValuesAndOkKeep
          {{"PreventOpen", REG_DWORD, one},
           {"ConfirmDialog", REG_SZ, std::string("1", 2)},
           {"SenderEmailAddress", REG_BINARY, std::string("odd@example.com", 16)},
-          {"FilePath", REG_EXPAND_SZ, std::string("c:\\odd.exe", 11)}},
-         {"Odd", "", "", true, false, false}},
+          {"FilePath", REG_EXPAND_SZ, std::string("c:\\%odd%.exe", 13)}},
+         {"Odd", "", "c:\\%odd%.exe", true, false, false}},
         {"overlong",
          {{"Debug", REG_DWORD, one},
           {"SenderEmailAddress", REG_SZ, std::string(80, 's') + '\0'},
@@ -373,11 +382,21 @@ TEST_F(HandlerDefinitionDialog, PropertiesShowsOnlyTheHandlersOwnValuesAndOkKeep
         StoreHandler("Full", "full@example.com", "c:\\full.exe", 1, 1, 1);
         for (const Value& v : c.values)
             WriteRaw(ROOT + "\\Odd", v.name, v.type, v.bytes.data(), (DWORD)v.bytes.size());
-        // The second time round, after OK.
+        // The second time round, after OK, which needs an address.
         for (int i = 0; i < 2; i++)
         {
+            Shown shown = c.shown, seen;
+            if (i == 1)
+                shown.sender = "odd@example.com";
             EXPECT_EQ(full, ShownBy(IDC_HANDLER_PROPERTIES, "Full"));
-            EXPECT_EQ(c.shown, ShownBy(IDC_HANDLER_PROPERTIES, "Odd", IDC_DEFINITION_OK));
+            driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+                seen = Read(hDlg);
+                TypeInto(GetDlgItem(hDlg, IDC_SENDER_EMAIL_ADDRESS), "odd@example.com");
+                Click(hDlg, IDC_DEFINITION_OK);
+            });
+            Choose("Odd");
+            Sheet().ClickPage(IDC_HANDLER_PROPERTIES);
+            EXPECT_EQ(shown, seen);
         }
         sheet.reset();
     }
@@ -421,6 +440,19 @@ TEST_F(HandlerDefinitionDialog, TheListShowsTheSavedNameOnceAndSelectsIt)
     EXPECT_EQ((Names{"Old", "New"}), s.Listed());
     EXPECT_EQ(0, s.Selected());
     EXPECT_EQ("other@example.com", StoredText("Old", "SenderEmailAddress"));
+
+    // A name that a locale would take for a listed one is another one, and
+    // listed apart ("\xDF" is no "ss").
+    sheet.reset();
+    StoreHandler("Strasse", "strasse@example.com", "c:\\same.exe");
+    const std::string sharpS = InCodePage("Stra\xC3\x9F" "e");
+    driver.When(DEFINITION_CAPTION, [&](HWND hDlg) {
+        TypeInto(GetDlgItem(hDlg, IDC_HANDLER_NAME), sharpS);
+        Click(hDlg, IDC_DEFINITION_OK);
+    });
+    Sheet().ClickPage(IDC_ADD_HANDLER);
+    ASSERT_EQ(4u, Sheet().Listed().size());
+    EXPECT_EQ(sharpS, Sheet().Listed()[Sheet().Selected()]);
 }
 
 TEST_F(HandlerDefinitionDialog, OptionsShowCheckedOnlyForOne)
@@ -548,15 +580,25 @@ TEST_F(SenderBrowse, TheFirstEntrysAddressGoesIntoTheFieldAndTheListIsFreed)
 }
 
 // Without a choice the field stays as it was; only a client that gave no
-// address book is told of, so that the address is typed instead.
+// address book is told of, so that the address is typed instead. An
+// Exchange entry gives its SMTP address, from its row or from the entry
+// its identifier opens; an address the field cannot hold is refused.
 TEST_F(SenderBrowse, NothingChosenLeavesTheFieldAsItWas)
 {
+    const std::string directory = "/O=CORP/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=JSMITH";
+    const std::vector<BYTE> id = {0x00, 0x00, 0x00, 0x00, 0xDC, 0xA7};
+    const MessageProp exchange = MessageProp::Str(PR_ADDRTYPE_A, "EX");
+    const std::string tooLong = "The e-mail address of this entry is too long to be kept (at most 79 characters). "
+                                "Type the sender's e-mail address instead.";
     struct Case
     {
         const char* what;
         ClientAddrBook::Answer answer;
         std::vector<MessageProp> row;
         bool fBook;
+        std::string after = "before@example.com";
+        std::wstring entrySmtp = L"";  // the PR_SMTP_ADDRESS of the entry id opens to
+        std::string box = "";
     } cases[] = {
         {"cancel", ClientAddrBook::Cancel, {}, true},
         {"failure", ClientAddrBook::Fail, {}, true},
@@ -565,6 +607,18 @@ TEST_F(SenderBrowse, NothingChosenLeavesTheFieldAsItWas)
         {"entry without address", ClientAddrBook::Entries, {MessageProp::Str(PR_DISPLAY_NAME_A, "No Mail")}, true},
         {"address without text", ClientAddrBook::Entries, {MessageProp::NullStr(PR_EMAIL_ADDRESS_A)}, true},
         {"no address book", ClientAddrBook::Cancel, {}, false},
+        {"Exchange entry", ClientAddrBook::Entries,
+         {exchange, Email(directory), MessageProp::Str(PROP_TAG(PT_STRING8, 0x39FE), "jsmith@example.com")}, true,
+         "jsmith@example.com"},
+        {"Exchange entry, opened", ClientAddrBook::Entries,
+         {exchange, Email(directory), MessageProp::Bin(PR_ENTRYID, id)}, true, "jsmith@example.com",
+         L"jsmith@example.com"},
+        {"Exchange entry without one", ClientAddrBook::Entries, {exchange, Email("/O=CORP/CN=JSMITH")}, true,
+         "/O=CORP/CN=JSMITH"},
+        {"too long", ClientAddrBook::Entries, {exchange, Email(directory)}, true, "before@example.com", L"",
+         tooLong},
+        {"SMTP address too long", ClientAddrBook::Entries, {exchange, MessageProp::Bin(PR_ENTRYID, id)}, true,
+         "before@example.com", std::wstring(80, L'j'), tooLong},
     };
     for (const Case& c : cases)
     {
@@ -573,16 +627,21 @@ TEST_F(SenderBrowse, NothingChosenLeavesTheFieldAsItWas)
         book.m_answer = c.answer;
         if (!c.row.empty())
             book.AddRow(c.row);
+        if (!c.entrySmtp.empty())
+            book.AddEntry(id, {})->SetText(0x39FE, c.entrySmtp);
         answerer.boxes.clear();
-        EXPECT_EQ("before@example.com", Browse(c.fBook ? &book : NULL));
+        EXPECT_EQ(c.after, Browse(c.fBook ? &book : NULL));
         EXPECT_EQ(c.fBook ? 1 : 0, book.m_cAddress);
-        if (c.fBook)
-            EXPECT_TRUE(answerer.boxes.empty()) << "no message for nothing chosen";
-        else
+        if (!c.fBook)
             ExpectBox(0, "The address book is not available. Type the sender's e-mail address instead.",
                       "information", hDlgSeen);
+        else if (!c.box.empty())
+            ExpectBox(0, c.box, "exclamation", hDlgSeen);
+        else
+            EXPECT_TRUE(answerer.boxes.empty()) << "no message for nothing chosen";
         for (void* pv : book.m_allocated)
             EXPECT_FALSE(HeapBlockBusy(pv)) << "MAPI memory not freed";
+        EXPECT_TRUE(book.EntriesReleased());
         sheet.reset();
     }
 }
