@@ -7,7 +7,12 @@
 namespace {
 
 typedef LONG(NTAPI* NTDELETEKEY)(HANDLE);
+typedef LONG(NTAPI* NTQUERYKEY)(HANDLE, int, void*, ULONG, ULONG*);
 typedef ULONG(NTAPI* RTLNTSTATUSTODOSERROR)(LONG);
+
+const int c_iKeyNameInformation = 3;
+const LONG c_lBufferOverflow = (LONG)0x80000005;
+const LONG c_lBufferTooSmall = (LONG)0xC0000023;
 
 const REGSAM c_samDelete = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE;
 
@@ -18,29 +23,108 @@ struct FRAME
     WCHAR wszName[256];
 };
 
+// The native calls the registry functions do not offer, from ntdll.
+struct NATIVE
+{
+    NTDELETEKEY pfnDeleteKey;
+    NTQUERYKEY pfnQueryKey;
+    RTLNTSTATUSTODOSERROR pfnToDosError;
+};
+
+const NATIVE* Native()
+{
+    static NATIVE native = {NULL, NULL, NULL};
+    if (native.pfnToDosError == NULL)
+    {
+        native.pfnDeleteKey = (NTDELETEKEY)(void*)SystemProcAddress("ntdll.dll", "NtDeleteKey");
+        native.pfnQueryKey = (NTQUERYKEY)(void*)SystemProcAddress("ntdll.dll", "NtQueryKey");
+        native.pfnToDosError = (RTLNTSTATUSTODOSERROR)(void*)SystemProcAddress("ntdll.dll", "RtlNtStatusToDosError");
+    }
+    return native.pfnDeleteKey != NULL && native.pfnQueryKey != NULL && native.pfnToDosError != NULL ? &native
+                                                                                                      : NULL;
+}
+
+// The key's whole name in the registry (\REGISTRY\MACHINE\...), which tells
+// one key from another, as a KEY_NAME_INFORMATION in *ppb: pbLocal, or a
+// buffer on the process heap when that is too small, which the caller frees.
+LONG KeyName(const NATIVE* pNative, HKEY hKey, BYTE* pbLocal, ULONG cbLocal, BYTE** ppb, ULONG* pcb)
+{
+    BYTE* pb = pbLocal;
+    ULONG cb = cbLocal;
+    LONG lStatus = pNative->pfnQueryKey(hKey, c_iKeyNameInformation, pb, cb, pcb);
+    while ((lStatus == c_lBufferOverflow || lStatus == c_lBufferTooSmall) && *pcb > cb)
+    {
+        if (pb != pbLocal)
+            HeapFree(GetProcessHeap(), 0, pb);
+        cb = *pcb;
+        pb = (BYTE*)HeapAlloc(GetProcessHeap(), 0, cb);
+        if (pb == NULL)
+            return ERROR_NOT_ENOUGH_MEMORY;
+        lStatus = pNative->pfnQueryKey(hKey, c_iKeyNameInformation, pb, cb, pcb);
+    }
+    *ppb = pb;
+    if (lStatus == 0)
+        return ERROR_SUCCESS;
+    if (pb != pbLocal)
+        HeapFree(GetProcessHeap(), 0, pb);
+    *ppb = NULL;
+    return (LONG)pNative->pfnToDosError(lStatus);
+}
+
 }  // namespace
+
+LONG DeleteOpenKey(HKEY hKey)
+{
+    const NATIVE* pNative = Native();
+    LONG lStatus;
+    if (pNative == NULL)
+        return ERROR_PROC_NOT_FOUND;
+    lStatus = pNative->pfnDeleteKey(hKey);
+    return lStatus == 0 ? ERROR_SUCCESS : (LONG)pNative->pfnToDosError(lStatus);
+}
 
 LONG WINAPI DeleteOneKey(HKEY hParent, LPCWSTR pwszName)
 {
-    static NTDELETEKEY pfnNtDeleteKey = NULL;
-    static RTLNTSTATUSTODOSERROR pfnToDosError = NULL;
     HKEY hKey = NULL;
-    LONG lError;
-    LONG lStatus;
-
-    if (pfnNtDeleteKey == NULL || pfnToDosError == NULL)
-    {
-        pfnNtDeleteKey = (NTDELETEKEY)(void*)SystemProcAddress("ntdll.dll", "NtDeleteKey");
-        pfnToDosError = (RTLNTSTATUSTODOSERROR)(void*)SystemProcAddress("ntdll.dll", "RtlNtStatusToDosError");
-        if (pfnNtDeleteKey == NULL || pfnToDosError == NULL)
-            return ERROR_PROC_NOT_FOUND;
-    }
-    lError = RegOpenKeyExW(hParent, pwszName, REG_OPTION_OPEN_LINK, DELETE, &hKey);
+    LONG lError = RegOpenKeyExW(hParent, pwszName, REG_OPTION_OPEN_LINK, DELETE, &hKey);
     if (lError != ERROR_SUCCESS)
         return lError;
-    lStatus = pfnNtDeleteKey(hKey);
+    lError = DeleteOpenKey(hKey);
     RegCloseKey(hKey);
-    return lStatus == 0 ? ERROR_SUCCESS : (LONG)pfnToDosError(lStatus);
+    return lError;
+}
+
+LONG CheckNotLink(HKEY hParent, LPCWSTR pwszName, HKEY hKey)
+{
+    const NATIVE* pNative = Native();
+    BYTE abOwn[512];
+    BYTE abFollowed[512];
+    BYTE* pbOwn = NULL;
+    BYTE* pbFollowed = NULL;
+    ULONG cbOwn = 0;
+    ULONG cbFollowed = 0;
+    HKEY hFollowed = NULL;
+    LONG lFollowed;
+    LONG lError;
+
+    if (pNative == NULL)
+        return ERROR_PROC_NOT_FOUND;
+    // A link with no target, or one to a key this user may not read,
+    // cannot be opened so.
+    lFollowed = RegOpenKeyExW(hParent, pwszName, 0, KEY_QUERY_VALUE, &hFollowed);
+    lError = KeyName(pNative, hKey, abOwn, sizeof(abOwn), &pbOwn, &cbOwn);
+    if (lError == ERROR_SUCCESS && lFollowed == ERROR_SUCCESS)
+        lFollowed = KeyName(pNative, hFollowed, abFollowed, sizeof(abFollowed), &pbFollowed, &cbFollowed);
+    if (lError == ERROR_SUCCESS &&
+        (lFollowed != ERROR_SUCCESS || cbOwn != cbFollowed || memcmp(pbOwn, pbFollowed, cbOwn) != 0))
+        lError = REGISTRY_LINK_FOUND;
+    if (hFollowed != NULL)
+        RegCloseKey(hFollowed);
+    if (pbOwn != NULL && pbOwn != abOwn)
+        HeapFree(GetProcessHeap(), 0, pbOwn);
+    if (pbFollowed != NULL && pbFollowed != abFollowed)
+        HeapFree(GetProcessHeap(), 0, pbFollowed);
+    return lError;
 }
 
 LONG DeleteKeyTree(HKEY hParent, LPCWSTR pwszName, REGDELETEKEYPROC pfnDeleteKey)

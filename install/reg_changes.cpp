@@ -1,23 +1,30 @@
-// Changes below one key with an undo list: before each change, what it
-// will replace is copied; a change that fails undoes the others, newest
-// first. Only what was changed is touched again, so a key the user may not
-// write that the file never reached stays as it was.
+// Changes below the handlers' root, with an undo list of this import's own
+// work.
 //
-// Keys are opened one level at a time, each with REG_OPTION_OPEN_LINK: a
-// path opened whole follows every link on its way. The levels of the key
-// opened last stay open for the next change, which in an export is mostly
-// the same key or one beside it. Trees are walked with loops, never with
-// recursion, so a deep key needs no stack.
+// Every key is reached from HKEY_LOCAL_MACHINE one level at a time, each
+// level opened with REG_OPTION_OPEN_LINK and asked whether it is a link
+// before anything is read, created or written below it: a path opened
+// whole follows every link on its way, and a key created below a link's
+// handle lands in the link's target. A handle stays on the key it was
+// opened on, and no key ever becomes a link: one deleted and made again
+// meanwhile answers ERROR_KEY_DELETED. The levels of the key opened last
+// stay open for the next change, which in an export is mostly the same key
+// or one beside it. Trees are walked with loops, never with recursion, so
+// a deep key needs no stack.
 #include "reg_changes.h"
 #include "registry_tree.h"
 
 namespace {
 
-const DWORD c_cchMaxValueName = 16384;
 const SECURITY_INFORMATION c_siKey = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
                                      DACL_SECURITY_INFORMATION;
-// What a key found on the way to a link says.
-const LONG c_lLinkFound = ERROR_CANT_RESOLVE_FILENAME;
+// A removal reads, lists and deletes each key, and makes a key below it
+// where it may, to learn whether it is volatile.
+const REGSAM c_samRemove = KEY_READ | DELETE | KEY_CREATE_SUB_KEY;
+// Made for a moment below a key about to be deleted, to learn whether that
+// key is volatile: below one, only volatile keys can be made. Neither XP
+// nor Wine tells it otherwise.
+const WCHAR c_wszProbe[] = L"{Quorbit import: is this key volatile?}";
 
 struct VALUESNAP
 {
@@ -25,46 +32,47 @@ struct VALUESNAP
     DWORD dwType;
     BYTE* pb;
     DWORD cb;
+    BOOL fRemoved;  // the emptied root's: deleted by this import
     VALUESNAP* pNext;
 };
 
-// A key as it was, with its rights. The rest serves the walks over it.
+// A key a removal reached, as it was right before it went.
 struct KEYSNAP
 {
     WCHAR* pwszName;
+    WCHAR* pwszClass;  // NULL: none
+    BOOL fVolatile;
     PSECURITY_DESCRIPTOR pSecurity;
     VALUESNAP* pValues;  // in the registry's order
-    KEYSNAP* pSubkeys;
+    KEYSNAP* pSubkeys;   // in the registry's order
     KEYSNAP* pNext;
-    KEYSNAP* pParent;
-    HKEY hKey;
-    DWORD iNext;        // copy: the next sub-key to enumerate
-    KEYSNAP* pLastSub;  // copy: where the next one goes
-    VALUESNAP* pLastValue;
-    BOOL fMade;       // restore: made again, with its values and rights
-    BOOL fWritable;   // restore: hKey may write values and create keys
+    BOOL fRemoved;  // deleted by this import
+    BOOL fLost;     // still there, and keys or values below it were deleted
 };
 
 enum UNDOKIND
 {
-    UNDO_DELETE_KEY,    // a key the changes created
-    UNDO_SET_VALUE,     // a value they replaced or removed
-    UNDO_DELETE_VALUE,  // a value they added
-    UNDO_RESTORE_KEY    // a key they removed, with all below it
+    UNDO_CREATED_KEY,  // a key this import created
+    UNDO_VALUE,        // a value it set or removed
+    UNDO_REMOVAL       // a key it removed, or the root it emptied
 };
 
 struct UNDO
 {
     UNDOKIND kind;
-    const WCHAR* pwszKey;  // below the root: its first cchKey characters
-    int cchKey;
+    // The key's path from HKEY_LOCAL_MACHINE, its first cchPath characters;
+    // UNDO_REMOVAL: the parent's.
+    const WCHAR* pwszPath;
+    int cchPath;
+    const REGOP* pOp;   // UNDO_VALUE: what the import wrote or removed
+    BOOL fExisted;      // UNDO_VALUE: there was a value, in value
     VALUESNAP value;
-    KEYSNAP* pKey;
+    KEYSNAP* pKey;      // UNDO_REMOVAL
     UNDO* pPrev;
 };
 
-// One open level of the key opened last: level 0 is the root, level i the
-// key named by the first cchEnd characters of pwszPath.
+// One open level: the key named by the first cchEnd characters of the path
+// CHANGES::pwszOpen.
 struct LEVEL
 {
     HKEY hKey;
@@ -74,179 +82,288 @@ struct LEVEL
 
 struct CHANGES
 {
-    HANDLE hHeap;
-    HKEY hRoot;
-    UNDO* pUndo;  // the newest
-    BOOL fFindLinks;
-    const WCHAR* pwszPath;
-    LEVEL* pLevels;
+    HANDLE hHeap;  // the copies and the undo: given back whole at the end
+    REGPROGRESSPROC pfnProgress;
+    void* pv;
+    int iLine;       // the change being made
+    UNDO* pUndo;     // the newest
+    LEVEL* pLevels;  // level 0 is HKEY_LOCAL_MACHINE, which is not closed
     int cLevels;
     int cMaxLevels;
-    WCHAR* pwszValueName;  // c_cchMaxValueName characters
+    WCHAR* pwszOpen;  // the path of the open levels
+    WCHAR* pwszPath;  // the path of the change at hand
+    const WCHAR* pwszKept;  // the path last kept for the undo
+    int cchKept;
+    WCHAR* pwszValueName;  // REG_MAX_VALUE_NAME + 1 characters
+    WCHAR* pwszLink;       // the link found, from HKEY_LOCAL_MACHINE
 };
 
-BOOL InitChanges(CHANGES* c, HANDLE hHeap, HKEY hRoot)
+// An open key of a walk over a tree: the key it copies and its sub-keys
+// not yet walked. fMade: a key made again by the undo.
+struct FRAME
 {
-    ZeroMemory(c, sizeof(*c));
-    c->hHeap = hHeap;
-    c->hRoot = hRoot;
-    c->cMaxLevels = 16;
-    c->pLevels = (LEVEL*)HeapAlloc(hHeap, 0, c->cMaxLevels * sizeof(LEVEL));
-    c->pwszValueName = (WCHAR*)HeapAlloc(hHeap, 0, c_cchMaxValueName * sizeof(WCHAR));
-    if (c->pLevels == NULL || c->pwszValueName == NULL)
-        return FALSE;
-    c->pLevels[0].hKey = hRoot;
-    c->pLevels[0].sam = KEY_READ | KEY_WRITE;
-    c->pLevels[0].cchEnd = 0;
-    c->cLevels = 1;
-    return TRUE;
+    HKEY hKey;
+    REGSAM sam;
+    KEYSNAP* pSnap;
+    KEYSNAP* pNextSub;
+    BOOL fMade;
+};
+
+// A stack of frames on the process heap, given back when the walk ends.
+struct FRAMES
+{
+    FRAME* p;
+    int c;
+    int cMax;
+};
+
+// ---- Levels: a path opened one key at a time -----------------------------
+
+void* Alloc(CHANGES* c, SIZE_T cb)
+{
+    return HeapAlloc(c->hHeap, HEAP_ZERO_MEMORY, cb);
 }
 
-// Closes the levels from cKeep on; the root stays.
-void ClosePath(CHANGES* c, int cKeep)
+LEVEL* Last(CHANGES* c)
+{
+    return &c->pLevels[c->cLevels - 1];
+}
+
+LONG InitChanges(CHANGES* c, REGPROGRESSPROC pfnProgress, void* pv)
+{
+    ZeroMemory(c, sizeof(*c));
+    c->hHeap = HeapCreate(0, 0, 0);
+    if (c->hHeap == NULL)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    c->pfnProgress = pfnProgress;
+    c->pv = pv;
+    c->cMaxLevels = 16;
+    c->pLevels = (LEVEL*)Alloc(c, c->cMaxLevels * sizeof(LEVEL));
+    c->pwszOpen = (WCHAR*)Alloc(c, (REG_MAX_PATH + 1) * sizeof(WCHAR));
+    c->pwszPath = (WCHAR*)Alloc(c, (REG_MAX_PATH + 1) * sizeof(WCHAR));
+    c->pwszValueName = (WCHAR*)Alloc(c, (REG_MAX_VALUE_NAME + 1) * sizeof(WCHAR));
+    if (c->pLevels == NULL || c->pwszOpen == NULL || c->pwszPath == NULL || c->pwszValueName == NULL)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    c->pLevels[0].hKey = HKEY_LOCAL_MACHINE;
+    c->cLevels = 1;
+    return ERROR_SUCCESS;
+}
+
+// Closes the levels from cKeep on.
+void CloseLevels(CHANGES* c, int cKeep)
 {
     while (c->cLevels > cKeep && c->cLevels > 1)
         RegCloseKey(c->pLevels[--c->cLevels].hKey);
 }
 
-// Whether hKey, opened with REG_OPTION_OPEN_LINK, is a link: its target is
-// the REG_LINK value SymbolicLinkValue.
-BOOL IsLink(HKEY hKey)
+void FreeChanges(CHANGES* c)
 {
-    DWORD dwType = REG_NONE;
-    return RegQueryValueExW(hKey, L"SymbolicLinkValue", NULL, &dwType, NULL, NULL) == ERROR_SUCCESS &&
-           dwType == REG_LINK;
+    if (c->pLevels != NULL)
+        CloseLevels(c, 1);
+    if (c->hHeap != NULL)
+        HeapDestroy(c->hHeap);
 }
 
-// The part of c->pwszPath that level i names, into wszName.
-void LevelName(const CHANGES* c, int i, WCHAR* pwszName)
+// Into c->pwszPath: the path from HKEY_LOCAL_MACHINE of the key that
+// pwszKey names below the root. Its length; -1 when it is too long.
+int RootPath(CHANGES* c, const WCHAR* pwszKey)
 {
-    int ichStart = i == 1 ? 0 : c->pLevels[i - 1].cchEnd + 1;
-    int cch = c->pLevels[i].cchEnd - ichStart;
-    CopyMemory(pwszName, c->pwszPath + ichStart, cch * sizeof(WCHAR));
-    pwszName[cch] = L'\0';
-}
-
-// Opens level i again with sam added to its rights.
-LONG ReopenLevel(CHANGES* c, int i, REGSAM sam)
-{
-    WCHAR wszName[REG_MAX_NAME + 1];
-    HKEY hKey = NULL;
-    LONG lError;
-
-    if (i == 0 || (c->pLevels[i].sam & sam) == sam)
-        return ERROR_SUCCESS;
-    sam |= c->pLevels[i].sam;
-    LevelName(c, i, wszName);
-    lError = RegOpenKeyExW(c->pLevels[i - 1].hKey, wszName, REG_OPTION_OPEN_LINK, sam, &hKey);
-    if (lError == ERROR_SUCCESS)
+    int cch = lstrlenW(c_wszHandlersKey);
+    const int cchKey = lstrlenW(pwszKey);
+    if (cch + 1 + cchKey > REG_MAX_PATH)
+        return -1;
+    CopyMemory(c->pwszPath, c_wszHandlersKey, cch * sizeof(WCHAR));
+    if (cchKey > 0)
     {
-        RegCloseKey(c->pLevels[i].hKey);
-        c->pLevels[i].hKey = hKey;
-        c->pLevels[i].sam = sam;
+        c->pwszPath[cch++] = L'\\';
+        CopyMemory(c->pwszPath + cch, pwszKey, cchKey * sizeof(WCHAR));
+        cch += cchKey;
     }
-    return lError;
+    c->pwszPath[cch] = L'\0';
+    return cch;
 }
 
-void Remember(CHANGES* c, UNDO* pUndo, UNDOKIND kind, const WCHAR* pwszKey, int cchKey)
+// A copy of the path, for the undo, that lasts as long as c: the one made
+// last when it starts so.
+const WCHAR* KeepPath(CHANGES* c, const WCHAR* pwszPath, int cch)
 {
-    pUndo->kind = kind;
-    pUndo->pwszKey = pwszKey;
-    pUndo->cchKey = cchKey;
+    if (c->pwszKept == NULL || c->cchKept < cch || memcmp(c->pwszKept, pwszPath, cch * sizeof(WCHAR)) != 0)
+    {
+        const WCHAR* pwsz = CopyRegText(c->hHeap, pwszPath, cch);
+        if (pwsz == NULL)
+            return NULL;
+        c->pwszKept = pwsz;
+        c->cchKept = cch;
+    }
+    return c->pwszKept;
+}
+
+UNDO* NewUndo(CHANGES* c, UNDOKIND kind, const WCHAR* pwszPath, int cchPath)
+{
+    const WCHAR* pwszKept = KeepPath(c, pwszPath, cchPath);
+    UNDO* pUndo = pwszKept != NULL ? (UNDO*)Alloc(c, sizeof(UNDO)) : NULL;
+    if (pUndo != NULL)
+    {
+        pUndo->kind = kind;
+        pUndo->pwszPath = pwszKept;
+        pUndo->cchPath = cchPath;
+    }
+    return pUndo;
+}
+
+void Remember(CHANGES* c, UNDO* pUndo)
+{
     pUndo->pPrev = c->pUndo;
     c->pUndo = pUndo;
 }
 
-// Opens the key named by the first cchKey characters of pwszKey, the last
-// level with samLast, the ones on the way for reading; the levels it
-// shares with the key open before stay open. fCreate: a missing level is
-// created, and recorded for the undo. With c->fFindLinks a level that is
-// a link stops it with c_lLinkFound, that level open last.
-LONG OpenPath(CHANGES* c, const WCHAR* pwszKey, int cchKey, REGSAM samLast, BOOL fCreate)
+void NoteLink(CHANGES* c, const WCHAR* pwszPath, int cch)
+{
+    c->pwszLink = CopyRegText(c->hHeap, pwszPath, cch);
+}
+
+// How many of the open levels the path goes through, HKEY_LOCAL_MACHINE
+// included: those whose keys it names, character for character.
+int SharedLevels(const CHANGES* c, const WCHAR* pwszPath, int cchPath)
+{
+    const int cchOpen = c->pLevels[c->cLevels - 1].cchEnd;
+    int cchSame = 0;
+    int cShared = 1;
+    while (cchSame < cchOpen && cchSame < cchPath && c->pwszOpen[cchSame] == pwszPath[cchSame])
+        cchSame++;
+    for (; cShared < c->cLevels; cShared++)
+    {
+        const int ichEnd = c->pLevels[cShared].cchEnd;
+        if (ichEnd > cchSame || (ichEnd < cchPath && pwszPath[ichEnd] != L'\\'))
+            break;
+    }
+    return cShared;
+}
+
+// The last level, opened again on the same key with sam added.
+LONG WidenLevel(CHANGES* c, REGSAM sam)
+{
+    LEVEL* pLast = Last(c);
+    HKEY hKey = NULL;
+    LONG lError;
+    if (c->cLevels == 1 || (pLast->sam & sam) == sam)
+        return ERROR_SUCCESS;
+    lError = RegOpenKeyExW(pLast->hKey, L"", REG_OPTION_OPEN_LINK, pLast->sam | sam, &hKey);
+    if (lError == ERROR_SUCCESS)
+    {
+        RegCloseKey(pLast->hKey);
+        pLast->hKey = hKey;
+        pLast->sam |= sam;
+    }
+    return lError;
+}
+
+// Creates pwszName below the last level, recorded for the undo as the
+// first cchEnd characters of the path; *pfCreated FALSE when another writer
+// made it first. The key made gets the right to make keys below it too.
+LONG CreateLevel(CHANGES* c, const WCHAR* pwszName, const WCHAR* pwszPath, int cchEnd, REGSAM* psam, HKEY* phKey,
+                 BOOL* pfCreated)
+{
+    UNDO* pUndo = NewUndo(c, UNDO_CREATED_KEY, pwszPath, cchEnd);
+    DWORD dwDisposition = 0;
+    LONG lError = pUndo != NULL ? WidenLevel(c, KEY_CREATE_SUB_KEY) : ERROR_NOT_ENOUGH_MEMORY;
+
+    *psam |= KEY_CREATE_SUB_KEY;
+    if (lError == ERROR_SUCCESS)
+        lError = RegCreateKeyExW(Last(c)->hKey, pwszName, 0, NULL, REG_OPTION_NON_VOLATILE | REG_OPTION_OPEN_LINK,
+                                 *psam, NULL, phKey, &dwDisposition);
+    *pfCreated = lError == ERROR_SUCCESS && dwDisposition == REG_CREATED_NEW_KEY;
+    if (*pfCreated)
+        Remember(c, pUndo);
+    else if (pUndo != NULL)
+        HeapFree(c->hHeap, 0, pUndo);
+    return lError;
+}
+
+// Opens the part of pwszPath from ich to ichEnd below the last level, with
+// sam, as the new last level. fCreate: a key that is missing is created.
+// Any other is first asked whether it is a link; a link is noted, and not
+// opened as a level.
+LONG PushLevel(CHANGES* c, const WCHAR* pwszPath, int ich, int ichEnd, REGSAM sam, BOOL fCreate)
 {
     WCHAR wszName[REG_MAX_NAME + 1];
-    int cKeep = 1;
-    int ich = 0;
-    LONG lError = ERROR_SUCCESS;
-
-    // The levels shared with the key open now, one part at a time.
-    for (; cKeep < c->cLevels; cKeep++)
-    {
-        int ichStart = cKeep == 1 ? 0 : c->pLevels[cKeep - 1].cchEnd + 1;
-        int ichEnd = c->pLevels[cKeep].cchEnd;
-        if (ichEnd > cchKey || (ichEnd < cchKey && pwszKey[ichEnd] != L'\\') ||
-            memcmp(pwszKey + ichStart, c->pwszPath + ichStart, (ichEnd - ichStart) * sizeof(WCHAR)) != 0)
-            break;
-    }
-    ClosePath(c, cKeep);
-    c->pwszPath = pwszKey;
-    ich = cKeep == 1 ? 0 : c->pLevels[cKeep - 1].cchEnd + 1;
-    while (ich < cchKey && lError == ERROR_SUCCESS)
-    {
-        LEVEL* pParent = &c->pLevels[c->cLevels - 1];
-        int ichEnd = ich;
-        HKEY hKey = NULL;
-        DWORD dwDisposition = 0;
-        while (ichEnd < cchKey && pwszKey[ichEnd] != L'\\')
-            ichEnd++;
-        REGSAM sam = ichEnd == cchKey ? KEY_READ | samLast : KEY_READ;
-        if (ichEnd - ich > REG_MAX_NAME)
-            return ERROR_INVALID_NAME;
-        if (c->cLevels == c->cMaxLevels)
-        {
-            LEVEL* p = (LEVEL*)HeapReAlloc(c->hHeap, 0, c->pLevels, 2 * c->cMaxLevels * sizeof(LEVEL));
-            if (p == NULL)
-                return ERROR_NOT_ENOUGH_MEMORY;
-            c->pLevels = p;
-            c->cMaxLevels *= 2;
-            pParent = &c->pLevels[c->cLevels - 1];
-        }
-        CopyMemory(wszName, pwszKey + ich, (ichEnd - ich) * sizeof(WCHAR));
-        wszName[ichEnd - ich] = L'\0';
-        lError = RegOpenKeyExW(pParent->hKey, wszName, REG_OPTION_OPEN_LINK, sam, &hKey);
-        if (lError == ERROR_FILE_NOT_FOUND && fCreate)
-        {
-            UNDO* pUndo = (UNDO*)HeapAlloc(c->hHeap, HEAP_ZERO_MEMORY, sizeof(UNDO));
-            lError = pUndo != NULL ? ReopenLevel(c, c->cLevels - 1, KEY_CREATE_SUB_KEY) : ERROR_NOT_ENOUGH_MEMORY;
-            // A key made on the way gets a key made below it next.
-            sam |= ichEnd < cchKey ? KEY_CREATE_SUB_KEY : 0;
-            if (lError == ERROR_SUCCESS)
-                lError = RegCreateKeyExW(pParent->hKey, wszName, 0, NULL, REG_OPTION_NON_VOLATILE, sam, NULL, &hKey,
-                                         &dwDisposition);
-            if (lError == ERROR_SUCCESS && dwDisposition == REG_CREATED_NEW_KEY)
-                Remember(c, pUndo, UNDO_DELETE_KEY, pwszKey, ichEnd);
-        }
-        if (lError != ERROR_SUCCESS)
-            break;
-        c->pLevels[c->cLevels].hKey = hKey;
-        c->pLevels[c->cLevels].sam = sam;
-        c->pLevels[c->cLevels].cchEnd = ichEnd;
-        c->cLevels++;
-        if (c->fFindLinks && IsLink(hKey))
-            lError = c_lLinkFound;
-        ich = ichEnd + 1;
-    }
-    if (lError == ERROR_SUCCESS)
-        lError = ReopenLevel(c, c->cLevels - 1, KEY_READ | samLast);
-    return lError;
-}
-
-// The parent of the key at pwszKey's first cchKey characters, open; the
-// key's own name in pwszName. cchKey is not 0.
-LONG OpenParent(CHANGES* c, const WCHAR* pwszKey, int cchKey, WCHAR* pwszName, HKEY* phParent)
-{
-    int ich = cchKey;
+    HKEY hKey = NULL;
+    BOOL fCreated = FALSE;
     LONG lError;
-    while (ich > 0 && pwszKey[ich - 1] != L'\\')
-        ich--;
-    lError = OpenPath(c, pwszKey, ich > 0 ? ich - 1 : 0, KEY_READ, FALSE);
-    CopyMemory(pwszName, pwszKey + ich, (cchKey - ich) * sizeof(WCHAR));
-    pwszName[cchKey - ich] = L'\0';
-    *phParent = c->pLevels[c->cLevels - 1].hKey;
-    return lError;
+
+    if (ichEnd - ich > REG_MAX_NAME)
+        return ERROR_INVALID_NAME;
+    if (c->cLevels == c->cMaxLevels)
+    {
+        LEVEL* p = (LEVEL*)HeapReAlloc(c->hHeap, 0, c->pLevels, 2 * c->cMaxLevels * sizeof(LEVEL));
+        if (p == NULL)
+            return ERROR_NOT_ENOUGH_MEMORY;
+        c->pLevels = p;
+        c->cMaxLevels *= 2;
+    }
+    CopyMemory(wszName, pwszPath + ich, (ichEnd - ich) * sizeof(WCHAR));
+    wszName[ichEnd - ich] = L'\0';
+    lError = RegOpenKeyExW(Last(c)->hKey, wszName, REG_OPTION_OPEN_LINK, sam, &hKey);
+    if (lError == ERROR_FILE_NOT_FOUND && fCreate)
+        lError = CreateLevel(c, wszName, pwszPath, ichEnd, &sam, &hKey, &fCreated);
+    if (lError == ERROR_SUCCESS && !fCreated)
+    {
+        lError = CheckNotLink(Last(c)->hKey, wszName, hKey);
+        if (lError == REGISTRY_LINK_FOUND)
+            NoteLink(c, pwszPath, ichEnd);
+    }
+    if (lError != ERROR_SUCCESS)
+    {
+        if (hKey != NULL)
+            RegCloseKey(hKey);
+        return lError;
+    }
+    if (ich > 0)
+        c->pwszOpen[ich - 1] = L'\\';
+    CopyMemory(c->pwszOpen + ich, pwszPath + ich, (ichEnd - ich) * sizeof(WCHAR));
+    c->pLevels[c->cLevels].hKey = hKey;
+    c->pLevels[c->cLevels].sam = sam;
+    c->pLevels[c->cLevels].cchEnd = ichEnd;
+    c->cLevels++;
+    return ERROR_SUCCESS;
 }
 
-// Reads a value whole; the name is not copied.
+// Opens the key at the first cchPath characters of pwszPath, a path from
+// HKEY_LOCAL_MACHINE, as the last level, with samLast; the levels on the
+// way for reading, those it shares with the key open before as they are.
+// fCreate: a missing level is created, and recorded for the undo.
+LONG OpenPath(CHANGES* c, const WCHAR* pwszPath, int cchPath, REGSAM samLast, BOOL fCreate)
+{
+    LONG lError = ERROR_SUCCESS;
+    CloseLevels(c, SharedLevels(c, pwszPath, cchPath));
+    while (lError == ERROR_SUCCESS && Last(c)->cchEnd < cchPath)
+    {
+        const int ich = c->cLevels == 1 ? 0 : Last(c)->cchEnd + 1;
+        int ichEnd = ich;
+        while (ichEnd < cchPath && pwszPath[ichEnd] != L'\\')
+            ichEnd++;
+        lError = PushLevel(c, pwszPath, ich, ichEnd, ichEnd == cchPath ? KEY_READ | samLast : KEY_READ, fCreate);
+    }
+    return lError == ERROR_SUCCESS ? WidenLevel(c, KEY_READ | samLast) : lError;
+}
+
+// The parent of the key at the first cchPath characters of pwszPath, open
+// for reading as the last level; the key's own name in pwszName.
+LONG OpenParent(CHANGES* c, const WCHAR* pwszPath, int cchPath, WCHAR* pwszName)
+{
+    int ich = cchPath;
+    while (ich > 0 && pwszPath[ich - 1] != L'\\')
+        ich--;
+    if (ich == 0 || cchPath - ich > REG_MAX_NAME)
+        return ERROR_INVALID_NAME;
+    CopyMemory(pwszName, pwszPath + ich, (cchPath - ich) * sizeof(WCHAR));
+    pwszName[cchPath - ich] = L'\0';
+    return OpenPath(c, pwszPath, ich - 1, KEY_READ, FALSE);
+}
+
+// ---- Copies of keys and values -----------------------------------------
+
+// Reads a value whole into *pValue; the name is not copied.
 LONG ReadValue(HANDLE hHeap, HKEY hKey, const WCHAR* pwszName, VALUESNAP* pValue)
 {
     DWORD cb = 0;
@@ -271,474 +388,636 @@ LONG ReadValue(HANDLE hHeap, HKEY hKey, const WCHAR* pwszName, VALUESNAP* pValue
     return lError;
 }
 
-// The key pSnap->hKey itself: its values, in order, and its rights.
-LONG CopyOneKey(CHANGES* c, KEYSNAP* pSnap)
+// The key's values, in the registry's order, into p.
+LONG CopyValues(CHANGES* c, HKEY hKey, KEYSNAP* p)
 {
+    VALUESNAP** ppLast = &p->pValues;
     LONG lError = ERROR_SUCCESS;
-    DWORD cb = 0;
-
     for (DWORD i = 0; lError == ERROR_SUCCESS; i++)
     {
-        VALUESNAP* pValue = (VALUESNAP*)HeapAlloc(c->hHeap, HEAP_ZERO_MEMORY, sizeof(VALUESNAP));
-        DWORD cch = c_cchMaxValueName;
+        DWORD cch = REG_MAX_VALUE_NAME + 1;
+        VALUESNAP* pValue;
         const WCHAR* pwszName;
-        if (pValue == NULL)
-            return ERROR_NOT_ENOUGH_MEMORY;
-        lError = RegEnumValueW(pSnap->hKey, i, c->pwszValueName, &cch, NULL, NULL, NULL, NULL);
+        lError = RegEnumValueW(hKey, i, c->pwszValueName, &cch, NULL, NULL, NULL, NULL);
         if (lError != ERROR_SUCCESS)
             break;
+        pValue = (VALUESNAP*)Alloc(c, sizeof(VALUESNAP));
         pwszName = CopyRegText(c->hHeap, c->pwszValueName, (int)cch);
-        lError = pwszName != NULL ? ReadValue(c->hHeap, pSnap->hKey, pwszName, pValue) : ERROR_NOT_ENOUGH_MEMORY;
-        if (pSnap->pLastValue == NULL)
-            pSnap->pValues = pValue;
-        else
-            pSnap->pLastValue->pNext = pValue;
-        pSnap->pLastValue = pValue;
-    }
-    if (lError != ERROR_NO_MORE_ITEMS)
-        return lError;
-    lError = RegGetKeySecurity(pSnap->hKey, c_siKey, NULL, &cb);
-    if (lError == ERROR_INSUFFICIENT_BUFFER)
-    {
-        pSnap->pSecurity = HeapAlloc(c->hHeap, 0, cb);
-        lError = pSnap->pSecurity != NULL ? RegGetKeySecurity(pSnap->hKey, c_siKey, pSnap->pSecurity, &cb)
-                                          : ERROR_NOT_ENOUGH_MEMORY;
-    }
-    return lError;
-}
-
-// Copies the tree below pTop->hKey into pTop: only the keys' names, or with
-// fWhole their values and rights too. A link below pTop stops it with
-// c_lLinkFound and *ppLink at the link's copy. pTop->hKey stays open.
-LONG CopyTree(CHANGES* c, KEYSNAP* pTop, BOOL fWhole, KEYSNAP** ppLink)
-{
-    WCHAR wszName[REG_MAX_NAME + 1];
-    KEYSNAP* p = pTop;
-    LONG lError = fWhole ? CopyOneKey(c, p) : ERROR_SUCCESS;
-
-    while (lError == ERROR_SUCCESS)
-    {
-        DWORD cch = ARRAYSIZE(wszName);
-        KEYSNAP* pSub;
-        lError = RegEnumKeyExW(p->hKey, p->iNext, wszName, &cch, NULL, NULL, NULL, NULL);
-        if (lError == ERROR_NO_MORE_ITEMS)
-        {
+        lError = pValue != NULL && pwszName != NULL ? ReadValue(c->hHeap, hKey, pwszName, pValue)
+                                                    : ERROR_NOT_ENOUGH_MEMORY;
+        if (lError == ERROR_FILE_NOT_FOUND)  // another writer's removal
             lError = ERROR_SUCCESS;
-            if (p == pTop)
-                break;
-            RegCloseKey(p->hKey);
-            p->hKey = NULL;
-            p = p->pParent;
-            continue;
-        }
-        if (lError != ERROR_SUCCESS)
-            break;
-        p->iNext++;
-        pSub = (KEYSNAP*)HeapAlloc(c->hHeap, HEAP_ZERO_MEMORY, sizeof(KEYSNAP));
-        if (pSub == NULL || (pSub->pwszName = CopyRegText(c->hHeap, wszName, (int)cch)) == NULL)
+        else if (lError == ERROR_SUCCESS)
         {
-            lError = ERROR_NOT_ENOUGH_MEMORY;
-            break;
+            *ppLast = pValue;
+            ppLast = &pValue->pNext;
         }
-        pSub->pParent = p;
-        if (p->pLastSub == NULL)
-            p->pSubkeys = pSub;
-        else
-            p->pLastSub->pNext = pSub;
-        p->pLastSub = pSub;
-        lError = RegOpenKeyExW(p->hKey, wszName, REG_OPTION_OPEN_LINK, KEY_READ, &pSub->hKey);
-        if (lError == ERROR_SUCCESS)
-        {
-            p = pSub;
-            if (IsLink(p->hKey))
-                lError = c_lLinkFound;
-            else if (fWhole)
-                lError = CopyOneKey(c, p);
-        }
-    }
-    if (lError == c_lLinkFound)
-        *ppLink = p;
-    for (; p != pTop; p = p->pParent)
-    {
-        if (p->hKey != NULL)
-            RegCloseKey(p->hKey);
-        p->hKey = NULL;
-    }
-    return lError;
-}
-
-// Opens p->hKey again, with the right to write.
-LONG MakeWritable(KEYSNAP* p)
-{
-    HKEY hKey = NULL;
-    LONG lError = ERROR_SUCCESS;
-    if (!p->fWritable)
-        lError = RegOpenKeyExW(p->hKey, L"", REG_OPTION_OPEN_LINK, KEY_READ | KEY_WRITE, &hKey);
-    if (lError == ERROR_SUCCESS && !p->fWritable)
-    {
-        RegCloseKey(p->hKey);
-        p->hKey = hKey;
-        p->fWritable = TRUE;
-    }
-    return lError;
-}
-
-// Opens the copied key p below its parent, open: the key still there for
-// reading, and one that is gone made again.
-LONG OpenOrMake(KEYSNAP* p)
-{
-    KEYSNAP* pParent = p->pParent;
-    LONG lError = RegOpenKeyExW(pParent->hKey, p->pwszName, REG_OPTION_OPEN_LINK, KEY_READ, &p->hKey);
-    if (lError != ERROR_FILE_NOT_FOUND)
-        return lError;
-    lError = MakeWritable(pParent);
-    if (lError == ERROR_SUCCESS)
-        lError = RegCreateKeyExW(pParent->hKey, p->pwszName, 0, NULL, REG_OPTION_NON_VOLATILE,
-                                 KEY_READ | KEY_WRITE | WRITE_DAC | WRITE_OWNER, NULL, &p->hKey, NULL);
-    p->fMade = p->fWritable = lError == ERROR_SUCCESS;
-    return lError;
-}
-
-// The copied values, in order, into a key made again; into a key that is
-// still there only when it lost some (the emptied root).
-LONG RestoreValues(KEYSNAP* p)
-{
-    BOOL fLost = p->fMade;
-    LONG lError = ERROR_SUCCESS;
-    for (const VALUESNAP* v = p->pValues; v != NULL && !fLost; v = v->pNext)
-        fLost = RegQueryValueExW(p->hKey, v->pwszName, NULL, NULL, NULL, NULL) == ERROR_FILE_NOT_FOUND;
-    if (!fLost)
-        return ERROR_SUCCESS;
-    lError = MakeWritable(p);
-    // Those left go first, so that all come back in their order.
-    for (const VALUESNAP* v = p->pValues; v != NULL && lError == ERROR_SUCCESS && !p->fMade; v = v->pNext)
-    {
-        lError = RegDeleteValueW(p->hKey, v->pwszName);
-        if (lError == ERROR_FILE_NOT_FOUND)
-            lError = ERROR_SUCCESS;
-    }
-    for (const VALUESNAP* v = p->pValues; v != NULL && lError == ERROR_SUCCESS; v = v->pNext)
-        lError = RegSetValueExW(p->hKey, v->pwszName, 0, v->dwType, v->pb, v->cb);
-    return lError;
-}
-
-// Done with p: a key made again gets its rights last, after its keys and
-// values, which they may forbid writing.
-LONG FinishKey(CHANGES* c, KEYSNAP* p)
-{
-    LONG lError = ERROR_SUCCESS;
-    if (p->fMade && p->pSecurity != NULL)
-    {
-        lError = RegSetKeySecurity(p->hKey, c_siKey, p->pSecurity);
-        if (lError != ERROR_SUCCESS)  // an owner this user may not give: the rights at least
-            RegSetKeySecurity(p->hKey, DACL_SECURITY_INFORMATION, p->pSecurity);
-    }
-    if (p->hKey != c->hRoot)
-        RegCloseKey(p->hKey);
-    p->hKey = NULL;
-    return lError;
-}
-
-// Puts back a copied tree whose top, pTop, is open: every key that is gone
-// is made again with its values and rights; a key still there is opened
-// for reading only. The first error, having put back what it could.
-LONG RestoreTree(CHANGES* c, KEYSNAP* pTop)
-{
-    LONG lFirst = ERROR_SUCCESS;
-    KEYSNAP* p = pTop;
-    for (;;)
-    {
-        KEYSNAP* pNext = NULL;
-        if (p->hKey != NULL)
-        {
-            LONG lError = RestoreValues(p);
-            lFirst = lFirst != ERROR_SUCCESS ? lFirst : lError;
-            pNext = p->pSubkeys;
-        }
-        while (pNext == NULL)
-        {
-            if (p->hKey != NULL)
-            {
-                LONG lError = FinishKey(c, p);
-                lFirst = lFirst != ERROR_SUCCESS ? lFirst : lError;
-            }
-            if (p == pTop)
-                return lFirst;
-            pNext = p->pNext;
-            p = p->pParent;
-        }
-        p = pNext;
-        LONG lError = OpenOrMake(p);
-        if (lError != ERROR_SUCCESS)
-            p->hKey = NULL;
-        lFirst = lFirst != ERROR_SUCCESS ? lFirst : lError;
-    }
-}
-
-// [key]: created one level at a time, each level made recorded.
-LONG CreateKey(CHANGES* c, const REGOP* pOp)
-{
-    return OpenPath(c, pOp->pwszKey, lstrlenW(pOp->pwszKey), KEY_READ | KEY_WRITE, TRUE);
-}
-
-// Deletes the root's keys and then its values. A key or value still there
-// after its delete stops it: it would be found forever.
-LONG EmptyRoot(CHANGES* c)
-{
-    WCHAR wszGone[REG_MAX_NAME + 1] = L"";
-    WCHAR wszName[REG_MAX_NAME + 1];
-    DWORD cch = ARRAYSIZE(wszName);
-    DWORD cValues = 0;
-    LONG lError;
-
-    ClosePath(c, 1);
-    while ((lError = RegEnumKeyExW(c->hRoot, 0, wszName, &cch, NULL, NULL, NULL, NULL)) == ERROR_SUCCESS)
-    {
-        lError = lstrcmpiW(wszName, wszGone) == 0 ? ERROR_CANTWRITE : DeleteKeyTree(c->hRoot, wszName, NULL);
-        if (lError != ERROR_SUCCESS)
-            return lError;
-        lstrcpyW(wszGone, wszName);
-        cch = ARRAYSIZE(wszName);
-    }
-    if (lError == ERROR_NO_MORE_ITEMS)
-        lError = RegQueryInfoKeyW(c->hRoot, NULL, NULL, NULL, NULL, NULL, NULL, &cValues, NULL, NULL, NULL, NULL);
-    for (DWORD i = 0; i <= cValues && lError == ERROR_SUCCESS; i++)
-    {
-        cch = c_cchMaxValueName;
-        lError = RegEnumValueW(c->hRoot, 0, c->pwszValueName, &cch, NULL, NULL, NULL, NULL);
-        if (lError == ERROR_SUCCESS)
-            lError = i < cValues ? RegDeleteValueW(c->hRoot, c->pwszValueName) : ERROR_CANTWRITE;
     }
     return lError == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : lError;
 }
 
-// [-key]: copied first, with the rights of every key, then deleted; the
-// root is emptied.
-LONG RemoveKey(CHANGES* c, const REGOP* pOp)
+// The key's class, values and rights, into p.
+LONG CopyKey(CHANGES* c, HKEY hKey, KEYSNAP* p)
 {
-    WCHAR wszName[REG_MAX_NAME + 1];
-    UNDO* pUndo = (UNDO*)HeapAlloc(c->hHeap, HEAP_ZERO_MEMORY, sizeof(UNDO));
-    KEYSNAP* pSnap = (KEYSNAP*)HeapAlloc(c->hHeap, HEAP_ZERO_MEMORY, sizeof(KEYSNAP));
-    KEYSNAP* pLink = NULL;
-    const int cchKey = lstrlenW(pOp->pwszKey);
-    HKEY hParent = c->hRoot;
-    LONG lError = ERROR_SUCCESS;
-
-    if (pUndo == NULL || pSnap == NULL)
-        return ERROR_NOT_ENOUGH_MEMORY;
-    if (cchKey == 0)
+    WCHAR wszClass[256];
+    WCHAR* pwszClass = wszClass;
+    DWORD cch = ARRAYSIZE(wszClass);
+    DWORD cb = 0;
+    LONG lError = RegQueryInfoKeyW(hKey, pwszClass, &cch, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+    if (lError == ERROR_MORE_DATA)
     {
-        ClosePath(c, 1);
-        pSnap->hKey = c->hRoot;
+        pwszClass = (WCHAR*)Alloc(c, (++cch) * sizeof(WCHAR));
+        lError = pwszClass != NULL ? RegQueryInfoKeyW(hKey, pwszClass, &cch, NULL, NULL, NULL, NULL, NULL, NULL,
+                                                      NULL, NULL, NULL)
+                                   : ERROR_NOT_ENOUGH_MEMORY;
     }
-    else
+    if (lError == ERROR_SUCCESS && cch > 0 && (p->pwszClass = CopyRegText(c->hHeap, pwszClass, (int)cch)) == NULL)
+        lError = ERROR_NOT_ENOUGH_MEMORY;
+    if (lError == ERROR_SUCCESS)
+        lError = CopyValues(c, hKey, p);
+    if (lError == ERROR_SUCCESS)
+        lError = RegGetKeySecurity(hKey, c_siKey, NULL, &cb);
+    if (lError == ERROR_INSUFFICIENT_BUFFER)
     {
-        lError = OpenParent(c, pOp->pwszKey, cchKey, wszName, &hParent);
-        if (lError == ERROR_SUCCESS)
-            lError = RegOpenKeyExW(hParent, wszName, REG_OPTION_OPEN_LINK, KEY_READ, &pSnap->hKey);
-        if (lError == ERROR_FILE_NOT_FOUND)
-            return ERROR_SUCCESS;
-        if (lError != ERROR_SUCCESS)
-            return lError;
-    }
-    lError = CopyTree(c, pSnap, TRUE, &pLink);
-    if (cchKey != 0)
-        RegCloseKey(pSnap->hKey);
-    pSnap->hKey = NULL;
-    if (lError != ERROR_SUCCESS)
-        return lError;
-    // Put back whole, however far the deletion got.
-    pUndo->pKey = pSnap;
-    Remember(c, pUndo, UNDO_RESTORE_KEY, pOp->pwszKey, cchKey);
-    return cchKey == 0 ? EmptyRoot(c) : DeleteKeyTree(hParent, wszName, NULL);
-}
-
-// "name"=data and "name"=-: what the value held is remembered, or that
-// there was none.
-LONG ChangeValue(CHANGES* c, const REGOP* pOp)
-{
-    UNDO* pUndo = (UNDO*)HeapAlloc(c->hHeap, HEAP_ZERO_MEMORY, sizeof(UNDO));
-    HKEY hKey = NULL;
-    LONG lError;
-    BOOL fExisted;
-
-    if (pUndo == NULL)
-        return ERROR_NOT_ENOUGH_MEMORY;
-    lError = OpenPath(c, pOp->pwszKey, lstrlenW(pOp->pwszKey), KEY_QUERY_VALUE | KEY_SET_VALUE, FALSE);
-    if (lError != ERROR_SUCCESS)
-        return lError;
-    hKey = c->pLevels[c->cLevels - 1].hKey;
-    lError = ReadValue(c->hHeap, hKey, pOp->pwszValue, &pUndo->value);
-    fExisted = lError == ERROR_SUCCESS;
-    if (lError == ERROR_SUCCESS || lError == ERROR_FILE_NOT_FOUND)
-    {
-        if (pOp->kind == REGOP_SET_VALUE)
-            lError = RegSetValueExW(hKey, pOp->pwszValue, 0, pOp->dwType, pOp->pbData, pOp->cbData);
-        else
-            lError = fExisted ? RegDeleteValueW(hKey, pOp->pwszValue) : ERROR_SUCCESS;
-    }
-    if (lError == ERROR_SUCCESS && (fExisted || pOp->kind == REGOP_SET_VALUE))
-    {
-        pUndo->value.pwszName = pOp->pwszValue;
-        Remember(c, pUndo, fExisted ? UNDO_SET_VALUE : UNDO_DELETE_VALUE, pOp->pwszKey, lstrlenW(pOp->pwszKey));
+        p->pSecurity = Alloc(c, cb);
+        lError = p->pSecurity != NULL ? RegGetKeySecurity(hKey, c_siKey, p->pSecurity, &cb)
+                                      : ERROR_NOT_ENOUGH_MEMORY;
     }
     return lError;
 }
 
-// One change undone.
-LONG UndoOne(CHANGES* c, const UNDO* pUndo)
+// The names of the key's sub-keys, read once, into p.
+LONG ListSubkeys(CHANGES* c, HKEY hKey, KEYSNAP* p)
 {
     WCHAR wszName[REG_MAX_NAME + 1];
-    HKEY hParent = NULL;
-    KEYSNAP parent;
-    LONG lError;
-
-    switch (pUndo->kind)
+    KEYSNAP** ppLast = &p->pSubkeys;
+    LONG lError = ERROR_SUCCESS;
+    for (DWORD i = 0; lError == ERROR_SUCCESS; i++)
     {
-    case UNDO_DELETE_KEY:
-        lError = OpenParent(c, pUndo->pwszKey, pUndo->cchKey, wszName, &hParent);
-        return lError == ERROR_SUCCESS ? DeleteKeyTree(hParent, wszName, NULL) : lError;
-    case UNDO_RESTORE_KEY:
-        if (pUndo->cchKey == 0)
-        {
-            ClosePath(c, 1);
-            pUndo->pKey->hKey = c->hRoot;
-            pUndo->pKey->fWritable = TRUE;
-            return RestoreTree(c, pUndo->pKey);
-        }
-        // The parent in a copy of its own, which the walk may open again.
-        ZeroMemory(&parent, sizeof(parent));
-        lError = OpenParent(c, pUndo->pwszKey, pUndo->cchKey, wszName, &hParent);
-        if (lError == ERROR_SUCCESS)
-            lError = RegOpenKeyExW(hParent, L"", REG_OPTION_OPEN_LINK, KEY_READ, &parent.hKey);
+        DWORD cch = ARRAYSIZE(wszName);
+        KEYSNAP* pSub;
+        lError = RegEnumKeyExW(hKey, i, wszName, &cch, NULL, NULL, NULL, NULL);
         if (lError != ERROR_SUCCESS)
-            return lError;
-        pUndo->pKey->pwszName = wszName;
-        pUndo->pKey->pParent = &parent;
-        lError = OpenOrMake(pUndo->pKey);
-        if (lError == ERROR_SUCCESS)
-            lError = RestoreTree(c, pUndo->pKey);
-        RegCloseKey(parent.hKey);
-        return lError;
-    default:
-        lError = OpenPath(c, pUndo->pwszKey, pUndo->cchKey, KEY_QUERY_VALUE | KEY_SET_VALUE, FALSE);
-        if (lError != ERROR_SUCCESS)
-            return lError;
-        if (pUndo->kind == UNDO_SET_VALUE)
-            return RegSetValueExW(c->pLevels[c->cLevels - 1].hKey, pUndo->value.pwszName, 0, pUndo->value.dwType,
-                                  pUndo->value.pb, pUndo->value.cb);
-        return RegDeleteValueW(c->pLevels[c->cLevels - 1].hKey, pUndo->value.pwszName);
+            break;
+        pSub = (KEYSNAP*)Alloc(c, sizeof(KEYSNAP));
+        if (pSub == NULL || (pSub->pwszName = CopyRegText(c->hHeap, wszName, (int)cch)) == NULL)
+            return ERROR_NOT_ENOUGH_MEMORY;
+        *ppLast = pSub;
+        ppLast = &pSub->pNext;
     }
+    return lError == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : lError;
 }
 
-// TRUE when every change made is undone.
+// ---- Walks over trees ----------------------------------------------------
+
+BOOL InitFrames(FRAMES* pFrames)
+{
+    pFrames->c = 0;
+    pFrames->cMax = 16;
+    pFrames->p = (FRAME*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, pFrames->cMax * sizeof(FRAME));
+    return pFrames->p != NULL;
+}
+
+// Room for one more frame, zeroed.
+FRAME* NextFrame(FRAMES* pFrames)
+{
+    if (pFrames->c == pFrames->cMax)
+    {
+        FRAME* p = (FRAME*)HeapReAlloc(GetProcessHeap(), 0, pFrames->p, 2 * pFrames->cMax * sizeof(FRAME));
+        if (p == NULL)
+            return NULL;
+        pFrames->p = p;
+        pFrames->cMax *= 2;
+    }
+    ZeroMemory(&pFrames->p[pFrames->c], sizeof(FRAME));
+    return &pFrames->p[pFrames->c];
+}
+
+// Closes the newest frame, telling the key above it of losses below.
+void PopFrame(FRAMES* pFrames)
+{
+    FRAME* f = &pFrames->p[--pFrames->c];
+    if (pFrames->c > 0 && (f->pSnap->fLost || f->pSnap->fRemoved))
+        pFrames->p[pFrames->c - 1].pSnap->fLost = TRUE;
+    if (f->hKey != NULL)
+        RegCloseKey(f->hKey);
+}
+
+void FreeFrames(FRAMES* pFrames)
+{
+    while (pFrames->c > 0)
+        PopFrame(pFrames);
+    if (pFrames->p != NULL)
+        HeapFree(GetProcessHeap(), 0, pFrames->p);
+    pFrames->p = NULL;
+}
+
+// Pushes the frame of p's key below hParent, opened with sam (without
+// KEY_CREATE_SUB_KEY where that is refused) and asked whether it is a
+// link; with fList its sub-keys are listed into p, once.
+LONG PushFrame(CHANGES* c, FRAMES* pFrames, HKEY hParent, KEYSNAP* p, REGSAM sam, BOOL fList)
+{
+    FRAME* f = NextFrame(pFrames);
+    HKEY hKey = NULL;
+    LONG lError = f != NULL ? RegOpenKeyExW(hParent, p->pwszName, REG_OPTION_OPEN_LINK, sam, &hKey)
+                            : ERROR_NOT_ENOUGH_MEMORY;
+    if (lError == ERROR_ACCESS_DENIED && (sam & KEY_CREATE_SUB_KEY) != 0)
+    {
+        sam &= ~KEY_CREATE_SUB_KEY;
+        lError = RegOpenKeyExW(hParent, p->pwszName, REG_OPTION_OPEN_LINK, sam, &hKey);
+    }
+    if (lError == ERROR_SUCCESS)
+        lError = CheckNotLink(hParent, p->pwszName, hKey);
+    if (lError == ERROR_SUCCESS && fList)
+        lError = ListSubkeys(c, hKey, p);
+    if (lError != ERROR_SUCCESS)
+    {
+        if (hKey != NULL)
+            RegCloseKey(hKey);
+        return lError;
+    }
+    f->hKey = hKey;
+    f->sam = sam;
+    f->pSnap = p;
+    f->pNextSub = p->pSubkeys;
+    pFrames->c++;
+    return ERROR_SUCCESS;
+}
+
+// The frame opened again on the same key with sam added.
+LONG WidenFrame(FRAME* f, REGSAM sam)
+{
+    HKEY hKey = NULL;
+    LONG lError;
+    if ((f->sam & sam) == sam)
+        return ERROR_SUCCESS;
+    lError = RegOpenKeyExW(f->hKey, L"", REG_OPTION_OPEN_LINK, f->sam | sam, &hKey);
+    if (lError == ERROR_SUCCESS)
+    {
+        RegCloseKey(f->hKey);
+        f->hKey = hKey;
+        f->sam |= sam;
+    }
+    return lError;
+}
+
+// Whether the key of f, whose sub-keys are gone, is volatile: not when one
+// of them was not; otherwise a key made for a moment below it tells, where
+// this user may make one.
+LONG LearnVolatility(FRAME* f)
+{
+    HKEY hProbe = NULL;
+    DWORD dwDisposition = 0;
+    LONG lError;
+    for (const KEYSNAP* p = f->pSnap->pSubkeys; p != NULL; p = p->pNext)
+    {
+        if (p->fRemoved && !p->fVolatile)
+            return ERROR_SUCCESS;
+    }
+    lError = RegCreateKeyExW(f->hKey, c_wszProbe, 0, NULL, REG_OPTION_NON_VOLATILE | REG_OPTION_OPEN_LINK, DELETE,
+                             NULL, &hProbe, &dwDisposition);
+    f->pSnap->fVolatile = lError == ERROR_CHILD_MUST_BE_VOLATILE;
+    if (lError == ERROR_CHILD_MUST_BE_VOLATILE || lError == ERROR_ACCESS_DENIED)
+        return ERROR_SUCCESS;
+    if (lError == ERROR_SUCCESS && dwDisposition == REG_CREATED_NEW_KEY)
+        lError = DeleteOpenKey(hProbe);
+    if (hProbe != NULL)
+        RegCloseKey(hProbe);
+    return lError;
+}
+
+// Before each key a removal deletes: the progress, and a test's hook.
+void KeyProgress(CHANGES* c)
+{
+    c->pfnProgress(c->pv, c->iLine);
+}
+
+// Copies the key of f, whose sub-keys are gone, and deletes it.
+LONG RemoveFrameKey(CHANGES* c, FRAME* f)
+{
+    LONG lError;
+    KeyProgress(c);
+    lError = CopyKey(c, f->hKey, f->pSnap);
+    if (lError == ERROR_SUCCESS)
+        lError = LearnVolatility(f);
+    if (lError == ERROR_SUCCESS)
+        lError = DeleteOpenKey(f->hKey);
+    f->pSnap->fRemoved = lError == ERROR_SUCCESS;
+    return lError;
+}
+
+// Copies the values of f's key, the root, and deletes them.
+LONG RemoveFrameValues(CHANGES* c, FRAME* f)
+{
+    LONG lError;
+    KeyProgress(c);
+    lError = CopyValues(c, f->hKey, f->pSnap);
+    for (VALUESNAP* v = f->pSnap->pValues; v != NULL && lError == ERROR_SUCCESS; v = v->pNext)
+    {
+        lError = RegDeleteValueW(f->hKey, v->pwszName);
+        v->fRemoved = lError == ERROR_SUCCESS;
+        f->pSnap->fLost |= v->fRemoved;
+        if (lError == ERROR_FILE_NOT_FOUND)  // another writer's removal
+            lError = ERROR_SUCCESS;
+    }
+    return lError;
+}
+
+// The path from HKEY_LOCAL_MACHINE of the link a walk met: pLink, below the
+// frames' keys, whose top is the key at the first cchTop characters of
+// c->pwszPath.
+void NoteWalkLink(CHANGES* c, int cchTop, const FRAMES* pFrames, const KEYSNAP* pLink)
+{
+    int cch = cchTop;
+    WCHAR* pwsz;
+    for (int i = 1; i <= pFrames->c; i++)
+        cch += 1 + lstrlenW(i < pFrames->c ? pFrames->p[i].pSnap->pwszName : pLink->pwszName);
+    pwsz = (WCHAR*)Alloc(c, (cch + 1) * sizeof(WCHAR));
+    if (pwsz == NULL)
+        return;
+    CopyMemory(pwsz, c->pwszPath, cchTop * sizeof(WCHAR));
+    for (int i = 1; i <= pFrames->c; i++)
+    {
+        lstrcatW(pwsz, L"\\");
+        lstrcatW(pwsz, i < pFrames->c ? pFrames->p[i].pSnap->pwszName : pLink->pwszName);
+    }
+    c->pwszLink = pwsz;
+}
+
+// Removes the key pTop names below the last level, whose path is the first
+// cchTop characters of c->pwszPath, with every key below it; the root
+// (fRoot) loses its keys and values, and stays. Each key is opened with
+// REG_OPTION_OPEN_LINK and asked whether it is a link, which stops the
+// walk; its sub-keys are listed once, so a key another writer adds below it
+// after that makes its delete fail, and one added to the root stays. Each
+// key is copied right before it is deleted.
+LONG RemoveTree(CHANGES* c, KEYSNAP* pTop, int cchTop, BOOL fRoot)
+{
+    FRAMES frames;
+    const KEYSNAP* pLink = pTop;
+    LONG lError = InitFrames(&frames) ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
+
+    if (lError == ERROR_SUCCESS)
+        lError = PushFrame(c, &frames, Last(c)->hKey, pTop, fRoot ? KEY_READ | KEY_SET_VALUE : c_samRemove, TRUE);
+    if (lError == ERROR_FILE_NOT_FOUND)  // removed already
+        lError = ERROR_SUCCESS;
+    while (lError == ERROR_SUCCESS && frames.c > 0)
+    {
+        FRAME* f = &frames.p[frames.c - 1];
+        KEYSNAP* pSub = f->pNextSub;
+        if (pSub != NULL)
+        {
+            f->pNextSub = pSub->pNext;
+            pLink = pSub;
+            lError = PushFrame(c, &frames, f->hKey, pSub, c_samRemove, TRUE);
+            if (lError == ERROR_FILE_NOT_FOUND)  // removed meanwhile by another writer
+                lError = ERROR_SUCCESS;
+            continue;
+        }
+        lError = fRoot && frames.c == 1 ? RemoveFrameValues(c, f) : RemoveFrameKey(c, f);
+        if (lError == ERROR_SUCCESS)
+            PopFrame(&frames);
+    }
+    if (lError == REGISTRY_LINK_FOUND)
+        NoteWalkLink(c, cchTop, &frames, pLink);
+    FreeFrames(&frames);
+    return lError;
+}
+
+
+// ---- Putting back what a removal deleted --------------------------------
+
+// The values of p into f's key: all of them, in order, into a key made
+// again; into one still there only those deleted and still missing.
+LONG PutBackValues(FRAME* f, const KEYSNAP* p)
+{
+    LONG lError = ERROR_SUCCESS;
+    for (const VALUESNAP* v = p->pValues; v != NULL && lError == ERROR_SUCCESS; v = v->pNext)
+    {
+        if (!f->fMade && (!v->fRemoved || RegQueryValueExW(f->hKey, v->pwszName, NULL, NULL, NULL, NULL) !=
+                                              ERROR_FILE_NOT_FOUND))
+            continue;
+        lError = WidenFrame(f, KEY_SET_VALUE);
+        if (lError == ERROR_SUCCESS)
+            lError = RegSetValueExW(f->hKey, v->pwszName, 0, v->dwType, v->pb, v->cb);
+    }
+    return lError;
+}
+
+// Pushes the frame of p's key below hParent: a key this import deleted is
+// made again, with its class and volatility, unless another writer made it
+// meanwhile, which then stays as it is and gets no frame; a key still there
+// is opened for reading and asked whether it is a link. Then its values.
+LONG PushPutBack(CHANGES* c, FRAMES* pFrames, HKEY hParent, KEYSNAP* p)
+{
+    FRAME* f = NextFrame(pFrames);
+    DWORD dwOptions = (p->fVolatile ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE) | REG_OPTION_OPEN_LINK;
+    DWORD dwDisposition = 0;
+    LONG lError;
+
+    if (f == NULL)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    if (!p->fRemoved)
+    {
+        lError = PushFrame(c, pFrames, hParent, p, KEY_READ, FALSE);
+        return lError == ERROR_SUCCESS ? PutBackValues(&pFrames->p[pFrames->c - 1], p) : lError;
+    }
+    f->sam = KEY_READ | KEY_WRITE | WRITE_DAC | WRITE_OWNER;
+    lError = RegCreateKeyExW(hParent, p->pwszName, 0, p->pwszClass, dwOptions, f->sam, NULL, &f->hKey,
+                             &dwDisposition);
+    if (lError == ERROR_SUCCESS && dwDisposition != REG_CREATED_NEW_KEY)
+    {
+        RegCloseKey(f->hKey);
+        f->hKey = NULL;
+    }
+    // hParent may make keys: a key refused is one that another writer made,
+    // which this user may not change.
+    if (lError == ERROR_ACCESS_DENIED || (lError == ERROR_SUCCESS && f->hKey == NULL))
+        return ERROR_SUCCESS;
+    if (lError != ERROR_SUCCESS)
+        return lError;
+    f->pSnap = p;
+    f->pNextSub = p->pSubkeys;
+    f->fMade = TRUE;
+    pFrames->c++;
+    return PutBackValues(f, p);
+}
+
+// Done with the newest frame: a key made again gets its rights last, after
+// its keys and values, which they may forbid writing.
+LONG PopPutBack(FRAMES* pFrames)
+{
+    FRAME* f = &pFrames->p[pFrames->c - 1];
+    LONG lError = ERROR_SUCCESS;
+    if (f->fMade && f->pSnap->pSecurity != NULL)
+    {
+        lError = RegSetKeySecurity(f->hKey, c_siKey, f->pSnap->pSecurity);
+        if (lError != ERROR_SUCCESS)  // an owner this user may not give: the rights at least
+            lError = RegSetKeySecurity(f->hKey, DACL_SECURITY_INFORMATION, f->pSnap->pSecurity);
+    }
+    PopFrame(pFrames);
+    return lError;
+}
+
+// Puts back what a removal deleted, from pTop below the last level down.
+// The first error, having put back what it could.
+LONG RestoreTree(CHANGES* c, KEYSNAP* pTop)
+{
+    FRAMES frames;
+    LONG lFirst = InitFrames(&frames) ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
+
+    if (lFirst == ERROR_SUCCESS && pTop->fRemoved)
+        lFirst = WidenLevel(c, KEY_CREATE_SUB_KEY);
+    if (lFirst == ERROR_SUCCESS)
+        lFirst = PushPutBack(c, &frames, Last(c)->hKey, pTop);
+    while (frames.c > 0)
+    {
+        FRAME* f = &frames.p[frames.c - 1];
+        KEYSNAP* pSub = f->pNextSub;
+        LONG lError;
+        if (pSub == NULL)
+            lError = PopPutBack(&frames);
+        else
+        {
+            f->pNextSub = pSub->pNext;
+            if (!pSub->fRemoved && !pSub->fLost)
+                continue;
+            lError = pSub->fRemoved ? WidenFrame(f, KEY_CREATE_SUB_KEY) : ERROR_SUCCESS;
+            if (lError == ERROR_SUCCESS)
+                lError = PushPutBack(c, &frames, f->hKey, pSub);
+            if (lError == ERROR_FILE_NOT_FOUND)  // removed meanwhile by another writer
+                lError = ERROR_SUCCESS;
+        }
+        lFirst = lFirst != ERROR_SUCCESS ? lFirst : lError;
+    }
+    FreeFrames(&frames);
+    return lFirst;
+}
+
+// ---- The changes and their undo -------------------------------------------
+
+// [key]: the key, and the keys on the way to it, created where missing.
+LONG CreateKey(CHANGES* c, const REGOP* pOp)
+{
+    const int cch = RootPath(c, pOp->pwszKey);
+    return cch < 0 ? ERROR_FILENAME_EXCED_RANGE : OpenPath(c, c->pwszPath, cch, KEY_READ | KEY_WRITE, TRUE);
+}
+
+// [-key]: the key and everything below it, each key copied right before it
+// goes; the root is emptied. Recorded for the undo before the first key
+// goes, to be put back however far the removal got.
+LONG RemoveKey(CHANGES* c, const REGOP* pOp)
+{
+    const int cch = RootPath(c, pOp->pwszKey);
+    int ichName = cch;
+    UNDO* pUndo;
+    LONG lError;
+
+    while (ichName > 0 && c->pwszPath[ichName - 1] != L'\\')
+        ichName--;
+    if (cch < 0 || ichName == 0)
+        return ERROR_FILENAME_EXCED_RANGE;
+    lError = OpenPath(c, c->pwszPath, ichName - 1, KEY_READ, FALSE);
+    if (lError == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (lError != ERROR_SUCCESS)
+        return lError;
+    pUndo = NewUndo(c, UNDO_REMOVAL, c->pwszPath, ichName - 1);
+    if (pUndo == NULL || (pUndo->pKey = (KEYSNAP*)Alloc(c, sizeof(KEYSNAP))) == NULL ||
+        (pUndo->pKey->pwszName = CopyRegText(c->hHeap, c->pwszPath + ichName, cch - ichName)) == NULL)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    Remember(c, pUndo);
+    return RemoveTree(c, pUndo->pKey, cch, pOp->pwszKey[0] == L'\0');
+}
+
+// "name"=data and "name"=-: what the value held is remembered, or that
+// there was none, with what the change left.
+LONG ChangeValue(CHANGES* c, const REGOP* pOp)
+{
+    const int cch = RootPath(c, pOp->pwszKey);
+    UNDO* pUndo = NULL;
+    HKEY hKey = NULL;
+    LONG lError = cch < 0 ? ERROR_FILENAME_EXCED_RANGE
+                          : OpenPath(c, c->pwszPath, cch, KEY_QUERY_VALUE | KEY_SET_VALUE, FALSE);
+
+    if (lError != ERROR_SUCCESS)
+        return lError;
+    if ((pUndo = NewUndo(c, UNDO_VALUE, c->pwszPath, cch)) == NULL)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    hKey = Last(c)->hKey;
+    lError = ReadValue(c->hHeap, hKey, pOp->pwszValue, &pUndo->value);
+    pUndo->fExisted = lError == ERROR_SUCCESS;
+    pUndo->pOp = pOp;
+    if (lError == ERROR_FILE_NOT_FOUND)
+        lError = ERROR_SUCCESS;
+    if (lError == ERROR_SUCCESS && pOp->kind == REGOP_SET_VALUE)
+        lError = RegSetValueExW(hKey, pOp->pwszValue, 0, pOp->dwType, pOp->pbData, pOp->cbData);
+    else if (lError == ERROR_SUCCESS && pUndo->fExisted)
+        lError = RegDeleteValueW(hKey, pOp->pwszValue);
+    if (lError == ERROR_SUCCESS && (pUndo->fExisted || pOp->kind == REGOP_SET_VALUE))
+        Remember(c, pUndo);
+    return lError;
+}
+
+// A key this import created goes while it is empty: a key or value another
+// writer put in it meanwhile stays, and the key with it.
+LONG UndoCreatedKey(CHANGES* c, const UNDO* pUndo)
+{
+    WCHAR wszName[REG_MAX_NAME + 1];
+    HKEY hKey = NULL;
+    DWORD cSubkeys = 0;
+    DWORD cValues = 0;
+    LONG lError = OpenParent(c, pUndo->pwszPath, pUndo->cchPath, wszName);
+
+    if (lError == ERROR_SUCCESS)
+        lError = RegOpenKeyExW(Last(c)->hKey, wszName, REG_OPTION_OPEN_LINK, KEY_READ | DELETE, &hKey);
+    if (lError == ERROR_SUCCESS)
+        lError = CheckNotLink(Last(c)->hKey, wszName, hKey);
+    if (lError == ERROR_SUCCESS)
+        lError = RegQueryInfoKeyW(hKey, NULL, NULL, NULL, &cSubkeys, NULL, NULL, &cValues, NULL, NULL, NULL, NULL);
+    if (lError == ERROR_SUCCESS && cSubkeys == 0 && cValues == 0)
+        lError = DeleteOpenKey(hKey);
+    if (hKey != NULL)
+        RegCloseKey(hKey);
+    // A link there now is another writer's.
+    return lError == REGISTRY_LINK_FOUND ? ERROR_SUCCESS : lError;
+}
+
+// A value goes back to what it was while it holds what this import left:
+// another writer's value stays.
+LONG UndoValue(CHANGES* c, const UNDO* pUndo)
+{
+    const REGOP* pOp = pUndo->pOp;
+    VALUESNAP now;
+    BOOL fOurs;
+    LONG lError = OpenPath(c, pUndo->pwszPath, pUndo->cchPath, KEY_QUERY_VALUE, FALSE);
+
+    if (lError != ERROR_SUCCESS)
+        return lError;
+    ZeroMemory(&now, sizeof(now));
+    lError = ReadValue(c->hHeap, Last(c)->hKey, pOp->pwszValue, &now);
+    if (lError != ERROR_SUCCESS && lError != ERROR_FILE_NOT_FOUND)
+        return lError;
+    if (pOp->kind == REGOP_SET_VALUE)
+        fOurs = lError == ERROR_SUCCESS && now.dwType == pOp->dwType && now.cb == pOp->cbData &&
+                memcmp(now.pb, pOp->pbData, now.cb) == 0;
+    else
+        fOurs = lError == ERROR_FILE_NOT_FOUND;
+    if (now.pb != NULL)
+        HeapFree(c->hHeap, 0, now.pb);
+    if (!fOurs)
+        return ERROR_SUCCESS;
+    lError = WidenLevel(c, KEY_SET_VALUE);
+    if (lError == ERROR_SUCCESS && pUndo->fExisted)
+        lError = RegSetValueExW(Last(c)->hKey, pOp->pwszValue, 0, pUndo->value.dwType, pUndo->value.pb,
+                                pUndo->value.cb);
+    else if (lError == ERROR_SUCCESS)
+        lError = RegDeleteValueW(Last(c)->hKey, pOp->pwszValue);
+    return lError;
+}
+
+// What a removal deleted comes back below its parent.
+LONG UndoRemoval(CHANGES* c, const UNDO* pUndo)
+{
+    LONG lError = ERROR_SUCCESS;
+    if (!pUndo->pKey->fRemoved && !pUndo->pKey->fLost)
+        return ERROR_SUCCESS;
+    lError = OpenPath(c, pUndo->pwszPath, pUndo->cchPath, KEY_READ, FALSE);
+    return lError == ERROR_SUCCESS ? RestoreTree(c, pUndo->pKey) : lError;
+}
+
+// TRUE when all of this import's own work is taken back. A key gone
+// meanwhile is another writer's removal, which stays.
 BOOL Undo(CHANGES* c)
 {
     BOOL fUndone = TRUE;
     for (const UNDO* pUndo = c->pUndo; pUndo != NULL; pUndo = pUndo->pPrev)
     {
-        LONG lError = UndoOne(c, pUndo);
-        if (lError != ERROR_SUCCESS && lError != ERROR_FILE_NOT_FOUND)
+        LONG lError = pUndo->kind == UNDO_CREATED_KEY ? UndoCreatedKey(c, pUndo)
+                      : pUndo->kind == UNDO_VALUE     ? UndoValue(c, pUndo)
+                                                      : UndoRemoval(c, pUndo);
+        if (lError != ERROR_SUCCESS && lError != ERROR_FILE_NOT_FOUND && lError != ERROR_KEY_DELETED)
             fUndone = FALSE;
     }
     c->pUndo = NULL;
     return fUndone;
 }
 
-// The path below the root of pLink, found below the key pwszKey, on hHeap.
-WCHAR* LinkPath(HANDLE hHeap, const WCHAR* pwszKey, int cchKey, const KEYSNAP* pTop, const KEYSNAP* pLink)
+// Whether the changes name a key, which makes the root when it is missing.
+BOOL NamesKey(const REGOP* pFirst)
 {
-    int cch = cchKey;
-    WCHAR* pwsz;
-    for (const KEYSNAP* p = pLink; p != pTop; p = p->pParent)
-        cch += 1 + lstrlenW(p->pwszName);
-    pwsz = (WCHAR*)HeapAlloc(hHeap, 0, (cch + 1) * sizeof(WCHAR));
-    if (pwsz == NULL)
-        return NULL;
-    pwsz[cch] = L'\0';
-    for (const KEYSNAP* p = pLink; p != pTop; p = p->pParent)
+    for (const REGOP* pOp = pFirst; pOp != NULL; pOp = pOp->pNext)
     {
-        int cchName = lstrlenW(p->pwszName);
-        cch -= cchName;
-        CopyMemory(pwsz + cch, p->pwszName, cchName * sizeof(WCHAR));
-        pwsz[--cch] = L'\\';
+        if (pOp->kind == REGOP_KEY)
+            return TRUE;
     }
-    CopyMemory(pwsz, pwszKey, cchKey * sizeof(WCHAR));
-    // Below the root itself no backslash leads.
-    return cchKey == 0 ? pwsz + 1 : pwsz;
+    return FALSE;
 }
 
-void FreeChanges(CHANGES* c)
+// The root, open for writing as the last level: made first, with the keys
+// on the way to it, for a file that names a key; missing, for one that
+// does not.
+LONG OpenRoot(CHANGES* c, BOOL fCreate)
 {
-    ClosePath(c, 1);
-    if (c->pLevels != NULL)
-        HeapFree(c->hHeap, 0, c->pLevels);
-    if (c->pwszValueName != NULL)
-        HeapFree(c->hHeap, 0, c->pwszValueName);
+    const int cch = RootPath(c, L"");
+    const LONG lError = OpenPath(c, c->pwszPath, cch, KEY_READ | KEY_WRITE, fCreate);
+    return lError == ERROR_FILE_NOT_FOUND && !fCreate ? ERROR_SUCCESS : lError;
+}
+
+// The link c noted, copied to hHeap: REGISTRY_LINK_FOUND, or no memory.
+LONG CopyLink(HANDLE hHeap, const CHANGES* c, WCHAR** ppwszLink)
+{
+    *ppwszLink = c->pwszLink != NULL ? CopyRegText(hHeap, c->pwszLink, lstrlenW(c->pwszLink)) : NULL;
+    return *ppwszLink != NULL ? REGISTRY_LINK_FOUND : ERROR_NOT_ENOUGH_MEMORY;
 }
 
 }  // namespace
 
-LONG FindRegLink(HANDLE hHeap, HKEY hRoot, const REGOP* pFirst, REGPROGRESSPROC pfnProgress, void* pv,
-                 const REGOP** ppOp, WCHAR** ppwszLink)
+LONG FindRegLink(HANDLE hHeap, const REGOP* pFirst, REGPROGRESSPROC pfnProgress, void* pv, const REGOP** ppOp,
+                 WCHAR** ppwszLink)
 {
     CHANGES c;
-    LONG lError = InitChanges(&c, hHeap, hRoot) ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
+    LONG lError = InitChanges(&c, pfnProgress, pv);
 
     *ppOp = NULL;
     *ppwszLink = NULL;
-    c.fFindLinks = TRUE;
     for (const REGOP* pOp = pFirst; pOp != NULL && lError == ERROR_SUCCESS; pOp = pOp->pNext)
     {
-        const int cchKey = lstrlenW(pOp->pwszKey);
-        KEYSNAP top;
-        KEYSNAP* pLink = NULL;
+        int cch;
         if (pOp->kind != REGOP_KEY && pOp->kind != REGOP_DELETE_KEY)
             continue;
         pfnProgress(pv, pOp->iLine);
-        lError = OpenPath(&c, pOp->pwszKey, cchKey, KEY_READ, FALSE);
-        if (lError == c_lLinkFound)
+        cch = RootPath(&c, pOp->pwszKey);
+        lError = cch < 0 ? ERROR_SUCCESS : OpenPath(&c, c.pwszPath, cch, KEY_READ, FALSE);
+        if (lError == REGISTRY_LINK_FOUND)
         {
             *ppOp = pOp;
-            *ppwszLink = CopyRegText(hHeap, pOp->pwszKey, c.pLevels[c.cLevels - 1].cchEnd);
+            lError = CopyLink(hHeap, &c, ppwszLink) == REGISTRY_LINK_FOUND ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
             break;
-        }
-        if (lError == ERROR_SUCCESS && pOp->kind == REGOP_DELETE_KEY)
-        {
-            // Every key the removal would delete.
-            ZeroMemory(&top, sizeof(top));
-            top.hKey = c.pLevels[c.cLevels - 1].hKey;
-            lError = CopyTree(&c, &top, FALSE, &pLink);
-            if (lError == c_lLinkFound)
-            {
-                *ppOp = pOp;
-                *ppwszLink = LinkPath(hHeap, pOp->pwszKey, cchKey, &top, pLink);
-            }
         }
         // A key missing, or one this user may not read, hides no link: the
         // change itself finds what stops it, and names its line.
-        if (lError != c_lLinkFound && lError != ERROR_NOT_ENOUGH_MEMORY)
-        {
-            ClosePath(&c, 1);
+        if (lError != ERROR_NOT_ENOUGH_MEMORY)
             lError = ERROR_SUCCESS;
-        }
     }
     FreeChanges(&c);
-    if (lError == c_lLinkFound)
-        return *ppwszLink != NULL ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
     return lError;
 }
 
-LONG MakeRegChanges(HANDLE hHeap, HKEY hRoot, const REGOP* pFirst, REGPROGRESSPROC pfnProgress, void* pv,
-                    const REGOP** ppFailed, BOOL* pfUndone)
+LONG MakeRegChanges(HANDLE hHeap, const REGOP* pFirst, REGPROGRESSPROC pfnProgress, void* pv,
+                    const REGOP** ppFailed, WCHAR** ppwszLink, BOOL* pfUndone)
 {
     CHANGES c;
-    LONG lError = InitChanges(&c, hHeap, hRoot) ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
+    LONG lError = InitChanges(&c, pfnProgress, pv);
 
-    *ppFailed = lError == ERROR_SUCCESS ? NULL : pFirst;
+    *ppFailed = NULL;
+    *ppwszLink = NULL;
     *pfUndone = TRUE;
+    if (lError == ERROR_SUCCESS)
+        lError = OpenRoot(&c, NamesKey(pFirst));
     for (const REGOP* pOp = pFirst; pOp != NULL && lError == ERROR_SUCCESS; pOp = pOp->pNext)
     {
+        c.iLine = pOp->iLine;
         pfnProgress(pv, pOp->iLine);
         if (pOp->kind == REGOP_KEY)
             lError = CreateKey(&c, pOp);
@@ -747,11 +1026,14 @@ LONG MakeRegChanges(HANDLE hHeap, HKEY hRoot, const REGOP* pFirst, REGPROGRESSPR
         else
             lError = ChangeValue(&c, pOp);
         if (lError != ERROR_SUCCESS)
-        {
             *ppFailed = pOp;
-            ClosePath(&c, 1);
-            *pfUndone = Undo(&c);
-        }
+    }
+    if (lError == REGISTRY_LINK_FOUND)
+        lError = CopyLink(hHeap, &c, ppwszLink);
+    if (lError != ERROR_SUCCESS && c.hHeap != NULL)
+    {
+        CloseLevels(&c, 1);
+        *pfUndone = Undo(&c);
     }
     FreeChanges(&c);
     return lError;

@@ -317,6 +317,8 @@ REGREFUSAL ReadValueLine(READER* r, const WCHAR* p, const WCHAR* pEnd, int iLine
         return REGFILE_BAD_VALUE;
     if (pwszName == NULL)
         return REGFILE_NO_MEMORY;
+    if (lstrlenW(pwszName) > REG_MAX_VALUE_NAME)
+        return REGFILE_VALUE_NAME_TOO_LONG;
     p = SkipBlanks(p, pEnd);
     if (p == pEnd || *p != L'=')
         return REGFILE_BAD_VALUE;
@@ -353,6 +355,8 @@ REGREFUSAL ReadValueLine(READER* r, const WCHAR* p, const WCHAR* pEnd, int iLine
         p += 4;
         if (!ReadHexNumber(&p, pEnd, &dw) || !StartsWith(p, pEnd, L"):"))
             return REGFILE_BAD_VALUE;
+        if (dw == REG_LINK)
+            return REGFILE_LINK_VALUE;
         p += 2;
     }
     else
@@ -378,18 +382,43 @@ int HeaderVersion(const WCHAR* p, const WCHAR* pEnd)
     return 0;
 }
 
+BOOL IsControl(WCHAR ch)
+{
+    // C0 and C1 controls, DEL; a tab is a blank.
+    return (ch < 0x20 && ch != L'\t') || (ch >= 0x7F && ch <= 0x9F);
+}
+
+// The first character of the line that the reader refuses: a NUL anywhere,
+// another control character outside a key's name and outside quoted text,
+// where the export writes them as they stand. NULL when there is none.
+const WCHAR* FindControl(const WCHAR* p, const WCHAR* pEnd, BOOL fKeyLine, BOOL fValueLine)
+{
+    BOOL fQuoted = FALSE;
+    for (; p < pEnd; p++)
+    {
+        if (*p == L'\0')
+            return p;
+        if (fValueLine && *p == L'"')
+            fQuoted = !fQuoted;
+        else if (fQuoted && *p == L'\\' && p + 1 < pEnd && p[1] != L'\0')
+            p++;  // \" or \\: the escaped character is text
+        else if (!fKeyLine && !fQuoted && IsControl(*p))
+            return p;
+    }
+    return NULL;
+}
+
 REGREFUSAL ReadLine(READER* r, const WCHAR* pLine, const WCHAR* pEnd, int iLine)
 {
-    const WCHAR* p;
+    const WCHAR* p = SkipBlanks(pLine, pEnd);
+    const BOOL fBody = r->fHeaderRead && !r->fContinued;
+    const WCHAR* pControl = FindControl(pLine, pEnd, fBody && p < pEnd && *p == L'[',
+                                        fBody && p < pEnd && (*p == L'"' || *p == L'@'));
 
-    for (p = pLine; p < pEnd; p++)
+    if (pControl != NULL)
     {
-        // C0 and C1 controls, DEL; a tab is a blank.
-        if ((*p < 0x20 && *p != L'\t') || (*p >= 0x7F && *p <= 0x9F))
-        {
-            r->pRead->chControl = *p;
-            return REGFILE_CONTROL_CHARACTER;
-        }
+        r->pRead->chControl = *pControl;
+        return REGFILE_CONTROL_CHARACTER;
     }
     if (!r->fHeaderRead)
     {
@@ -402,7 +431,6 @@ REGREFUSAL ReadLine(READER* r, const WCHAR* pLine, const WCHAR* pEnd, int iLine)
     }
     if (r->fContinued)
         return ReadHexBytes(r, pLine, pEnd);
-    p = SkipBlanks(pLine, pEnd);
     if (p == pEnd || *p == L';' || *p == L'#')
         return REGFILE_READ;
     if (*p == L'[')
@@ -522,7 +550,7 @@ void ReadRegFile(HANDLE hHeap, const BYTE* pb, DWORD cb, REGFILEREAD* pRead)
     const BOOL fUtf16 = cb >= 2 && pb[0] == 0xFF && pb[1] == 0xFE;
     const DWORD cbUnit = fUtf16 ? 2 : 1;
     DWORD ib = fUtf16 ? 2 : 0;
-    const DWORD cbEnd = cb - (fUtf16 ? cb % 2 : 0);
+    DWORD cbEnd = cb;
     REGREFUSAL refusal = REGFILE_READ;
     int iLine = 0;
 
@@ -534,6 +562,13 @@ void ReadRegFile(HANDLE hHeap, const BYTE* pb, DWORD cb, REGFILEREAD* pRead)
         pRead->refusal = REGFILE_ENCODING;
         return;
     }
+    if (fUtf16 && cb % 2 != 0)
+    {
+        pRead->refusal = REGFILE_CUT_SHORT;
+        return;
+    }
+    if (cbEnd >= ib + cbUnit && Unit(pb, cbEnd - cbUnit, fUtf16) == 0x1A)
+        cbEnd -= cbUnit;
     while (ib < cbEnd && refusal == REGFILE_READ)
     {
         DWORD ibLine = ib;
@@ -551,13 +586,13 @@ void ReadRegFile(HANDLE hHeap, const BYTE* pb, DWORD cb, REGFILEREAD* pRead)
                 ib += cbUnit;
         }
     }
-    // Half a UTF-16 unit, a value that goes on past the end, or no header.
-    if (refusal == REGFILE_READ && cbEnd != cb)
-        refusal = REGFILE_NOT_TEXT;
-    else if (refusal == REGFILE_READ && r.fContinued)
+    // A value that goes on past the end, or no header.
+    if (refusal == REGFILE_READ && r.fContinued)
         refusal = REGFILE_BAD_VALUE;
     else if (refusal == REGFILE_READ && !r.fHeaderRead)
         refusal = REGFILE_NOT_AN_EXPORT;
+    if (line.pb != NULL)
+        HeapFree(hHeap, 0, line.pb);
     pRead->refusal = refusal;
     pRead->iLine = iLine;
     if (refusal != REGFILE_READ)

@@ -35,7 +35,7 @@ typedef enum tagREGREFUSAL
     REGFILE_NOT_AN_EXPORT,      // no header of version 4 or 5
     REGFILE_ENCODING,           // text in an encoding the reader refuses, see REGFILEREAD
     REGFILE_OUTSIDE_ROOT,       // a key, or a removal, of another key
-    REGFILE_CONTROL_CHARACTER,  // a NUL or another control character
+    REGFILE_CONTROL_CHARACTER,  // a NUL, or a control character outside a key's name or a quoted text
     REGFILE_NOT_TEXT,           // bytes the ANSI code page has no characters for
     REGFILE_NOT_A_LINE,         // not a key, a value, a comment or a blank line
     REGFILE_VALUE_WITHOUT_KEY,  // a value before any key, or after a removal
@@ -44,6 +44,9 @@ typedef enum tagREGREFUSAL
     REGFILE_TOO_DEEP,           // a key more than REG_MAX_LEVELS levels deep
     REGFILE_NAME_TOO_LONG,      // a key name of more than REG_MAX_NAME characters
     REGFILE_PATH_TOO_LONG,      // a key's whole name of more than REG_MAX_PATH characters
+    REGFILE_VALUE_NAME_TOO_LONG,  // a value name of more than REG_MAX_VALUE_NAME characters
+    REGFILE_LINK_VALUE,         // a value of type hex(6), REG_LINK: what makes a key a registry link
+    REGFILE_CUT_SHORT,          // UTF-16 that ends in the middle of a character
     REGFILE_NO_MEMORY
 } REGREFUSAL;
 
@@ -54,6 +57,7 @@ typedef enum tagREGREFUSAL
 #define REG_MAX_LEVELS 512
 #define REG_MAX_NAME 255
 #define REG_MAX_PATH 32700
+#define REG_MAX_VALUE_NAME 16383
 
 typedef enum tagREGENCODING
 {
@@ -74,7 +78,8 @@ typedef struct tagREGFILEREAD
 
 // Reads the file's bytes: UTF-16 after its byte order mark, otherwise text
 // in the ANSI code page. Lines end at CR LF, CR or LF, found on the bytes
-// before any conversion. UTF-8 (text that reads as UTF-8, with characters
+// before any conversion; a Ctrl-Z that ends the file, as old editors save
+// it, is no part of it. UTF-8 (text that reads as UTF-8, with characters
 // beyond ASCII), big-endian UTF-16 and UTF-16 without its byte order mark
 // are refused before any line is read. Fills *pRead, which the caller has
 // zeroed.

@@ -318,12 +318,15 @@ TEST_P(InstallScripts, ExportedHandlersImportAgain)
     std::string output;
     ASSERT_EQ(RunCmd("import-handlers.cmd example-handler.reg", m_dir, &output), 0) << output;
     WriteString(TEST_ROOT_KEY "\\Example orders", "Notes", "line 1\r\nline 2");
+    // Control characters, which the export writes as they are: U+0001, U+007F, U+0085.
+    WriteUnicode(TEST_ROOT_KEY "\\Example orders", "Controls", "a\x01" "b\x7f" "c\xC2\x85" "d");
     ASSERT_EQ(RunCmd("export-handlers.cmd handlers.reg", m_dir, &output), 0) << output;
     ResetStore();
     ASSERT_EQ(RunCmd("import-handlers.cmd handlers.reg", m_dir, &output), 0) << output;
     EXPECT_EQ(SubKeys(TEST_ROOT_KEY), std::vector<std::string>{"Example orders"});
     const std::vector<BYTE> notes = ReadStored(TEST_ROOT_KEY "\\Example orders", "Notes").data;
     EXPECT_EQ(std::string(notes.begin(), notes.end()), std::string("line 1\r\nline 2", 15)) << "line breaks";
+    EXPECT_EQ(ReadUnicode(TEST_ROOT_KEY "\\Example orders", "Controls"), "a\x01" "b\x7f" "c\xC2\x85" "d");
     EXPECT_EQ(RunCmd("export-handlers.cmd handlers.reg", m_dir, &output), 1);
     EXPECT_EQ(output, "export-handlers: \"handlers.reg\" exists already; give the name of a new file\n");
 }
