@@ -162,7 +162,7 @@ HRESULT GetPropBinary(LPMAPIPROP pMessage, ULONG ulPropTag, ULONG* lpcbProp, voi
     if (FAILED(hr))
         goto Cleanup;
     // One byte at least: MAPI memory of no bytes is no buffer.
-    if (FAILED(MAPIAllocateBuffer(cb != 0 ? cb : 1, &pvBytes)) || pvBytes == NULL)
+    if (FAILED(AllocateResult(cb != 0 ? cb : 1, &pvBytes)) || pvBytes == NULL)
     {
         hr = E_OUTOFMEMORY;
         goto Cleanup;
@@ -193,7 +193,7 @@ HRESULT GetPropText(LPMAPIPROP pMessage, ULONG ulPropId, LPWSTR* lppszText)
     cch = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, lpszNarrow, -1, NULL, 0);
     if (cch == 0)
         hr = E_FAIL;
-    else if (FAILED(MAPIAllocateBuffer(cch * sizeof(WCHAR), (void**)lppszText)) || *lppszText == NULL)
+    else if (FAILED(AllocateResult(cch * sizeof(WCHAR), (void**)lppszText)) || *lppszText == NULL)
         hr = E_OUTOFMEMORY;
     else if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, lpszNarrow, -1, *lppszText, cch) == 0)
         hr = E_FAIL;
