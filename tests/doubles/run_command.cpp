@@ -42,11 +42,14 @@ bool RunCommand(const std::string& cmdLine, const std::string& dir, std::string*
     HANDLE hJob = CreateJobObjectA(NULL, NULL);
     BOOL fStarted = CreateProcessA(NULL, buf.data(), NULL, NULL, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED, NULL,
                                    dir.empty() ? NULL : dir.c_str(), &si, &pi);
+    DWORD dwStartError = fStarted ? 0 : GetLastError();
     CloseHandle(hWrite);
     if (hInput != INVALID_HANDLE_VALUE)
         CloseHandle(hInput);
     if (!fStarted)
     {
+        // Said, so that no earlier run's output is taken for this one's.
+        *pOutput = "[" + cmdLine + " could not be started: error " + std::to_string(dwStartError) + "]\n";
         CloseHandle(hRead);
         CloseHandle(hJob);
         return false;
