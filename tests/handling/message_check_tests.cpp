@@ -404,16 +404,13 @@ TEST_F(MessageCheck, AProgramTextStartsOnlyTheOneFileItMeansWithItsArguments)
         {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"\uFF4Frders@example.com"},
         {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"orders@example.com", "orders@examp\xC5\x82" "e.com"},
         {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, NULL},
-        // Senders: the same text up to letter case, in 8-bit text as in
-        // Unicode, and nothing a locale would take for it.
+        // Senders in 8-bit text alone, widened with the code page: the same
+        // text up to letter case, and nothing a locale would take for it
+        // (the search's own table has the other folds).
         {{}, RecorderPath(), RecorderPath(), RecorderPath(), "", "", E_ABORT, 0, NULL, "J\xC3\x9CRG@example.com",
          "j\xC3\xBCrg@example.com"},
         {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "invoices@strasse-partner.de",
          "invoices@stra\xC3\x9F" "e-partner.de"},
-        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, kSender, "or\xC2\xAD" "ders@example.com"},
-        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "aesop@example.com", "\xC3\xA6sop@example.com"},
-        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "oeuvre@example.com", "\xC5\x93uvre@example.com"},
-        {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, NULL, "thorsten@example.com", "\xC3\xBEorsten@example.com"},
         {{}, RecorderPath(), "", "", "", "", S_FALSE, 0, L"", ""},
         // Exchange senders, by their directory address or SMTP address; the
         // address book only when the directory address matched no handler
